@@ -1,0 +1,18 @@
+// The few file operations the run needs, each naming the file and the
+// system's reason when it throws platform::Error.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// True when an ordinary file (not a folder, not hidden or system) is at path.
+bool OrdinaryFileExists(const std::string& path);
+
+// Replaces destination with a copy of source atomically: the copy goes to a
+// temporary file beside destination, is flushed, and is renamed over it. On
+// any failure destination is left exactly as it was and the temporary file
+// is removed.
+void ReplaceWithCopy(const std::string& source, const std::string& destination);
+
+}  // namespace platform
