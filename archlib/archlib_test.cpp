@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "archlib/command_line.h"
+#include "archlib/entry.h"
+#include "archlib/temp_file.h"
+#include "archlib/tree_walk.h"
+
+namespace fs = std::filesystem;
+using archlib::Failure;
+
+TEST(SplitCommandLine, QuotesGroupBlanksAndAreRemoved) {
+  auto t = archlib::SplitCommandLine("a  -r2 -x1 \"/save dir/x y.lzh\" \"/my docs\"");
+  ASSERT_EQ(t.size(), 5u);
+  EXPECT_EQ(t[0], "a");
+  EXPECT_EQ(t[3], "/save dir/x y.lzh");
+  EXPECT_EQ(t[4], "/my docs");
+  EXPECT_EQ(archlib::SplitCommandLine("a \"\" x").size(), 3u);
+  EXPECT_TRUE(archlib::SplitCommandLine("   ").empty());
+  EXPECT_THROW(archlib::SplitCommandLine("a \"open"), Failure);
+}
+
+TEST(WriteOutput, NeverWritesPastTheAreaAndAlwaysTerminates) {
+  char area[8];
+  std::memset(area, 'X', sizeof area);
+  archlib::WriteOutput(area, 4, "abcdefgh");
+  EXPECT_STREQ(area, "abc");
+  EXPECT_EQ(area[4], 'X');
+  archlib::WriteOutput(area, sizeof area, "one\nline two");
+  EXPECT_STREQ(area, "one");
+  archlib::WriteOutput(nullptr, 10, "ignored");
+  archlib::WriteOutput(area, 0, "ignored");
+  EXPECT_STREQ(area, "one");
+}
+
+TEST(RunCommand, MapsOutcomesToResultAndMessage) {
+  char area[64];
+  EXPECT_EQ(archlib::RunCommand(area, sizeof area, [] { return std::string("done"); }), 0);
+  EXPECT_STREQ(area, "done");
+  EXPECT_NE(archlib::RunCommand(area, sizeof area,
+                                []() -> std::string { throw Failure("no such folder"); }),
+            0);
+  EXPECT_STREQ(area, "no such folder");
+  EXPECT_NE(archlib::RunCommand(area, sizeof area, []() -> std::string { throw 42; }), 0);
+}
+
+class TempFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("archlib-" + std::to_string(getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  void Write(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+  }
+  fs::path root_;
+};
+
+using WalkTarget = TempFolder;
+
+TEST_F(WalkTarget, StoresTheFolderUnderItsOwnNameParentsFirstLinksNotFollowed) {
+  Write(root_ / "Docs" / "b.txt", "b");
+  Write(root_ / "Docs" / "a" / "x.txt", "x");
+  fs::create_directories(root_ / "Docs" / "empty");
+  fs::create_directory_symlink(root_, root_ / "Docs" / "loop");
+  std::vector<std::string> seen;
+  archlib::WalkTarget((root_ / "Docs").string() + "/", [&](const archlib::TreeEntry& e) {
+    seen.push_back(e.archivePath + (e.kind == archlib::TreeEntry::Kind::kSymlink ? "@" : ""));
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{"Docs", "Docs/a", "Docs/a/x.txt", "Docs/b.txt",
+                                            "Docs/empty", "Docs/loop@"}));
+}
+
+TEST_F(WalkTarget, MissingTargetFailsNamingThePath) {
+  try {
+    archlib::WalkTarget((root_ / "absent").string(), [](const archlib::TreeEntry&) {});
+    FAIL();
+  } catch (const Failure& e) {
+    EXPECT_NE(std::string(e.what()).find("absent"), std::string::npos);
+  }
+}
+
+using TempFileTest = TempFolder;
+
+TEST_F(TempFileTest, IsRemovedUnlessCommittedAndCommitReplacesAtomically) {
+  const fs::path dest = root_ / "archive.zip";
+  Write(dest, "old");
+  fs::permissions(dest, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  {
+    archlib::TempFile temp(dest.string());
+    ASSERT_EQ(write(temp.Descriptor(), "new", 3), 3);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 1);
+  std::ifstream in(dest);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+  {
+    archlib::TempFile temp(dest.string());
+    ASSERT_EQ(write(temp.Descriptor(), "new", 3), 3);
+    temp.Commit();
+  }
+  std::ifstream again(dest);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), "new");
+  EXPECT_EQ(fs::status(dest).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 1);
+}

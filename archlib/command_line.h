@@ -1,0 +1,15 @@
+// Splitting an archiver command line into its tokens, as both archiver
+// libraries receive it: blanks separate tokens, double quotes group blanks
+// into a token and are removed.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace archlib {
+
+// Throws archlib::Failure on an unterminated quote.
+std::vector<std::string> SplitCommandLine(std::string_view line);
+
+}  // namespace archlib

@@ -1,0 +1,89 @@
+#include "archlib/tree_walk.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "archlib/entry.h"
+
+namespace archlib {
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path, int error) {
+  throw Failure(what + " " + path + ": " + std::strerror(error));
+}
+
+std::vector<std::string> ListFolder(const std::string& path) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
+  if (!dir) Fail("cannot open folder", path, errno);
+  std::vector<std::string> names;
+  errno = 0;
+  while (dirent* e = readdir(dir.get())) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+      names.emplace_back(e->d_name);
+    }
+    errno = 0;
+  }
+  if (errno != 0) Fail("cannot read folder", path, errno);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void Visit(TreeEntry& entry, const std::function<void(const TreeEntry&)>& visit) {
+  if (lstat(entry.diskPath.c_str(), &entry.info) != 0) Fail("cannot read", entry.diskPath, errno);
+  entry.linkTarget.clear();
+  if (S_ISREG(entry.info.st_mode)) {
+    entry.kind = TreeEntry::Kind::kFile;
+  } else if (S_ISDIR(entry.info.st_mode)) {
+    entry.kind = TreeEntry::Kind::kDirectory;
+  } else if (S_ISLNK(entry.info.st_mode)) {
+    entry.kind = TreeEntry::Kind::kSymlink;
+    std::string buffer(static_cast<size_t>(entry.info.st_size) + 1, '\0');
+    ssize_t n = readlink(entry.diskPath.c_str(), buffer.data(), buffer.size());
+    if (n < 0) Fail("cannot read link", entry.diskPath, errno);
+    buffer.resize(static_cast<size_t>(n));
+    entry.linkTarget = std::move(buffer);
+  } else {
+    throw Failure("not a file, folder or link: " + entry.diskPath);
+  }
+  visit(entry);
+  if (entry.kind != TreeEntry::Kind::kDirectory) return;
+
+  const std::string disk = entry.diskPath;
+  const std::string archive = entry.archivePath;
+  for (const std::string& name : ListFolder(disk)) {
+    entry.diskPath = disk + "/" + name;
+    entry.archivePath = archive.empty() ? name : archive + "/" + name;
+    Visit(entry, visit);
+  }
+}
+
+// The target's own name: its last component, ignoring trailing separators.
+std::string LastComponent(const std::string& path) {
+  size_t end = path.find_last_not_of('/');
+  if (end == std::string::npos) return "";
+  size_t start = path.find_last_of('/', end);
+  start = start == std::string::npos ? 0 : start + 1;
+  return path.substr(start, end + 1 - start);
+}
+
+}  // namespace
+
+void WalkTarget(const std::string& target, const std::function<void(const TreeEntry&)>& visit) {
+  if (target.empty()) throw Failure("empty target");
+  TreeEntry entry{};
+  size_t end = target.find_last_not_of('/');
+  entry.diskPath = end == std::string::npos ? "/" : target.substr(0, end + 1);
+  entry.archivePath = LastComponent(target);
+  // "." or ".." name no folder of their own; store their contents at the top.
+  if (entry.archivePath == "." || entry.archivePath == "..") entry.archivePath.clear();
+  Visit(entry, visit);
+}
+
+}  // namespace archlib
