@@ -6,13 +6,10 @@
 
 namespace platform {
 
-// True when an ordinary file (not a folder, not hidden or system) is at path.
-bool OrdinaryFileExists(const std::string& path);
-
 // Replaces destination with a copy of source atomically: the copy goes to a
 // temporary file beside destination, is flushed, and is renamed over it. On
-// any failure destination is left exactly as it was and the temporary file
-// is removed.
+// any failure (missing source, a read-only destination, a full disk)
+// destination is left exactly as it was and the temporary file is removed.
 void ReplaceWithCopy(const std::string& source, const std::string& destination);
 
 }  // namespace platform
