@@ -9,3 +9,28 @@ function(slotbackup_test name)
   target_link_libraries(${name} PRIVATE slotbackup_core GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
+
+if(SLOTBACKUP_TESTS AND WIN32 AND CMAKE_CROSSCOMPILING)
+  # No GoogleTest package exists for the Windows target: build it from the
+  # sources Debian ships (package googletest) with the same toolchain.
+  set(SLOTBACKUP_GOOGLETEST_SOURCE /usr/src/googletest
+      CACHE PATH "GoogleTest sources for the cross build")
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${SLOTBACKUP_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+  # 64-bit test programs run under Wine, quietly and headless, in a prefix of
+  # their own inside the build folder. 32-bit ones cannot run where Wine has
+  # no 32-bit support; they are built to prove they compile and link.
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    find_program(SLOTBACKUP_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+    find_program(SLOTBACKUP_WINE NAMES wine64 wine)
+    set(SLOTBACKUP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix
+        CACHE PATH "Wine prefix the tests run in")
+    if(SLOTBACKUP_WINE)
+      set(CMAKE_CROSSCOMPILING_EMULATOR
+          /usr/bin/env WINEPREFIX=${SLOTBACKUP_WINEPREFIX} WINEDEBUG=-all
+          "WINEDLLOVERRIDES=mscoree,mshtml=" ${SLOTBACKUP_WINE})
+    endif()
+  endif()
+endif()
