@@ -1,0 +1,128 @@
+// What the win32 platform pieces add over their POSIX twins: the real
+// attribute flags, the system's date-time form, the ANSI code page, and
+// replacing files that Windows marks hidden or read-only.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/attributes.h"
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/program.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path ExePath(const platform::ProgramPath& program) {
+  const std::string path = program.directory + "\\" + program.baseName + ".exe";
+  return fs::path(std::u8string(path.begin(), path.end()));
+}
+
+class Win32Folder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ =
+        fs::temp_directory_path() / ("slotbackup-win32-" + std::to_string(GetCurrentProcessId()));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override {
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    fs::remove_all(root_);
+  }
+  static void Write(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  fs::path root_;
+};
+
+TEST_F(Win32Folder, HiddenSystemFolderIsClearedAndRestoredWithTheWordReadBefore) {
+  const fs::path folder = root_ / "target";
+  fs::create_directory(folder);
+  ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  const std::string path = folder.string();
+
+  const int32_t saved = platform::GetFolderAttributes(path);
+  EXPECT_EQ(saved & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  platform::SetFolderAttributes(path, 0);
+  EXPECT_EQ(platform::GetFolderAttributes(path), FILE_ATTRIBUTE_DIRECTORY);
+  // The word still carries the directory flag, which no program may set.
+  platform::SetFolderAttributes(path, saved);
+  EXPECT_EQ(platform::GetFolderAttributes(path), saved);
+}
+
+TEST_F(Win32Folder, AFileOrAMissingPathIsNotAFolder) {
+  Write(root_ / "file.txt", "x");
+  for (const fs::path& path : {root_ / "file.txt", root_ / "absent"}) {
+    try {
+      platform::GetFolderAttributes(path.string());
+      FAIL() << path;
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(std::string(e.what()), "Path not found: " + path.string());
+    }
+    EXPECT_THROW(platform::SetFolderAttributes(path.string(), 0), platform::Error);
+  }
+}
+
+TEST_F(Win32Folder, ReplaceWithCopyReplacesAHiddenCopyButNotAReadOnlyOne) {
+  Write(root_ / "new.zip", "new archive");
+  Write(root_ / "hidden.zip", "old");
+  Write(root_ / "readonly.zip", "old");
+  SetFileAttributesW((root_ / "hidden.zip").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesW((root_ / "readonly.zip").c_str(), FILE_ATTRIBUTE_READONLY);
+
+  platform::ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "hidden.zip").string());
+  EXPECT_EQ(Read(root_ / "hidden.zip"), "new archive");
+  EXPECT_THROW(
+      platform::ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "readonly.zip").string()),
+      platform::Error);
+  EXPECT_EQ(Read(root_ / "readonly.zip"), "old");
+  // No temporary file is left behind either way.
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 3);
+}
+
+TEST(Win32Clock, DateTimeTextIsTheUsersShortDateAndLongTimeWithTheDateAloneAtMidnight) {
+  const platform::LocalTime evening{2026, 12, 7, 23, 39, 40};
+  const platform::LocalTime midnight{2026, 12, 7, 0, 0, 0};
+  const std::string both = platform::DateTimeText(evening);
+  const std::string date = platform::DateTimeText(midnight);
+  EXPECT_NE(date.find("2026"), std::string::npos) << date;
+  ASSERT_GT(both.size(), date.size() + 1) << both;
+  EXPECT_EQ(both.substr(0, date.size() + 1), date + " ");
+  EXPECT_NE(both.find("39:40"), std::string::npos) << both;
+}
+
+TEST(Win32CodePage, TextRoundTripsThroughTheAnsiCodePage) {
+  EXPECT_EQ(platform::ToUtf8(platform::ToMultiByte("C:\\Backup\\a b.zip")), "C:\\Backup\\a b.zip");
+  EXPECT_EQ(platform::ToMultiByte(""), "");
+  if (GetACP() == 932) {
+    // Shift_JIS: two bytes for each of these characters.
+    const std::string japanese = "書類_バックアップ";
+    const std::string sjis = platform::ToMultiByte(japanese);
+    EXPECT_EQ(sjis.size(), 2u * 8 + 1);
+    EXPECT_EQ(platform::ToUtf8(sjis), japanese);
+  }
+}
+
+TEST(Win32Program, PathNamesThisExecutableWithoutExtensionOrTrailingSeparator) {
+  const platform::ProgramPath program = platform::GetProgramPath();
+  EXPECT_EQ(program.baseName, "platform_win32_test");
+  ASSERT_FALSE(program.directory.empty());
+  EXPECT_NE(program.directory.back(), '\\');
+  EXPECT_TRUE(fs::exists(ExePath(program)));
+}
+
+}  // namespace
