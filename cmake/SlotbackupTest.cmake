@@ -27,10 +27,13 @@ if(SLOTBACKUP_TESTS AND WIN32 AND CMAKE_CROSSCOMPILING)
     find_program(SLOTBACKUP_WINE NAMES wine64 wine)
     set(SLOTBACKUP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix
         CACHE PATH "Wine prefix the tests run in")
+    # The program is made for Japanese Windows: from this locale name Wine
+    # takes the ANSI code page (932, double-byte) and the date-time form.
+    set(SLOTBACKUP_WINE_LOCALE ja_JP.UTF-8 CACHE STRING "Locale the tests run in under Wine")
     if(SLOTBACKUP_WINE)
       set(CMAKE_CROSSCOMPILING_EMULATOR
           /usr/bin/env WINEPREFIX=${SLOTBACKUP_WINEPREFIX} WINEDEBUG=-all
-          "WINEDLLOVERRIDES=mscoree,mshtml=" ${SLOTBACKUP_WINE})
+          "WINEDLLOVERRIDES=mscoree,mshtml=" LC_ALL=${SLOTBACKUP_WINE_LOCALE} ${SLOTBACKUP_WINE})
     endif()
   endif()
 endif()
