@@ -1,0 +1,30 @@
+// Writing a 7z archive with libarchive from target folders and files,
+// carrying over the entries of an existing 7z archive that the targets do
+// not replace, and reading a written archive back completely.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sevenzip/source.h"
+
+namespace sevenzip {
+
+// What an entry must hold when the archive is read back.
+struct Expected {
+  std::string name;  // without a folder's trailing '/'
+  uint64_t size = 0;
+  uint32_t crc = 0;
+};
+
+// Writes the archive to fd. origin names an existing archive to update, or
+// is empty. Throws archlib::Failure.
+std::vector<Expected> WriteSevenZ(int fd, const std::string& name,
+                                  const std::vector<Source>& sources, const std::string& origin);
+
+// Reads every entry of the archive at path and checks that it holds exactly
+// the expected entries with their sizes and CRCs.
+void VerifySevenZ(const std::string& path, const std::vector<Expected>& expected);
+
+}  // namespace sevenzip

@@ -1,0 +1,470 @@
+#include "sevenzip/zip_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+
+#include "archlib/entry.h"
+#include "sevenzip/byte_io.h"
+
+namespace sevenzip {
+
+namespace {
+
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr uint32_t k32 = 0xFFFFFFFF;
+// Made by Unix (high byte 3), so readers apply the permissions and link type
+// kept in the high half of the external attributes.
+constexpr uint16_t kMadeByUnix = 3 << 8 | 45;
+constexpr int kLevel = 6;
+// Files up to this size are read and compressed whole by the worker threads;
+// larger ones are streamed by the writing thread.
+constexpr uint64_t kWholeFileLimit = 16 << 20;
+// Compressed data waiting to be written, at most.
+constexpr uint64_t kPendingBudget = 128 << 20;
+// A streamed file this large gets ZIP64 sizes in its local header up front.
+constexpr uint64_t kZip64StreamThreshold = 0xF0000000;
+constexpr size_t kChunk = 1 << 20;
+
+uint32_t DosDateTime(time_t when) {
+  struct tm t;
+  if (localtime_r(&when, &t) == nullptr || t.tm_year < 80) return (1 << 5 | 1) << 16;
+  if (t.tm_year > 207) t.tm_year = 207;
+  const uint32_t date =
+      static_cast<uint32_t>((t.tm_year - 80) << 9 | (t.tm_mon + 1) << 5 | t.tm_mday);
+  const uint32_t time = static_cast<uint32_t>(t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec / 2);
+  return date << 16 | time;
+}
+
+// True for a valid UTF-8 name with at least one non-ASCII character: such
+// names get the ZIP UTF-8 flag so that readers show them correctly.
+bool NeedsUtf8Flag(const std::string& name) {
+  const auto* s = reinterpret_cast<const unsigned char*>(name.data());
+  const size_t n = name.size();
+  bool wide = false;
+  for (size_t i = 0; i < n;) {
+    const unsigned char c = s[i];
+    size_t extra;
+    if (c < 0x80) {
+      extra = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3;
+    } else {
+      return false;
+    }
+    if (i + extra >= n && extra > 0) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) return false;
+    }
+    wide = wide || extra > 0;
+    i += extra + 1;
+  }
+  return wide;
+}
+
+// Extended timestamp field: the modification time in seconds since 1970.
+std::string TimeField(time_t mtime) {
+  std::string f;
+  Put16(f, 0x5455);
+  Put16(f, 5);
+  f += '\x01';
+  Put32(f, static_cast<uint32_t>(std::clamp<time_t>(mtime, 0, k32)));
+  return f;
+}
+
+ZipRecord NewRecord(const Source& s) {
+  ZipRecord r;
+  r.name = s.archivePath;
+  r.versionMadeBy = kMadeByUnix;
+  r.versionNeeded = 20;
+  r.flags = NeedsUtf8Flag(r.name) ? kFlagUtf8 : 0;
+  r.method = kMethodStored;
+  r.dosDateTime = DosDateTime(s.entry.info.st_mtime);
+  r.externalAttributes = static_cast<uint32_t>(s.entry.info.st_mode & 0xFFFF) << 16;
+  if (s.IsFolder()) r.externalAttributes |= 0x10;                       // MS-DOS folder
+  if (!(s.entry.info.st_mode & S_IWUSR)) r.externalAttributes |= 0x01;  // read-only
+  r.extra = TimeField(s.entry.info.st_mtime);
+  return r;
+}
+
+std::string LocalHeader(const ZipRecord& r, bool zip64) {
+  std::string h;
+  Put32(h, kLocalSignature);
+  Put16(h, zip64 ? 45 : r.versionNeeded);
+  Put16(h, r.flags);
+  Put16(h, r.method);
+  Put32(h, r.dosDateTime);
+  Put32(h, r.crc);
+  Put32(h, zip64 ? k32 : static_cast<uint32_t>(r.compressedSize));
+  Put32(h, zip64 ? k32 : static_cast<uint32_t>(r.size));
+  Put16(h, static_cast<uint16_t>(r.name.size()));
+  Put16(h, static_cast<uint16_t>(r.extra.size() + (zip64 ? 20 : 0)));
+  h += r.name;
+  if (zip64) {
+    Put16(h, 0x0001);
+    Put16(h, 16);
+    Put64(h, r.size);
+    Put64(h, r.compressedSize);
+  }
+  h += r.extra;
+  return h;
+}
+
+void AppendCentral(std::string& out, const ZipRecord& r) {
+  std::string zip64;
+  if (r.size >= k32) Put64(zip64, r.size);
+  if (r.compressedSize >= k32) Put64(zip64, r.compressedSize);
+  if (r.localOffset >= k32) Put64(zip64, r.localOffset);
+  std::string extra;
+  if (!zip64.empty()) {
+    Put16(extra, 0x0001);
+    Put16(extra, static_cast<uint16_t>(zip64.size()));
+    extra += zip64;
+  }
+  extra += r.extra;
+  Put32(out, kCentralSignature);
+  Put16(out, r.versionMadeBy);
+  Put16(out, zip64.empty() ? r.versionNeeded : std::max<uint16_t>(r.versionNeeded, 45));
+  Put16(out, r.flags);
+  Put16(out, r.method);
+  Put32(out, r.dosDateTime);
+  Put32(out, r.crc);
+  Put32(out, static_cast<uint32_t>(std::min<uint64_t>(r.compressedSize, k32)));
+  Put32(out, static_cast<uint32_t>(std::min<uint64_t>(r.size, k32)));
+  Put16(out, static_cast<uint16_t>(r.name.size()));
+  Put16(out, static_cast<uint16_t>(extra.size()));
+  Put16(out, static_cast<uint16_t>(r.comment.size()));
+  Put16(out, 0);  // disk number
+  Put16(out, r.internalAttributes);
+  Put32(out, r.externalAttributes);
+  Put32(out, static_cast<uint32_t>(std::min<uint64_t>(r.localOffset, k32)));
+  out += r.name;
+  out += extra;
+  out += r.comment;
+}
+
+void AppendEnd(std::string& out, uint64_t count, uint64_t cdOffset, uint64_t cdSize) {
+  if (count >= 0xFFFF || cdOffset >= k32 || cdSize >= k32) {
+    const uint64_t zip64End = cdOffset + cdSize;
+    Put32(out, kZip64EndSignature);
+    Put64(out, 44);
+    Put16(out, kMadeByUnix);
+    Put16(out, 45);
+    Put32(out, 0);
+    Put32(out, 0);
+    Put64(out, count);
+    Put64(out, count);
+    Put64(out, cdSize);
+    Put64(out, cdOffset);
+    Put32(out, kZip64LocatorSignature);
+    Put32(out, 0);
+    Put64(out, zip64End);
+    Put32(out, 1);
+  }
+  Put32(out, kEndSignature);
+  Put16(out, 0);
+  Put16(out, 0);
+  Put16(out, static_cast<uint16_t>(std::min<uint64_t>(count, 0xFFFF)));
+  Put16(out, static_cast<uint16_t>(std::min<uint64_t>(count, 0xFFFF)));
+  Put32(out, static_cast<uint32_t>(std::min<uint64_t>(cdSize, k32)));
+  Put32(out, static_cast<uint32_t>(std::min<uint64_t>(cdOffset, k32)));
+  Put16(out, 0);
+}
+
+class Deflater {
+ public:
+  Deflater() {
+    if (deflateInit2(&z_, kLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+      throw archlib::Failure("cannot start compression");
+    }
+  }
+  ~Deflater() { deflateEnd(&z_); }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+  z_stream* operator->() { return &z_; }
+  z_stream* get() { return &z_; }
+
+ private:
+  z_stream z_{};
+};
+
+// A file read and compressed whole by a worker thread.
+struct Packed {
+  std::vector<unsigned char> data;  // what goes into the archive
+  uint16_t method = kMethodStored;
+  uint32_t crc = 0;
+  uint64_t size = 0;
+};
+
+Packed PackWhole(const Source& s) {
+  Packed p;
+  std::vector<unsigned char> raw = ReadWholeFile(s.entry.diskPath, s.entry.info.st_size);
+  p.size = raw.size();
+  p.crc = static_cast<uint32_t>(crc32_z(crc32(0, nullptr, 0), raw.data(), raw.size()));
+  if (!raw.empty()) {
+    Deflater z;
+    std::vector<unsigned char> out(deflateBound(z.get(), raw.size()));
+    z->next_in = raw.data();
+    z->avail_in = static_cast<uInt>(raw.size());
+    z->next_out = out.data();
+    z->avail_out = static_cast<uInt>(out.size());
+    if (deflate(z.get(), Z_FINISH) != Z_STREAM_END) throw archlib::Failure("compression failed");
+    // Data that does not shrink is stored as it is, as zip does.
+    if (z->total_out < raw.size()) {
+      out.resize(z->total_out);
+      p.data = std::move(out);
+      p.method = kMethodDeflate;
+      return p;
+    }
+  }
+  p.data = std::move(raw);
+  return p;
+}
+
+// Compresses the whole-file entries on worker threads, ahead of the writer
+// but within a memory budget, and hands them over in archive order.
+class PackPipeline {
+ public:
+  explicit PackPipeline(const std::vector<Source>& sources)
+      : sources_(sources), jobs_(sources.size()) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+      jobs_[i].parallel = sources[i].IsFile() &&
+                          static_cast<uint64_t>(sources[i].entry.info.st_size) <= kWholeFileLimit;
+      jobs_[i].ready = !jobs_[i].parallel;
+    }
+    const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
+  }
+  ~PackPipeline() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (auto& t : threads_) t.join();
+  }
+
+  bool Parallel(size_t i) const { return jobs_[i].parallel; }
+
+  // Waits for entry i (taken strictly in order) and moves its result out.
+  Packed Take(size_t i) {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [&] { return jobs_[i].ready; });
+    if (jobs_[i].error) std::rethrow_exception(jobs_[i].error);
+    return std::move(jobs_[i].packed);
+  }
+
+  // Entry i is written: its memory no longer counts and the next may start.
+  void Done(size_t i) {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      if (jobs_[i].parallel) pending_ -= Cost(i);
+      nextToWrite_ = i + 1;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  struct Job {
+    bool parallel = false;
+    bool ready = false;
+    Packed packed;
+    std::exception_ptr error;
+  };
+
+  uint64_t Cost(size_t i) const {
+    return static_cast<uint64_t>(sources_[i].entry.info.st_size) + 1;
+  }
+
+  void Work() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+      while (next_ < jobs_.size() && !jobs_[next_].parallel) ++next_;
+      if (next_ >= jobs_.size() || stop_) return;
+      const size_t i = next_++;
+      changed_.wait(
+          hold, [&] { return stop_ || pending_ + Cost(i) <= kPendingBudget || i == nextToWrite_; });
+      if (stop_) return;
+      pending_ += Cost(i);
+      hold.unlock();
+      Packed packed;
+      std::exception_ptr error;
+      try {
+        packed = PackWhole(sources_[i]);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      hold.lock();
+      jobs_[i].packed = std::move(packed);
+      jobs_[i].error = error;
+      jobs_[i].ready = true;
+      changed_.notify_all();
+    }
+  }
+
+  const std::vector<Source>& sources_;
+  std::vector<Job> jobs_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  size_t next_ = 0;
+  size_t nextToWrite_ = 0;
+  uint64_t pending_ = 0;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
+};
+
+class FileHandle {
+ public:
+  explicit FileHandle(const std::string& path)
+      : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)) {
+    if (fd_ < 0) throw archlib::Failure("cannot read " + path + ": " + std::strerror(errno));
+  }
+  ~FileHandle() { close(fd_); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Compresses a large file straight into the archive, then fills in the
+// CRC and sizes in its local header.
+void StreamFile(FileWriter& out, const Source& s, ZipRecord& r) {
+  FileHandle file(s.entry.diskPath);
+  const bool zip64 = static_cast<uint64_t>(s.entry.info.st_size) >= kZip64StreamThreshold;
+  r.method = kMethodDeflate;
+  r.localOffset = out.Offset();
+  out.Write(LocalHeader(r, zip64));
+  Deflater z;
+  std::vector<unsigned char> in(kChunk), packed(kChunk);
+  uLong crc = crc32(0, nullptr, 0);
+  int flush = Z_NO_FLUSH;
+  while (flush != Z_FINISH) {
+    ssize_t n = read(file.get(), in.data(), in.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0)
+      throw archlib::Failure("cannot read " + s.entry.diskPath + ": " + std::strerror(errno));
+    crc = crc32_z(crc, in.data(), static_cast<size_t>(n));
+    flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
+    z->next_in = in.data();
+    z->avail_in = static_cast<uInt>(n);
+    do {
+      z->next_out = packed.data();
+      z->avail_out = static_cast<uInt>(packed.size());
+      int status = deflate(z.get(), flush);
+      if (status == Z_STREAM_ERROR) throw archlib::Failure("compression failed");
+      out.Write(
+          std::string_view(reinterpret_cast<char*>(packed.data()), packed.size() - z->avail_out));
+    } while (z->avail_out == 0);
+  }
+  r.crc = static_cast<uint32_t>(crc);
+  r.size = z->total_in;
+  r.compressedSize = z->total_out;
+  if (!zip64 && (r.size >= k32 || r.compressedSize >= k32)) {
+    throw archlib::Failure(s.entry.diskPath + " grew while it was being read");
+  }
+  std::string sizes;
+  Put32(sizes, r.crc);
+  out.Patch(r.localOffset + 14, sizes);
+  sizes.clear();
+  if (zip64) {
+    Put64(sizes, r.size);
+    Put64(sizes, r.compressedSize);
+    out.Patch(r.localOffset + 30 + r.name.size() + 4, sizes);
+  } else {
+    Put32(sizes, static_cast<uint32_t>(r.compressedSize));
+    Put32(sizes, static_cast<uint32_t>(r.size));
+    out.Patch(r.localOffset + 18, sizes);
+  }
+}
+
+void CopyEntry(FileWriter& out, const ZipOrigin& origin, ZipRecord r,
+               std::vector<ZipRecord>& written) {
+  const ZipSpan span = EntrySpan(origin.fd, origin.name, r);
+  r.localOffset = out.Offset();
+  std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(span.length, kChunk)));
+  for (uint64_t done = 0; done < span.length;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(span.length - done, buffer.size()));
+    ReadAt(origin.fd, origin.name, span.offset + done, buffer.data(), n);
+    out.Write(std::string_view(buffer.data(), n));
+    done += n;
+  }
+  written.push_back(std::move(r));
+}
+
+}  // namespace
+
+std::vector<ZipRecord> WriteZip(int fd, const std::string& name, const std::vector<Source>& sources,
+                                const ZipOrigin* origin) {
+  FileWriter out(fd, name);
+  std::vector<ZipRecord> written;
+  if (origin != nullptr) {
+    std::unordered_set<std::string> replaced;
+    for (const Source& s : sources) replaced.insert(s.archivePath);
+    for (const ZipRecord& r : origin->records) {
+      if (!replaced.count(r.name)) CopyEntry(out, *origin, r, written);
+    }
+  }
+
+  PackPipeline pipeline(sources);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const Source& s = sources[i];
+    ZipRecord r = NewRecord(s);
+    if (s.IsFile() && !pipeline.Parallel(i)) {
+      StreamFile(out, s, r);
+    } else {
+      std::string data;
+      if (s.IsFile()) {
+        Packed p = pipeline.Take(i);
+        r.method = p.method;
+        r.crc = p.crc;
+        r.size = p.size;
+        r.compressedSize = p.data.size();
+        r.localOffset = out.Offset();
+        out.Write(LocalHeader(r, false));
+        out.Write(std::string_view(reinterpret_cast<const char*>(p.data.data()), p.data.size()));
+      } else {
+        // A link keeps its target as its data; a folder has none.
+        if (s.IsLink()) data = s.entry.linkTarget;
+        r.crc = static_cast<uint32_t>(crc32_z(
+            crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(data.data()), data.size()));
+        r.size = r.compressedSize = data.size();
+        r.versionNeeded = 10;
+        r.localOffset = out.Offset();
+        out.Write(LocalHeader(r, false));
+        out.Write(data);
+      }
+    }
+    pipeline.Done(i);
+    written.push_back(std::move(r));
+  }
+
+  std::string directory;
+  const uint64_t cdOffset = out.Offset();
+  for (const ZipRecord& r : written) AppendCentral(directory, r);
+  const uint64_t cdSize = directory.size();
+  AppendEnd(directory, written.size(), cdOffset, cdSize);
+  out.Write(directory);
+  out.Flush();
+  return written;
+}
+
+}  // namespace sevenzip
