@@ -1,0 +1,176 @@
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/codepage.h"
+#include "platform/codepage_posix.h"
+#include "platform/error.h"
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
+
+bool IsUtf8Name(std::string_view name) {
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+  std::string folded;
+  for (char c : name) folded += lower(c);
+  return folded == "utf-8" || folded == "utf8";
+}
+
+// Length of the well-formed UTF-8 sequence at the start of text, or 0 when
+// the bytes there are not one (stray continuation byte, overlong form,
+// surrogate, beyond U+10FFFF, or cut short).
+size_t Utf8SequenceLength(std::string_view text) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  size_t length;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// UTF-8 to UTF-8: copies well-formed text and replaces each invalid byte.
+std::string RepairUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t length = Utf8SequenceLength(text.substr(i));
+    if (length == 0) {
+      out += kReplacementUtf8;
+      ++i;
+    } else {
+      out.append(text.substr(i, length));
+      i += length;
+    }
+  }
+  return out;
+}
+
+class Converter {
+ public:
+  Converter(const char* from, const char* to) : handle_(iconv_open(to, from)) {
+    if (handle_ == reinterpret_cast<iconv_t>(-1)) {
+      throw Error(std::string("Cannot convert text from ") + from + " to " + to + ": " +
+                  SystemErrorText(errno));
+    }
+  }
+  ~Converter() { iconv_close(handle_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  iconv_t get() const { return handle_; }
+
+ private:
+  iconv_t handle_;
+};
+
+}  // namespace
+
+std::string ConvertCodeset(std::string_view text, const char* from, const char* to) {
+  const bool fromUtf8 = IsUtf8Name(from);
+  const bool toUtf8 = IsUtf8Name(to);
+  if (fromUtf8 && toUtf8) return RepairUtf8(text);
+
+  Converter converter(from, to);
+  std::string out(text.size() * 2 + 16, '\0');
+  size_t written = 0;
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  const auto emit = [&](std::string_view bytes) {
+    if (out.size() - written < bytes.size()) out.resize(out.size() * 2 + bytes.size());
+    std::memcpy(out.data() + written, bytes.data(), bytes.size());
+    written += bytes.size();
+  };
+
+  while (inLeft > 0) {
+    char* outPtr = out.data() + written;
+    size_t outLeft = out.size() - written;
+    const size_t result = iconv(converter.get(), &in, &inLeft, &outPtr, &outLeft);
+    written = static_cast<size_t>(outPtr - out.data());
+    if (result != static_cast<size_t>(-1)) continue;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2 + 16);
+    } else if (errno == EILSEQ || errno == EINVAL) {
+      // A well-formed UTF-8 character the target lacks is skipped whole and
+      // shown as '?'; any other offending byte is skipped alone.
+      const size_t length = fromUtf8 ? Utf8SequenceLength(std::string_view(in, inLeft)) : 0;
+      emit(length > 0 ? "?" : (toUtf8 ? kReplacementUtf8 : std::string_view("?")));
+      const size_t skip = length > 0 ? length : 1;
+      in += skip;
+      inLeft -= skip;
+    } else {
+      throw Error(std::string("Cannot convert text from ") + from + " to " + to + ": " +
+                  SystemErrorText(errno));
+    }
+  }
+  // A stateful target may still owe the bytes that return it to its initial state.
+  for (;;) {
+    char* outPtr = out.data() + written;
+    size_t outLeft = out.size() - written;
+    const size_t result = iconv(converter.get(), nullptr, nullptr, &outPtr, &outLeft);
+    written = static_cast<size_t>(outPtr - out.data());
+    if (result != static_cast<size_t>(-1) || errno != E2BIG) break;
+    out.resize(out.size() * 2 + 16);
+  }
+  out.resize(written);
+  return out;
+}
+
+std::string LocaleCodeset() {
+  locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+  if (locale == static_cast<locale_t>(nullptr)) return "UTF-8";
+  std::string codeset = nl_langinfo_l(CODESET, locale);
+  freelocale(locale);
+  // The C locale reports plain ASCII; like modern runtimes, read that as UTF-8.
+  if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII" ||
+      codeset == "US-ASCII") {
+    return "UTF-8";
+  }
+  iconv_t probe = iconv_open("UTF-8", codeset.c_str());
+  if (probe == reinterpret_cast<iconv_t>(-1)) return "UTF-8";
+  iconv_close(probe);
+  return codeset;
+}
+
+namespace {
+
+// The environment's codeset, fixed for the life of the process.
+const std::string& SystemCodeset() {
+  static const std::string codeset = LocaleCodeset();
+  return codeset;
+}
+
+}  // namespace
+
+std::string ToMultiByte(std::string_view utf8) {
+  return ConvertCodeset(utf8, "UTF-8", SystemCodeset().c_str());
+}
+
+std::string ToUtf8(std::string_view multiByte) {
+  return ConvertCodeset(multiByte, SystemCodeset().c_str(), "UTF-8");
+}
+
+}  // namespace platform

@@ -1,0 +1,55 @@
+// The text of a profile (INI) file read and edited the way Windows' profile
+// functions treat it, on bytes in the system's multibyte code page:
+// - section and key names match regardless of ASCII letter case, with blanks
+//   and tabs around names and values ignored;
+// - lines whose first non-blank character is ';' are comments, a line without
+//   '=' is not a key, the first of duplicate keys wins and only the first of
+//   duplicate sections is read;
+// - LF, CRLF and lone CR all end a line; a UTF-8 byte-order mark is skipped;
+//   a NUL byte ends what a line means (the bytes after it are kept, unread);
+// - lines before the first section belong to no section.
+// Edits change only the bytes they must: every other byte (comments, blank
+// lines, order, spelling of names, line-ending style, a missing final line
+// break) stays as it was.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::ini {
+
+// The value of key in the first section named section, without one pair of
+// matching enclosing quotes (" or '); nothing when the key is missing.
+std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
+                                          std::string_view key);
+
+// Every section name once, in file order, spelled as first seen.
+std::vector<std::string_view> SectionNames(std::string_view text);
+
+// Every key name of the first section named section once, in file order.
+std::vector<std::string_view> KeyNames(std::string_view text, std::string_view section);
+
+// The lines of the first section named section, comments and blank lines
+// left out: "key=value" for keys (value as written, quotes kept), the line
+// itself for a line without '='.
+std::vector<std::string> SectionLines(std::string_view text, std::string_view section);
+
+// The edits return the new text, or nothing when the text would not change.
+//
+// SetValue replaces the value of an existing key in place, or adds "key=value"
+// after the last non-blank line of the section (before the blank lines that
+// close it), or adds the section with the key at the end of the text. New
+// lines end like the line before them, else like the file's first line, else
+// CRLF. Line breaks inside names or the value become blanks, so a value can
+// never add lines of its own to the file.
+std::optional<std::string> SetValue(std::string_view text, std::string_view section,
+                                    std::string_view key, std::string_view value);
+// Removes every line of the key from the first section named section.
+std::optional<std::string> DeleteKey(std::string_view text, std::string_view section,
+                                     std::string_view key);
+// Removes every section named section, from its header up to the next header.
+std::optional<std::string> DeleteSection(std::string_view text, std::string_view section);
+
+}  // namespace platform::ini
