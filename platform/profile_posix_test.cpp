@@ -1,1 +1,260 @@
+// What the POSIX profile functions promise beyond Windows': writes that keep
+// every other byte, cannot be broken by a full disk or a crash, lose nothing
+// to a concurrent writer, and reads that survive any bytes at all.
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/codepage.h"
+#include "platform/codepage_posix.h"
+#include "platform/profile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const fs::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class ProfilePosixTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "slotbackup-profile-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    file_ = (dir_ / "test.ini").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  int Set(const char* section, const char* key, const char* value) {
+    return WritePrivateProfileStringA(section, key, value, file_.c_str());
+  }
+  std::string Get(const char* section, const char* key) {
+    char out[256];
+    GetPrivateProfileStringA(section, key, "default", out, sizeof out, file_.c_str());
+    return out;
+  }
+
+  fs::path dir_;
+  std::string file_;
+};
+
+TEST_F(ProfilePosixTest, ReplacingAValueKeepsEveryOtherByte) {
+  const std::string before =
+      "; settings\n\n[backup_save]\n  SavePath =  /old/path  ; no inline comments  \n"
+      "ArchiveType=LHA\n\n\n[Other]\nx=1";
+  WriteBytes(file_, before);
+  EXPECT_NE(Set("BackUP_Save", "savepath", "/new"), 0);
+  EXPECT_EQ(ReadBytes(file_),
+            "; settings\n\n[backup_save]\n  SavePath =  /new  \nArchiveType=LHA\n\n\n[Other]\nx=1");
+}
+
+TEST_F(ProfilePosixTest, ANewKeyFollowsTheSectionsLastLineBeforeItsClosingBlankLines) {
+  WriteBytes(file_, "[A]\n; note\nk=1\n; trailing comment\n\n\n[B]\nx=1\n");
+  EXPECT_NE(Set("a", "new", "2"), 0);
+  EXPECT_EQ(ReadBytes(file_), "[A]\n; note\nk=1\n; trailing comment\nnew=2\n\n\n[B]\nx=1\n");
+  EXPECT_NE(Set("B", "y", "3"), 0);
+  EXPECT_EQ(ReadBytes(file_), "[A]\n; note\nk=1\n; trailing comment\nnew=2\n\n\n[B]\nx=1\ny=3\n");
+}
+
+TEST_F(ProfilePosixTest, NewLinesFollowTheFilesLineEndsAndFinalNewlineHabit) {
+  WriteBytes(file_, "[A]\rk=1");
+  EXPECT_NE(Set("A", "m", "2"), 0);
+  EXPECT_NE(Set("C", "n", "3"), 0);
+  EXPECT_EQ(ReadBytes(file_), "[A]\rk=1\rm=2\r[C]\rn=3");
+}
+
+TEST_F(ProfilePosixTest, DeletingASectionRemovesEveryCopyUpToTheNextHeader) {
+  WriteBytes(file_, "[S]\r\na=1\r\n; about T\r\n[T]\r\nb=2\r\n\r\n[s]\r\nc=3\r\n[U]\r\nd=4\r\n");
+  EXPECT_NE(Set("S", nullptr, nullptr), 0);
+  EXPECT_EQ(ReadBytes(file_), "[T]\r\nb=2\r\n\r\n[U]\r\nd=4\r\n");
+}
+
+TEST_F(ProfilePosixTest, DeletingAKeyRemovesItsDuplicatesToo) {
+  WriteBytes(file_, "[S]\na=1\nb=2\nA=3\n");
+  EXPECT_NE(Set("S", "a", nullptr), 0);
+  EXPECT_EQ(ReadBytes(file_), "[S]\nb=2\n");
+}
+
+TEST_F(ProfilePosixTest, LineBreaksInAValueCannotAddLines) {
+  WriteBytes(file_, "[BackUP_Save]\r\nSavePath=/backup\r\n");
+  EXPECT_NE(Set("Error_LOG", "when", "failed\r\n[BackUP_Save]\r\nSavePath=/elsewhere"), 0);
+  EXPECT_EQ(Get("BackUP_Save", "SavePath"), "/backup");
+  EXPECT_EQ(Get("Error_LOG", "when"), "failed  [BackUP_Save]  SavePath=/elsewhere");
+}
+
+TEST_F(ProfilePosixTest, IntegersAcceptWindowsPrefixesAndReadAtMost29Characters) {
+  WriteBytes(file_, "[S]\nhex=0x1F\nneg=-0x10\nbin=0b101\noct=0o17\nlead=08\nlong=" +
+                        std::string(28, '0') + "12\n");
+  const auto get = [&](const char* key) {
+    return static_cast<int>(GetPrivateProfileIntA("S", key, 99, file_.c_str()));
+  };
+  EXPECT_EQ(get("hex"), 31);
+  EXPECT_EQ(get("neg"), -16);
+  EXPECT_EQ(get("bin"), 5);
+  EXPECT_EQ(get("oct"), 15);
+  EXPECT_EQ(get("lead"), 8);
+  EXPECT_EQ(get("long"), 1);
+}
+
+TEST_F(ProfilePosixTest, AnyBytesAtAllReadWithoutHarm) {
+  using namespace std::string_literals;
+  std::string junk = "\0\xFF[S\0]\r\n[S]\nk=v\0tail\n\x01\x02=\x03\n\0"s;
+  junk += std::string(10 * 1024 * 1024, 'x');  // a 10 MB line
+  junk += "\n[S]\nk=second\n";
+  WriteBytes(file_, junk);
+  EXPECT_EQ(Get("S", "k"), "v");
+  char list[64];
+  EXPECT_EQ(GetPrivateProfileSectionNamesA(list, sizeof list, file_.c_str()), 2u);
+  EXPECT_STREQ(list, "S");
+  EXPECT_NE(Set("S", "k", "w"), 0);
+  std::string expected = junk;
+  expected.replace(expected.find("k=v") + 2, 1, "w");
+  EXPECT_EQ(ReadBytes(file_), expected);
+
+  fs::remove(file_);
+  fs::create_directory(file_);
+  EXPECT_EQ(Get("S", "k"), "default");
+  EXPECT_EQ(Set("S", "k", "v"), 0);
+  EXPECT_TRUE(fs::is_directory(file_));
+}
+
+TEST_F(ProfilePosixTest, AWriteKeepsPermissionsAndFollowsSymbolicLinks) {
+  WriteBytes(file_, "[S]\nk=1\n");
+  chmod(file_.c_str(), 0640);
+  const fs::path link = dir_ / "link.ini";
+  fs::create_symlink(file_, link);
+  EXPECT_NE(WritePrivateProfileStringA("S", "k", "2", link.c_str()), 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadBytes(file_), "[S]\nk=2\n");
+  struct stat info;
+  ASSERT_EQ(stat(file_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  // No temporary file is left behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+}
+
+TEST_F(ProfilePosixTest, RemovingFromAMissingFileSucceedsWithoutCreatingIt) {
+  EXPECT_NE(Set("S", "k", nullptr), 0);
+  EXPECT_NE(Set("S", nullptr, nullptr), 0);
+  EXPECT_FALSE(fs::exists(file_));
+}
+
+// A tmpfs of 64 KiB mounted for the test, unmounted after it.
+class SmallFilesystem {
+ public:
+  explicit SmallFilesystem(const fs::path& where) : where_(where) {
+    fs::create_directory(where_);
+    mounted_ = mount("tmpfs", where_.c_str(), "tmpfs", 0, "size=64k") == 0;
+    error_ = errno;
+  }
+  ~SmallFilesystem() {
+    if (mounted_) umount2(where_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  int error() const { return error_; }
+
+ private:
+  fs::path where_;
+  bool mounted_;
+  int error_;
+};
+
+TEST_F(ProfilePosixTest, AWriteIntoAFullDiskFailsAndLeavesTheFileWhole) {
+  const fs::path mountPoint = dir_ / "small";
+  SmallFilesystem small(mountPoint);
+  if (!small.mounted()) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(small.error())
+                 << "); run as root to test a full disk";
+  }
+  const fs::path settings = mountPoint / "settings.ini";
+  std::string before = "[BackUP_Save]\r\nSavePath=/backup\r\n[Error_LOG]\r\n";
+  for (int i = 0; before.size() < 16 * 1024; ++i) {
+    before += "2024/01/01 0:00:" + std::to_string(i) + "=/some/target/folder\r\n";
+  }
+  WriteBytes(settings, before);
+  {
+    std::ofstream filler(mountPoint / "filler", std::ios::binary);
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), block.size()) && filler.flush()) {
+    }
+  }
+  EXPECT_EQ(WritePrivateProfileStringA("Error_LOG", "new", "entry", settings.c_str()), 0);
+  EXPECT_EQ(ReadBytes(settings), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(mountPoint), fs::directory_iterator()), 2);
+}
+
+TEST_F(ProfilePosixTest, TwoProcessesWritingAtOnceLoseNothing) {
+  constexpr int kKeysEach = 500;
+  pid_t children[2];
+  for (int child = 0; child < 2; ++child) {
+    children[child] = fork();
+    ASSERT_GE(children[child], 0);
+    if (children[child] == 0) {
+      int failures = 0;
+      for (int i = 0; i < kKeysEach; ++i) {
+        const std::string key = "p" + std::to_string(child) + "_" + std::to_string(i);
+        if (WritePrivateProfileStringA("Keys", key.c_str(), "x", file_.c_str()) == 0) ++failures;
+      }
+      _exit(failures == 0 ? 0 : 1);
+    }
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::string keys(64 * 1024, '\0');
+  GetPrivateProfileStringA("Keys", nullptr, "", keys.data(), keys.size(), file_.c_str());
+  int count = 0;
+  for (const char* item = keys.data(); *item; item += std::strlen(item) + 1) ++count;
+  EXPECT_EQ(count, 2 * kKeysEach);
+}
+
+// Run in a child started with an empty environment, as cron or systemd would
+// start the program: the code page must be UTF-8 and Japanese paths must work.
+TEST(EmptyEnvironment, DISABLED_JapanesePathsWorkInChild) {
+  ASSERT_EQ(platform::LocaleCodeset(), "UTF-8");
+  char pattern[] = "/tmp/slotbackup-env-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const fs::path dir = fs::path(pattern) / fs::u8path("設定フォルダ");
+  fs::create_directory(dir);
+  const std::string file = platform::ToMultiByte((dir / fs::u8path("表ソ能.ini")).string());
+  const std::string value = platform::ToMultiByte("C:\\バックアップ\\表ソ能");
+  EXPECT_NE(WritePrivateProfileStringA("BackUP_Target", "0000", value.c_str(), file.c_str()), 0);
+  char out[256];
+  GetPrivateProfileStringA("BackUP_Target", "0000", "", out, sizeof out, file.c_str());
+  EXPECT_EQ(platform::ToUtf8(out), "C:\\バックアップ\\表ソ能");
+  EXPECT_EQ(ReadBytes(file), "[BackUP_Target]\r\n0000=C:\\バックアップ\\表ソ能\r\n");
+  fs::remove_all(pattern);
+}
+
+TEST(EmptyEnvironment, JapanesePathsWorkWithoutLocaleVariables) {
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  std::string filter = "--gtest_filter=EmptyEnvironment.DISABLED_JapanesePathsWorkInChild";
+  std::string disabled = "--gtest_also_run_disabled_tests";
+  char* argv[] = {const_cast<char*>(self.c_str()), filter.data(), disabled.data(), nullptr};
+  char* envp[] = {nullptr};
+  pid_t pid;
+  ASSERT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's test failed";
+}
+
+}  // namespace

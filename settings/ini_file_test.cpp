@@ -1,1 +1,155 @@
+#include "settings/ini_file.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("slotbackup-settings-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+    ini_.FileName((dir_ / "slotbackup.ini").string());
+    ini_.Section("BackUP_Target");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void WriteFile(const std::string& bytes) {
+    std::ofstream(ini_.FileName(), std::ios::binary | std::ios::trunc) << bytes;
+  }
+  std::string ReadFile() {
+    std::ifstream in(ini_.FileName(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  fs::path dir_;
+  clsIniFile ini_;
+};
+
+TEST(IniFile, StartsEmptyAndKeepsWhatItIsGiven) {
+  clsIniFile ini;
+  EXPECT_EQ(ini.FileName(), "");
+  EXPECT_EQ(ini.Section(), "");
+  ini.FileName("/some/where.ini");
+  ini.Section("BackUP_Save");
+  EXPECT_EQ(ini.FileName(), "/some/where.ini");
+  EXPECT_EQ(ini.Section(), "BackUP_Save");
+}
+
+TEST_F(IniFileTest, AnEmptyOrMissingValueGivesTheDefault) {
+  WriteFile("[BackUP_Target]\r\n0000=\r\n0001=C:\\data\r\n");
+  EXPECT_EQ(ini_.GetString("0000", "none"), "none");
+  EXPECT_EQ(ini_.GetString("0002", "none"), "none");
+  EXPECT_EQ(ini_.GetString("0001", "none"), "C:\\data");
+  ini_.Section("BackUP_Name");
+  EXPECT_EQ(ini_.GetString("0001", "none"), "none");
+  ini_.FileName((dir_ / "missing.ini").string());
+  EXPECT_EQ(ini_.GetString("0001", ""), "");
+}
+
+TEST_F(IniFileTest, AValueLongerThanTheAreaIsCutAtItsLastByte) {
+  WriteFile("[BackUP_Target]\r\nlong=" + std::string(40000, 'x') + "\r\n");
+  EXPECT_EQ(ini_.GetString("long", ""), std::string(32766, 'x'));
+}
+
+TEST_F(IniFileTest, JapaneseTextRoundTripsExactly) {
+  const std::string value = "D:\\バックアップ\\表ソ能\\予定表";
+  ini_.Section("設定");
+  EXPECT_TRUE(ini_.SetString("フォルダ", value));
+  EXPECT_EQ(ini_.GetString("フォルダ", ""), value);
+  std::vector<std::string> names;
+  EXPECT_EQ(ini_.EmnumSection(names), 1);
+  EXPECT_EQ(names, std::vector<std::string>{"設定"});
+}
+
+TEST_F(IniFileTest, SetStringCreatesAMissingFileWithTheSectionAndKey) {
+  EXPECT_TRUE(ini_.SetString("0000", "C:\\data"));
+  EXPECT_EQ(ReadFile(), "[BackUP_Target]\r\n0000=C:\\data\r\n");
+  EXPECT_TRUE(ini_.SetString("0000", "D:\\data"));
+  EXPECT_EQ(ReadFile(), "[BackUP_Target]\r\n0000=D:\\data\r\n");
+}
+
+TEST_F(IniFileTest, SetStringReportsAFailedWrite) {
+  ini_.FileName((dir_ / "no such folder" / "slotbackup.ini").string());
+  EXPECT_FALSE(ini_.SetString("0000", "C:\\data"));
+}
+
+TEST_F(IniFileTest, NothingIsCachedBetweenObjects) {
+  clsIniFile other;
+  other.FileName(ini_.FileName());
+  other.Section("BackUP_Target");
+  EXPECT_EQ(ini_.GetString("0000", "none"), "none");
+  other.SetString("0000", "written by another");
+  EXPECT_EQ(ini_.GetString("0000", "none"), "written by another");
+}
+
+TEST_F(IniFileTest, GetIntegerWidensTheDefaultWithItsSign) {
+  WriteFile("[BackUP_Target]\r\ncount=-12\r\nbig=70000\r\n");
+  EXPECT_EQ(ini_.GetInteger("count", 1), -12);
+  EXPECT_EQ(ini_.GetInteger("big", 1), 70000);
+  EXPECT_EQ(ini_.GetInteger("missing", -7), -7);
+}
+
+TEST_F(IniFileTest, DeleteKeyNameRemovesOneKey) {
+  WriteFile("[BackUP_Target]\r\n0000=a\r\n0001=b\r\n");
+  ini_.DeleteKeyName("0000");
+  EXPECT_EQ(ReadFile(), "[BackUP_Target]\r\n0001=b\r\n");
+}
+
+TEST_F(IniFileTest, DeleteSectionOfTheEmptyNameRemovesTheCurrentOneAndNamesIt) {
+  WriteFile("[BackUP_Target]\r\n0000=a\r\n[BackUP_Name]\r\n0000=n\r\n");
+  std::string section;
+  ini_.DeleteSection(section);
+  EXPECT_EQ(section, "BackUP_Target");
+  EXPECT_EQ(ReadFile(), "[BackUP_Name]\r\n0000=n\r\n");
+  std::string other = "BackUP_Name";
+  ini_.DeleteSection(other);
+  EXPECT_EQ(other, "BackUP_Name");
+  EXPECT_EQ(ReadFile(), "");
+}
+
+TEST_F(IniFileTest, EmnumSectionListsTheSectionsInOrder) {
+  WriteFile("[A]\r\nx=1\r\n[B]\r\n");
+  std::vector<std::string> names;
+  EXPECT_EQ(ini_.EmnumSection(names), 2);
+  EXPECT_EQ(names, (std::vector<std::string>{"A", "B"}));
+}
+
+TEST_F(IniFileTest, EnumSectionStringListsTheLinesAsWritten) {
+  WriteFile("[BackUP_Target]\r\na=1\r\nb=2\r\n");
+  std::vector<std::string> lines;
+  EXPECT_EQ(ini_.EnumSectionString(lines), 2);
+  EXPECT_EQ(lines, (std::vector<std::string>{"a=1", "b=2"}));
+}
+
+TEST_F(IniFileTest, AnEmptyOrMissingSectionLeavesTheArrayAlone) {
+  WriteFile("[BackUP_Target]\r\n[Other]\r\nx=1\r\n");
+  const std::vector<std::string> before{"kept", "as", "is"};
+  std::vector<std::string> lines = before;
+  EXPECT_EQ(ini_.EnumSectionString(lines), 0);
+  EXPECT_EQ(lines, before);
+  ini_.Section("Missing");
+  EXPECT_EQ(ini_.EnumSectionString(lines), 0);
+  EXPECT_EQ(lines, before);
+  ini_.FileName((dir_ / "missing.ini").string());
+  EXPECT_EQ(ini_.EmnumSection(lines), 0);
+  EXPECT_EQ(lines, before);
+}
+
+TEST_F(IniFileTest, AListShrinksALargerArrayToExactlyItsItems) {
+  WriteFile("[BackUP_Target]\r\na=1\r\nb=2\r\n");
+  std::vector<std::string> lines{"1", "2", "3", "4", "5"};
+  EXPECT_EQ(ini_.EnumSectionString(lines), 2);
+  EXPECT_EQ(lines, (std::vector<std::string>{"a=1", "b=2"}));
+}
+
+}  // namespace
