@@ -1,0 +1,118 @@
+#include "lha/add.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <unordered_set>
+
+#include "archlib/entry.h"
+#include "archlib/temp_file.h"
+#include "archlib/tree_walk.h"
+#include "lha/archive_reader.h"
+#include "lha/member_writer.h"
+#include "lha/out_file.h"
+#include "lha/system_codepage.h"
+#include "lha/verify.h"
+
+namespace lha {
+
+namespace {
+
+// The existing archive, open for reading while the new one is built.
+class OldArchive {
+ public:
+  explicit OldArchive(const std::string& path) : path_(path) {
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+      if (errno == ENOENT) return;
+      throw archlib::Failure("cannot open " + path + ": " + std::strerror(errno));
+    }
+    struct stat st;
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      throw archlib::Failure("not a file: " + path);
+    }
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
+    members_ = ListMembers(fd_, static_cast<uint64_t>(st.st_size), path);
+  }
+  ~OldArchive() {
+    if (fd_ >= 0) close(fd_);
+  }
+  OldArchive(const OldArchive&) = delete;
+  OldArchive& operator=(const OldArchive&) = delete;
+
+  bool Is(const struct stat& st) const {
+    return fd_ >= 0 && st.st_dev == dev_ && st.st_ino == ino_;
+  }
+  const std::vector<StoredMember>& Members() const { return members_; }
+  int Descriptor() const { return fd_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  dev_t dev_ = 0;
+  ino_t ino_ = 0;
+  std::vector<StoredMember> members_;
+};
+
+// Methods libarchive decodes; members in others are carried unread.
+bool Decodable(const std::string& method) {
+  return method == "-lh0-" || method == "-lh5-" || method == "-lh6-" || method == "-lh7-" ||
+         method == "-lhd-";
+}
+
+}  // namespace
+
+std::string AddToArchive(const Command& command) {
+  const std::optional<uint32_t> codePage = SystemCodePage();
+  for (const std::string& target : command.targets) {
+    struct stat st;
+    if (!command.recurse && lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      throw archlib::Failure("folder target needs -r2: " + target);
+    }
+  }
+  OldArchive old(command.archive);
+  archlib::TempFile temp(command.archive);
+  struct stat tempInfo;
+  if (fstat(temp.Descriptor(), &tempInfo) != 0) {
+    throw archlib::Failure("cannot use " + temp.Path() + ": " + std::strerror(errno));
+  }
+  OutFile out(temp.Descriptor());
+
+  std::vector<ExpectedMember> expected;
+  std::unordered_set<std::string> added;
+  for (const std::string& target : command.targets) {
+    archlib::WalkTarget(target, [&](const archlib::TreeEntry& entry) {
+      if (entry.archivePath.empty()) return;  // "/" or "." itself: only its contents
+      // Never pack the archive into itself, old or new.
+      if (entry.info.st_dev == tempInfo.st_dev && entry.info.st_ino == tempInfo.st_ino) return;
+      if (old.Is(entry.info)) return;
+      expected.push_back(WriteMember(entry, *command.method, codePage, out));
+      added.insert(entry.archivePath);
+    });
+  }
+  size_t kept = 0;
+  for (const StoredMember& m : old.Members()) {
+    if (added.count(m.path) != 0) continue;
+    CopyBytes(
+        old.Descriptor(), m.offset, m.size, [&](const uint8_t* d, size_t n) { out.Write(d, n); },
+        old.Path());
+    const bool directory = m.method == "-lhd-";
+    expected.push_back(ExpectedMember{directory ? 0 : m.originalSize,
+                                      directory ? uint16_t{0} : m.crc, Decodable(m.method)});
+    ++kept;
+  }
+  const uint8_t end = 0;
+  out.Write(&end, 1);
+  out.Flush();
+  VerifyArchive(temp.Path(), expected);
+  temp.Commit();
+  return "added " + std::to_string(expected.size() - kept) + " and kept " + std::to_string(kept) +
+         " members: " + command.archive;
+}
+
+}  // namespace lha

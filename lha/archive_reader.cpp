@@ -1,0 +1,140 @@
+#include "lha/archive_reader.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "archlib/entry.h"
+
+namespace lha {
+
+namespace {
+
+uint32_t Get16(const uint8_t* p) {
+  return p[0] | uint32_t(p[1]) << 8;
+}
+uint32_t Get32(const uint8_t* p) {
+  return Get16(p) | Get16(p + 2) << 16;
+}
+
+void ReadExactly(int fd, uint64_t offset, uint8_t* out, size_t size, const std::string& name) {
+  while (size > 0) {
+    ssize_t n = pread(fd, out, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw archlib::Failure("cannot read " + name + ": " + std::strerror(errno));
+    if (n == 0) throw archlib::Failure("not a complete LHA archive: " + name);
+    out += n;
+    offset += static_cast<uint64_t>(n);
+    size -= static_cast<size_t>(n);
+  }
+}
+
+// Folder names use 0xFF (and in old headers '\') between components.
+std::string Normalise(std::string path, bool backslashes) {
+  for (char& c : path) {
+    if (c == '\xFF' || (backslashes && c == '\\')) c = '/';
+  }
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::string& name) {
+  std::vector<StoredMember> members;
+  uint64_t at = 0;
+  std::vector<uint8_t> h;
+  auto bad = [&]() -> archlib::Failure {
+    return archlib::Failure("not a well-formed LHA archive: " + name);
+  };
+  while (at < fileSize) {
+    uint8_t first[2] = {};
+    ReadExactly(fd, at, first, 1, name);
+    if (first[0] == 0) break;  // end marker
+    if (fileSize - at < 22) throw bad();
+    h.assign(22, 0);
+    ReadExactly(fd, at, h.data(), 22, name);
+    if (h[2] != '-' || h[6] != '-') throw bad();
+    const int level = h[20];
+    StoredMember m;
+    m.offset = at;
+    m.method.assign(reinterpret_cast<const char*>(h.data() + 2), 5);
+    const uint64_t packed = Get32(h.data() + 7);
+    m.originalSize = Get32(h.data() + 11);
+    std::string dir, file;
+    uint64_t extStart = 0, extEnd = 0;  // extended headers with 16-bit sizes
+    bool backslashes = false;
+    if (level == 0 || level == 1) {
+      const size_t base = size_t{h[0]} + 2;
+      if (base < 24 || base > fileSize - at) throw bad();
+      h.resize(base);
+      ReadExactly(fd, at, h.data(), base, name);
+      const size_t nameLength = h[21];
+      if (22 + nameLength + 2 > base) throw bad();
+      file.assign(reinterpret_cast<const char*>(h.data() + 22), nameLength);
+      m.crc = static_cast<uint16_t>(Get16(h.data() + 22 + nameLength));
+      backslashes = true;
+      m.size = base + packed;
+      if (level == 1) {
+        extStart = at + base - 2;
+        extEnd = at + m.size;
+      }
+    } else if (level == 2) {
+      const size_t size = Get16(h.data());
+      if (size < 26 || size > fileSize - at) throw bad();
+      h.resize(size);
+      ReadExactly(fd, at, h.data(), size, name);
+      m.crc = static_cast<uint16_t>(Get16(h.data() + 21));
+      m.size = size + packed;
+      extStart = at + 24;
+      extEnd = at + size;
+    } else {
+      throw archlib::Failure("unsupported LHA header level " + std::to_string(level) + " in " +
+                             name);
+    }
+    // Extended headers: each names the size of the next one.
+    if (extStart != 0) {
+      uint8_t sizeField[2];
+      ReadExactly(fd, extStart, sizeField, 2, name);
+      uint64_t pos = extStart + 2;
+      for (uint32_t next = Get16(sizeField); next != 0;) {
+        if (next < 3 || pos + next > extEnd) throw bad();
+        std::vector<uint8_t> ext(next);
+        ReadExactly(fd, pos, ext.data(), next, name);
+        const std::string data(reinterpret_cast<const char*>(ext.data() + 1), next - 3);
+        if (ext[0] == 0x01) file = data;
+        if (ext[0] == 0x02) dir = data;
+        next = Get16(ext.data() + next - 2);
+        pos += ext.size();
+      }
+      if (level == 1) {
+        // Level 1 counts its extended headers in the packed size.
+        if (pos - (at + size_t{h[0]} + 2) > packed) throw bad();
+      }
+    }
+    if (m.size > fileSize - at) throw bad();
+    size_t bar = file.find('|');
+    if (bar != std::string::npos) file.resize(bar);
+    std::string path = dir.empty() ? file : Normalise(dir, backslashes) + "/" + file;
+    m.path = Normalise(path, backslashes);
+    members.push_back(std::move(m));
+    at += members.back().size;
+  }
+  return members;
+}
+
+void CopyBytes(int fd, uint64_t offset, uint64_t size,
+               const std::function<void(const uint8_t*, size_t)>& sink, const std::string& name) {
+  std::vector<uint8_t> buffer(std::min<uint64_t>(size, 1 << 18));
+  while (size > 0) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(size, buffer.size()));
+    ReadExactly(fd, offset, buffer.data(), n, name);
+    sink(buffer.data(), n);
+    offset += n;
+    size -= n;
+  }
+}
+
+}  // namespace lha

@@ -1,0 +1,42 @@
+// Writing a stream of bit fields, most significant bit first, as the LHA
+// block format stores them. Bytes are handed to a sink in large pieces.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace lha {
+
+using ByteSink = std::function<void(const uint8_t* data, size_t size)>;
+
+class BitWriter {
+ public:
+  explicit BitWriter(ByteSink sink) : sink_(std::move(sink)) { bytes_.reserve(kFlushAt + 16); }
+
+  // Appends the low `count` bits of value (count <= 32).
+  void Put(int count, uint32_t value) {
+    acc_ = (acc_ << count) | (value & ((uint64_t{1} << count) - 1));
+    pending_ += count;
+    if (pending_ >= 32) Spill();
+  }
+
+  // Bits written so far, including those not yet handed to the sink.
+  uint64_t BitCount() const { return flushedBytes_ * 8 + bytes_.size() * 8 + pending_; }
+
+  // Pads the last byte with zero bits and hands everything to the sink.
+  void Finish();
+
+ private:
+  static constexpr size_t kFlushAt = 1 << 16;
+  void Spill();
+
+  ByteSink sink_;
+  std::vector<uint8_t> bytes_;
+  uint64_t acc_ = 0;
+  int pending_ = 0;
+  uint64_t flushedBytes_ = 0;
+};
+
+}  // namespace lha

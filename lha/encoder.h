@@ -1,0 +1,47 @@
+// Compressing one member's data with lh5 or lh7, streamed: input is handed
+// in pieces of any size and compressed bytes leave through a sink, so a
+// file of any size needs only the window and a few blocks of codes.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "lha/bit_writer.h"
+#include "lha/block.h"
+#include "lha/lzss.h"
+#include "lha/method.h"
+
+namespace lha {
+
+class Encoder {
+ public:
+  Encoder(const Method& method, ByteSink sink);
+
+  void Write(const uint8_t* data, size_t size);
+
+  // Writes the last block and pads the last byte. Returns false when no
+  // ending was found that every reader accepts (possible only for tiny or
+  // degenerate input); the caller then stores the data instead.
+  bool Finish();
+
+  uint64_t InputBytes() const { return input_; }
+  // Compressed bytes produced so far (all of them after Finish).
+  uint64_t OutputBytes() const { return (out_.BitCount() + 7) / 8; }
+
+ private:
+  // A block is written once this many codes follow it, so the last block
+  // never gets too short to end the member well.
+  static constexpr size_t kBlockCodes = 16384;
+  static constexpr size_t kHoldBack = 2048;
+
+  void WriteFullBlocks();
+  bool WriteLastBlock();
+
+  const Method& method_;
+  Lzss lzss_;
+  BitWriter out_;
+  std::vector<Symbol> symbols_;
+  uint64_t input_ = 0;
+};
+
+}  // namespace lha

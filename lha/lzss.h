@@ -1,0 +1,56 @@
+// The LZSS parse: a sliding window over the input, hash chains of 3-byte
+// prefixes to find earlier occurrences, and lazy matching (a match is
+// deferred by one byte when the next position offers a longer one).
+// Input is taken in pieces; memory is the window and its chains.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "lha/block.h"
+#include "lha/method.h"
+
+namespace lha {
+
+class Lzss {
+ public:
+  explicit Lzss(const Method& method);
+
+  // Bytes the window can take now (always > 0 after Parse).
+  size_t Room() const { return buffer_.size() - kPadding - fill_; }
+  // Appends input; size <= Room().
+  void Append(const uint8_t* data, size_t size);
+  // Parses what the window holds into symbols, keeping back the bytes a
+  // longer match might still need unless `final` (no input follows).
+  // Makes room for more input.
+  void Parse(bool final, std::vector<Symbol>& out);
+
+  // The last `count` input bytes (count <= 1024, all input parsed).
+  const uint8_t* Tail(size_t count) const { return buffer_.data() + fill_ - count; }
+
+ private:
+  static constexpr size_t kPadding = 8;  // lets comparisons read whole words
+  struct Match {
+    int length = 0;
+    uint32_t offset = 0;
+  };
+  uint32_t Hash(size_t index) const;
+  void InsertBefore(uint64_t position);
+  Match Find(uint64_t position, int previousLength);
+  void Slide();
+
+  const Method& method_;
+  const uint32_t window_;  // farthest distance back a match may reach, plus one
+  std::vector<uint8_t> buffer_;
+  size_t fill_ = 0;             // bytes held
+  uint64_t base_ = 0;           // stream position of buffer_[0]
+  uint64_t position_ = 0;       // next byte to parse
+  uint64_t inserted_ = 0;       // positions below this are in the chains
+  std::vector<uint32_t> head_;  // hash -> latest position + 1
+  std::vector<uint32_t> prev_;  // position % window -> earlier position + 1
+  // A match found at position_ - 1, waiting to see whether position_ beats it.
+  bool held_ = false;
+  Match heldMatch_;
+};
+
+}  // namespace lha
