@@ -1,0 +1,13 @@
+// The error log: one "ErrorDescription" entry in "<program>.log" beside the
+// executable for the error that ended the run.
+#pragma once
+
+#include <string>
+
+namespace ErrModule {
+
+// Records the error being handled (call only inside a catch block) as
+// "ModuleName:<module>\tObjectName:<object>\tErrorInfo:<description>".
+void WriteErrorLog(const std::string& strModuleName, const std::string& strObjectName);
+
+}  // namespace ErrModule

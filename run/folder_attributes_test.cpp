@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/error.h"
+#include "run/app_module.h"
+
+namespace fs = std::filesystem;
+using AppModule::FolderAttributes;
+
+namespace {
+
+constexpr int16_t kReadOnly = 1;
+constexpr int16_t kHidden = 2;
+constexpr int16_t kDirectory = 16;
+constexpr int16_t kReadOnlySentinel = -1;
+
+class FolderAttributesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("slotbackup-attr-" + std::to_string(getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override {
+    fs::permissions(root_ / "ro", fs::perms::owner_all, fs::perm_options::add,
+                    ignore_);  // may not exist
+    fs::remove_all(root_);
+  }
+  fs::path root_;
+  std::error_code ignore_;
+};
+
+TEST_F(FolderAttributesTest, ReadingNeverChangesTheFolder) {
+  fs::create_directory(root_ / "ro");
+  fs::permissions(root_ / "ro", fs::perms::owner_write, fs::perm_options::remove);
+  const auto before = fs::status(root_ / "ro").permissions();
+  EXPECT_EQ(FolderAttributes((root_ / "ro").string(), kReadOnlySentinel), kDirectory | kReadOnly);
+  EXPECT_EQ(fs::status(root_ / "ro").permissions(), before);
+}
+
+TEST_F(FolderAttributesTest, ClearingThenRestoringLeavesTheFolderAsItWas) {
+  fs::create_directory(root_ / "ro");
+  fs::permissions(root_ / "ro", fs::perms::owner_write | fs::perms::group_read,
+                  fs::perm_options::remove);
+  const std::string path = (root_ / "ro").string();
+  const auto before = fs::status(path).permissions();
+  const int16_t saved = FolderAttributes(path, kReadOnlySentinel);
+  EXPECT_EQ(FolderAttributes(path, 0), kDirectory);
+  EXPECT_NE(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_EQ(FolderAttributes(path, saved), saved);
+  EXPECT_EQ(fs::status(path).permissions(), before);
+}
+
+TEST_F(FolderAttributesTest, DotFoldersReportHiddenAndTrailingSeparatorsAreIgnored) {
+  fs::create_directory(root_ / ".cache");
+  EXPECT_EQ(FolderAttributes((root_ / ".cache").string() + "/", kReadOnlySentinel),
+            kDirectory | kHidden);
+  EXPECT_EQ(FolderAttributes(root_.string(), kReadOnlySentinel), kDirectory);
+}
+
+TEST_F(FolderAttributesTest, AMissingFolderOrAFileIsPathNotFound) {
+  std::ofstream((root_ / "file.txt").string()) << "x";
+  for (const std::string& path :
+       {(root_ / "absent").string(), (root_ / "file.txt").string(), std::string()}) {
+    try {
+      FolderAttributes(path, kReadOnlySentinel);
+      ADD_FAILURE() << path;
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(std::string(e.what()), "Path not found: " + path);
+    }
+  }
+}
+
+}  // namespace
