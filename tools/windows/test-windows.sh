@@ -29,6 +29,15 @@ if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
     g++-mingw-w64-i686-posix wine64 googletest cmake make >/dev/null
 fi
 
+# The tests run in a Japanese locale, as the program's users do (ANSI code
+# page 932). Wine needs the locale installed to name files in it.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+  say "generating the ja_JP.UTF-8 locale"
+  command -v localedef >/dev/null ||
+    { apt-get update -qq && apt-get install -y -qq --no-install-recommends locales >/dev/null; }
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
+
 for arch in i686 x86_64; do
   say "building for Windows $arch"
   cmake -S "$source_dir" -B "$build_root/$arch" \
@@ -37,6 +46,21 @@ for arch in i686 x86_64; do
     { cat "$build_root/cmake-$arch.log"; exit 1; }
   cmake --build "$build_root/$arch" -j"$jobs"
 done
+
+# The archiver DLLs users install export plain names ("Unlha"); a stdcall
+# export linked without --kill-at would be "Unlha@16" and never be found.
+say "checking the entry point names the i686 DLLs export"
+for dll in "$build_root"/i686/bin/*.dll; do
+  exports=$(i686-w64-mingw32-objdump -p "$dll" | sed -n '/Ordinal\/Name Pointer/,/^$/p')
+  if grep -qE '@[0-9]+$' <<<"$exports"; then
+    echo "$dll exports decorated names:"
+    echo "$exports"
+    exit 1
+  fi
+done
+exports=$(i686-w64-mingw32-objdump -p "$build_root/i686/bin/fake_archiver.dll")
+grep -qE '\] Unlha$' <<<"$exports" && grep -qE '\] SevenZip$' <<<"$exports" ||
+  { echo "fake_archiver.dll lacks Unlha or SevenZip"; exit 1; }
 
 # Wine: quiet, headless, no Mono or Gecko installers, and a fresh prefix of
 # its own. One persistent wineserver keeps each test start near 0.1 s.

@@ -1,0 +1,218 @@
+// slotbackup.exe under Windows (Wine in CI), installed as a user installs it:
+// a folder of its own holding slotbackup.ini and the archiver DLLs, started
+// the way Task Scheduler starts it, from another working folder. The fake
+// archiver DLL stands in for Unlha32.dll and 7-zip32.dll: it appends each
+// command line it gets to FAKE_ARCHIVER_LOG and returns FAKE_ARCHIVER_RESULT.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "platform/codepage.h"
+#include "settings/ini_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class Installation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("slotbackup-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    program_ = root_ / "program";
+    save_ = root_ / "save folder";
+    fs::create_directories(program_);
+    fs::create_directories(save_);
+    fs::copy_file(PathOf(SLOTBACKUP_PROGRAM), program_ / "slotbackup.exe");
+  }
+  void TearDown() override {
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    fs::remove_all(root_);
+  }
+
+  void InstallFakeArchivers() {
+    for (const char* name : {"Unlha32.dll", "7-zip32.dll"}) {
+      fs::copy_file(PathOf(FAKE_ARCHIVER), program_ / name);
+    }
+  }
+
+  // A target folder with a Japanese name holding one file.
+  fs::path Target(const std::string& name) {
+    const fs::path folder = root_ / PathOf("データ") / PathOf(name);
+    Write(folder / PathOf("報告書.txt"), "2024");
+    return folder;
+  }
+
+  // Writes one key through the settings object, so the file is in the ANSI
+  // code page as Windows programs write it.
+  void Set(const std::string& section, const std::string& key, const std::string& value) {
+    clsIniFile ini;
+    ini.FileName(Utf8(program_ / "slotbackup.ini"));
+    ini.Section(section);
+    ASSERT_TRUE(ini.SetString(key, value));
+  }
+  void SaveSection(const std::string& type) {
+    Set("BackUP_Save", "SavePath", Utf8(save_));
+    Set("BackUP_Save", "ArchiveType", type);
+  }
+  void Slot(const std::string& key, const fs::path& target, const std::string& name,
+            const std::string& constantName = "") {
+    Set("BackUP_Target", key, Utf8(target));
+    Set("BackUP_Name", key, name);
+    if (!constantName.empty()) Set("BackUP_ConstantName", key, constantName);
+  }
+
+  // Starts slotbackup.exe from the system folder, as Task Scheduler does,
+  // and returns its exit status.
+  DWORD Run(int fakeResult = 0) {
+    SetEnvironmentVariableW(L"FAKE_ARCHIVER_LOG", (root_ / "calls.log").c_str());
+    SetEnvironmentVariableW(L"FAKE_ARCHIVER_RESULT", std::to_wstring(fakeResult).c_str());
+    std::wstring commandLine = L"\"" + (program_ / "slotbackup.exe").wstring() + L"\"";
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system,
+                        &startup, &process)) {
+      ADD_FAILURE() << "cannot start slotbackup.exe: " << GetLastError();
+      return 0xFFFFFFFF;
+    }
+    DWORD status = 0xFFFFFFFF;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+      GetExitCodeProcess(process.hProcess, &status);
+    } else {
+      ADD_FAILURE() << "slotbackup.exe did not end within a minute";
+      TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return status;
+  }
+
+  // The command lines the archiver got, each converted from the ANSI code
+  // page back to UTF-8.
+  std::vector<std::string> Calls() const {
+    std::vector<std::string> lines;
+    std::ifstream in(root_ / "calls.log", std::ios::binary);
+    for (std::string line; std::getline(in, line);) lines.push_back(platform::ToUtf8(line));
+    return lines;
+  }
+
+  std::vector<std::string> Lines(const fs::path& file, const std::string& section) {
+    clsIniFile ini;
+    ini.FileName(Utf8(file));
+    ini.Section(section);
+    std::vector<std::string> lines;
+    ini.EnumSectionString(lines);
+    return lines;
+  }
+
+  fs::path root_, program_, save_;
+};
+
+TEST_F(Installation, TheArchiverDllsBesideTheProgramGetBackslashedCommandLines) {
+  InstallFakeArchivers();
+  const fs::path a = Target("仕事 a"), b = Target("b");
+  SaveSection("zip");
+  Slot("0002", a, "仕事_%D.zip");
+  Slot("0005", b, "b.zip");
+  ASSERT_EQ(Run(), 0u) << Read(program_ / "slotbackup.log");
+  const auto calls = Calls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_TRUE(std::regex_match(calls[0], std::regex("a \"(.*)\\\\仕事_\\d{14}\\.zip\" \"(.*)\"")))
+      << calls[0];
+  EXPECT_EQ(calls[0].substr(calls[0].rfind(" \"")), " \"" + Utf8(a) + "\"");
+  EXPECT_EQ(calls[1], "a \"" + Utf8(save_) + "\\b.zip\" \"" + Utf8(b) + "\"");
+
+  SaveSection("Lha");
+  std::filesystem::remove(root_ / "calls.log");
+  ASSERT_EQ(Run(), 0u);
+  ASSERT_EQ(Calls().size(), 2u);
+  EXPECT_EQ(Calls()[1], "a  -r2 -x1 \"" + Utf8(save_) + "\\b.zip\" \"" + Utf8(b) + "\"");
+}
+
+TEST_F(Installation, AFixedNameCopyIsRefreshedAndAHiddenFolderKeepsItsAttributes) {
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  SetFileAttributesW(t.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  Write(save_ / "same.zip", "archive of this run");
+  Write(save_ / "latest.zip", "older copy");
+  SaveSection("ZIP");
+  Slot("0001", t, "same.zip", "latest.zip");
+  ASSERT_EQ(Run(), 0u) << Read(program_ / "slotbackup.log");
+  EXPECT_EQ(Read(save_ / "latest.zip"), "archive of this run");
+  EXPECT_EQ(GetFileAttributesW(t.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
+            static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_FALSE(fs::exists(program_ / "slotbackup.log"));
+}
+
+TEST_F(Installation, AFailedArchiverRunIsRecordedUnderTheSystemsDateTime) {
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  Write(save_ / "latest.zip", "previous copy");
+  SaveSection("LHA");
+  Slot("0001", t, "t.lzh", "latest.zip");
+  EXPECT_EQ(Run(1), 2u);
+  const auto entries = Lines(program_ / "slotbackup.ini", "Error_LOG");
+  ASSERT_EQ(entries.size(), 1u);
+  const std::string key = entries[0].substr(0, entries[0].find('='));
+  // The Japanese short date and long time.
+  if (GetACP() == 932) {
+    EXPECT_TRUE(
+        std::regex_match(key, std::regex("\\d{4}/\\d\\d?/\\d\\d?( \\d\\d?:\\d\\d:\\d\\d)?")))
+        << key;
+  }
+  EXPECT_EQ(entries[0].substr(entries[0].find('=') + 1), Utf8(t));
+  EXPECT_EQ(Read(save_ / "latest.zip"), "previous copy");
+}
+
+TEST_F(Installation, AMissingTargetOrDllEndsTheRunWithOneErrorLogEntry) {
+  const fs::path t = Target("t");
+  SaveSection("LHA");
+  Slot("0001", t, "t.lzh");
+  EXPECT_EQ(Run(), 1u);
+  auto log = Lines(program_ / "slotbackup.log", "ErrorDescription");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("=ModuleName:Main\tObjectName:AppModule\tErrorInfo:"), std::string::npos);
+  EXPECT_NE(log[0].find("Unlha32.dll"), std::string::npos) << log[0];
+
+  InstallFakeArchivers();
+  const fs::path absent = root_ / "absent";
+  Slot("0000", absent, "a.lzh");
+  fs::remove(program_ / "slotbackup.log");
+  EXPECT_EQ(Run(), 1u);
+  EXPECT_TRUE(Calls().empty());
+  log = Lines(program_ / "slotbackup.log", "ErrorDescription");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("ErrorInfo:Path not found: " + Utf8(absent)), std::string::npos) << log[0];
+}
+
+}  // namespace
