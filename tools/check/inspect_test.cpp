@@ -1,0 +1,331 @@
+// The checker on settings files that show each thing it reports, run
+// against real folders in a temporary directory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "tools/check/inspect.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const platform::LocalTime kNow{2026, 12, 7, 22, 0, 5};
+const std::string kStamp = "20261207220005";
+
+fs::path FsPath(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+class InspectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("slotbackup-check-" + std::to_string(std::random_device()()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(root_ / "backups");
+    fs::create_directories(root_ / "data" / FsPath("仕事"));
+    fs::create_directories(root_ / "data" / "notes");
+  }
+  void TearDown() override {
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(root_, error)) {
+      if (entry.is_directory()) {
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
+      }
+    }
+    fs::remove_all(root_, error);
+  }
+
+  std::string Path(const std::string& relative) const { return Utf8(root_ / FsPath(relative)); }
+
+  // A settings file whose "@" stands for the test's folder.
+  check::Report Check(std::string text) {
+    for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
+      text.replace(at, 1, Utf8(root_));
+    }
+    std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << text;
+    return check::Inspect(Path("slotbackup.ini"), kNow);
+  }
+
+  fs::path root_;
+};
+
+std::vector<std::string> Codes(const check::Report& report) {
+  std::vector<std::string> codes;
+  for (const check::Finding& finding : report.findings) codes.push_back(finding.code);
+  return codes;
+}
+
+const check::Finding* Find(const check::Report& report, const std::string& code,
+                           const std::string& key = "") {
+  for (const check::Finding& finding : report.findings) {
+    if (finding.code == code && (key.empty() || finding.key == key)) return &finding;
+  }
+  return nullptr;
+}
+
+const std::string kSaveZip = "[BackUP_Save]\nSavePath=@/backups\nArchiveType=ZIP\n";
+
+TEST_F(InspectTest, CleanFilePlansEverySlotAndReportsNothing) {
+  const check::Report report = Check(
+      "; comment\n[backup_save]\nsavepath = @/backups\nArchiveType=zip\n"
+      "[BackUP_Target]\n0000=@/data/仕事\n0042=\"@/data/notes\"\n"
+      "[BackUP_Name]\n0000=仕事_%D.zip\n0042=notes %D.7z\n"
+      "[BackUP_ConstantName]\n0000=仕事_latest.zip\n");
+  EXPECT_TRUE(report.findings.empty()) << ::testing::PrintToString(Codes(report));
+  EXPECT_EQ(check::ExitStatus(report), check::kAllWillBeDone);
+  EXPECT_EQ(report.savePath, Path("backups"));
+  EXPECT_EQ(report.archiveType, "ZIP");
+  ASSERT_EQ(report.slots.size(), 2u);
+  EXPECT_EQ(report.slots[0].key, "0000");
+  EXPECT_EQ(report.slots[0].target, Path("data/仕事"));
+  EXPECT_EQ(report.slots[0].name, "仕事_" + kStamp + ".zip");
+  EXPECT_EQ(report.slots[0].format, "ZIP");
+  EXPECT_EQ(report.slots[0].constantName, "仕事_latest.zip");
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kArchive);
+  EXPECT_EQ(report.slots[1].key, "0042");
+  EXPECT_EQ(report.slots[1].target, Path("data/notes")) << "quotes are removed as the run reads";
+  EXPECT_EQ(report.slots[1].format, "7z");
+  EXPECT_EQ(report.slots[1].constantName, "");
+  EXPECT_EQ(check::LogPathFor(Path("slotbackup.ini")), Path("slotbackup.log"));
+}
+
+TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
+  const check::Report report =
+      Check(kSaveZip +
+            "Compression=9\n"
+            "[BackUP_Target]\n7=@/data/notes\n0100=@/data/notes\n12345=@/data/notes\n"
+            "0001=@/data/notes\n0001=@/data/仕事\njust text\n"
+            "[BackUP_Name]\n0001=n_%D.zip\n"
+            "[Backup Target]\n0002=@/data/notes\n"
+            "[Schedule]\nAt=22:00\n");
+  EXPECT_EQ(check::ExitStatus(report), check::kSomethingFailsOrIsIgnored);
+  ASSERT_NE(Find(report, "unknown-key", "Compression"), nullptr);
+  const check::Finding* seven = Find(report, "not-a-slot-key", "7");
+  ASSERT_NE(seven, nullptr);
+  EXPECT_NE(seven->message.find("Write it as 0007."), std::string::npos);
+  EXPECT_EQ(seven->section, "BackUP_Target");
+  EXPECT_NE(Find(report, "not-a-slot-key", "12345"), nullptr);
+  EXPECT_NE(Find(report, "slot-out-of-range", "0100"), nullptr);
+  EXPECT_NE(Find(report, "duplicate-key", "0001"), nullptr);
+  EXPECT_NE(Find(report, "not-a-key"), nullptr);
+  const check::Finding* misspelt = Find(report, "unknown-section");
+  ASSERT_NE(misspelt, nullptr);
+  EXPECT_EQ(misspelt->section, "Backup Target");
+  EXPECT_NE(misspelt->message.find("Did you mean [BackUP_Target]?"), std::string::npos);
+  const std::vector<std::string> codes = Codes(report);
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "unknown-section"), 2);
+
+  // The first of the duplicate keys is the one the run uses.
+  ASSERT_EQ(report.slots.size(), 1u);
+  EXPECT_EQ(report.slots[0].target, Path("data/notes"));
+}
+
+TEST_F(InspectTest, SlotsMissingATargetOrANameAreReported) {
+  const check::Report report = Check(kSaveZip +
+                                     "[BackUP_Target]\n0003=@/data/notes\n0004=\n"
+                                     "[BackUP_Name]\n0004=orphan_%D.zip\n"
+                                     "[BackUP_ConstantName]\n0005=latest.zip\n");
+  EXPECT_NE(Find(report, "no-name", "0003"), nullptr);
+  EXPECT_NE(Find(report, "no-target", "0004"), nullptr) << "an empty target is no target";
+  EXPECT_NE(Find(report, "no-target", "0005"), nullptr);
+  EXPECT_TRUE(report.slots.empty());
+}
+
+TEST_F(InspectTest, ArchiveTypesTheRunDoesNotRecognise) {
+  const std::string slots = "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=n_%D.zip\n";
+  struct Case {
+    std::string line, expectType, messagePart;
+  };
+  for (const Case& c : {Case{"ArchiveType=\" ZIP\"\n", " ZIP", "begins with a blank"},
+                        Case{"ArchiveType='lha '\n", "LHA ", "ends with a blank"},
+                        Case{"ArchiveType=TAR\n", "TAR", "neither LHA nor ZIP"},
+                        Case{"", "", "missing or empty"}}) {
+    const check::Report report = Check("[BackUP_Save]\nSavePath=@/backups\n" + c.line + slots);
+    EXPECT_EQ(report.archiveType, c.expectType);
+    const check::Finding* finding = Find(report, "archive-type");
+    ASSERT_NE(finding, nullptr) << c.line;
+    EXPECT_NE(finding->message.find(c.messagePart), std::string::npos) << finding->message;
+    ASSERT_EQ(report.slots.size(), 1u);
+    EXPECT_EQ(report.slots[0].outcome, check::Outcome::kNoArchiver);
+    EXPECT_EQ(report.slots[0].format, "");
+  }
+}
+
+TEST_F(InspectTest, MissingTargetEndsTheRunAndLaterSlotsAreNotReached) {
+  const check::Report report =
+      Check(kSaveZip +
+            "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/gone\n"
+            "0002=@/data/仕事\n0003=@/data/gone too\n"
+            "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n0002=c_%D.zip\n0003=d_%D.zip\n");
+  ASSERT_EQ(report.slots.size(), 4u);
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kArchive);
+  EXPECT_EQ(report.slots[1].outcome, check::Outcome::kEndsRun);
+  EXPECT_EQ(report.slots[2].outcome, check::Outcome::kNotReached);
+  const check::Finding* finding = Find(report, "target-missing", "0001");
+  ASSERT_NE(finding, nullptr);
+  EXPECT_NE(finding->message.find("Path not found"), std::string::npos) << finding->message;
+  // Slots beyond the end are still examined, so one reading shows all to mend.
+  EXPECT_EQ(report.slots[3].outcome, check::Outcome::kNotReached);
+  EXPECT_NE(Find(report, "target-missing", "0003"), nullptr);
+
+  std::ofstream(root_ / "data" / "a file") << "x";
+  const check::Report file = Check(kSaveZip +
+                                   "[BackUP_Target]\n0000=@/data/a file\n"
+                                   "[BackUP_Name]\n0000=a_%D.zip\n");
+  EXPECT_NE(Find(file, "target-missing", "0000"), nullptr) << "a file is not a folder";
+}
+
+TEST_F(InspectTest, NamesWhoseExtensionTheArchiverWouldNotKeep) {
+  const check::Report zip = Check(kSaveZip +
+                                  "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
+                                  "0002=@/data/notes\n0003=@/data/notes\n"
+                                  "[BackUP_Name]\n0000=plain_%D\n0001=n_%D.lzh\n0002=n_%D.ZIP\n"
+                                  "0003=dir.d/%D\n");
+  ASSERT_EQ(zip.slots.size(), 4u);
+  const check::Finding* none = Find(zip, "no-extension", "0000");
+  ASSERT_NE(none, nullptr);
+  EXPECT_NE(none->message.find("\"plain_%D.zip\""), std::string::npos) << none->message;
+  EXPECT_NE(Find(zip, "extension-mismatch", "0001"), nullptr);
+  EXPECT_EQ(zip.slots[1].format, "7z");
+  EXPECT_EQ(zip.slots[2].format, "ZIP") << "extensions match in any letter case";
+  for (const check::Finding& finding : zip.findings) EXPECT_NE(finding.key, "0002");
+  EXPECT_NE(Find(zip, "no-extension", "0003"), nullptr) << "only the last component counts";
+
+  const check::Report lha = Check(
+      "[BackUP_Save]\nSavePath=@/backups\nArchiveType=LHA\n"
+      "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n0002=@/data/notes\n"
+      "[BackUP_Name]\n0000=n_%D.lzh\n0001=n_%D.LHA\n0002=n_%D.zip\n");
+  EXPECT_EQ(Codes(lha), std::vector<std::string>{"extension-mismatch"});
+  EXPECT_EQ(lha.findings[0].key, "0002");
+  EXPECT_EQ(lha.slots[0].format, "LHA");
+}
+
+TEST_F(InspectTest, DoubleQuotesMakeSlotsFail) {
+  const check::Report name = Check(kSaveZip +
+                                   "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
+                                   "[BackUP_Name]\n0000=a\"b_%D.zip\n0001=ok_%D.zip\n");
+  EXPECT_EQ(name.slots[0].outcome, check::Outcome::kFails);
+  EXPECT_EQ(name.slots[1].outcome, check::Outcome::kArchive);
+  EXPECT_NE(Find(name, "quote-in-path", "0000"), nullptr);
+
+  fs::create_directories(root_ / "back\"ups");
+  const check::Report save = Check(
+      "[BackUP_Save]\nSavePath=@/back\"ups\nArchiveType=ZIP\n"
+      "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
+      "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n");
+  EXPECT_EQ(save.slots[0].outcome, check::Outcome::kFails);
+  EXPECT_EQ(save.slots[1].outcome, check::Outcome::kFails);
+  EXPECT_EQ(Codes(save), std::vector<std::string>{"quote-in-path"}) << "reported once";
+}
+
+TEST_F(InspectTest, FoldersThatCannotReceiveArchivesOrCopies) {
+  const std::string slots =
+      "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+      "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n";
+  const check::Report missing =
+      Check("[BackUP_Save]\nSavePath=@/nowhere\nArchiveType=ZIP\n" + slots);
+  EXPECT_EQ(missing.slots[0].outcome, check::Outcome::kFails);
+  EXPECT_EQ(missing.slots[1].outcome, check::Outcome::kFails);
+  EXPECT_EQ(Codes(missing), std::vector<std::string>{"folder-missing"}) << "reported once";
+
+  const check::Report empty = Check("[BackUP_Save]\nArchiveType=ZIP\n" + slots);
+  EXPECT_NE(Find(empty, "save-path-empty"), nullptr);
+
+  const check::Report copy =
+      Check(kSaveZip + slots + "[BackUP_ConstantName]\n0000=missing/latest.zip\n");
+  EXPECT_EQ(copy.slots[0].outcome, check::Outcome::kEndsRun);
+  EXPECT_EQ(copy.slots[1].outcome, check::Outcome::kNotReached);
+  EXPECT_NE(Find(copy, "folder-missing"), nullptr);
+
+  // Only trying tells whether a folder can be written; with the privilege to
+  // write anywhere the read-only folder is no finding.
+  fs::permissions(root_ / "backups",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const bool privileged = static_cast<bool>(std::ofstream(root_ / "backups" / "probe"));
+  const check::Report readOnly = Check(kSaveZip + slots);
+  if (privileged) GTEST_SKIP() << "running with the privilege to write into read-only folders";
+  EXPECT_NE(Find(readOnly, "folder-not-writable"), nullptr);
+  EXPECT_EQ(readOnly.slots[0].outcome, check::Outcome::kFails);
+}
+
+TEST_F(InspectTest, WithoutArchiverFixedNamesNeedAnEarlierArchive) {
+  const check::Report report = Check(
+      "[BackUP_Save]\nSavePath=@/backups\nArchiveType=none\n"
+      "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n0002=@/data/notes\n"
+      "[BackUP_Name]\n0000=notes.zip\n0001=fresh_%D.zip\n0002=x_%D.zip\n"
+      "[BackUP_ConstantName]\n0000=latest.zip\n0001=latest.zip\n");
+  // notes.zip is not there yet: the first copy ends the run.
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kEndsRun);
+  EXPECT_NE(Find(report, "copy-source-missing", "0000"), nullptr);
+
+  std::ofstream(root_ / "backups" / "notes.zip") << "old";
+  const check::Report old = Check(
+      "[BackUP_Save]\nSavePath=@/backups\nArchiveType=none\n"
+      "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
+      "[BackUP_Name]\n0000=notes.zip\n0001=fresh_%D.zip\n"
+      "[BackUP_ConstantName]\n0000=latest.zip\n0001=latest.zip\n");
+  EXPECT_EQ(old.slots[0].outcome, check::Outcome::kNoArchiver);
+  const check::Finding* note = Find(old, "copy-from-old-archive", "0000");
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(note->severity, check::Severity::kNote);
+  EXPECT_EQ(old.slots[1].outcome, check::Outcome::kEndsRun) << "a stamped name is never there";
+}
+
+TEST_F(InspectTest, NotesDoNotChangeTheExitStatus) {
+  const check::Report report = Check(
+      "[BackUP_Save]\nSavePath=@/backups\nArchiveType=LHA\n"
+      "[BackUP_Target]\n0000=@/data/notes\n"
+      "[BackUP_Name]\n0000=notes_%d.lzh\n");
+  const check::Finding* note = Find(report, "no-stamp", "0000");
+  ASSERT_NE(note, nullptr);
+  EXPECT_NE(note->message.find("lower-case %d"), std::string::npos);
+  EXPECT_EQ(check::ExitStatus(report), check::kAllWillBeDone);
+
+  const check::Report nothing = Check("[BackUP_Save]\nSavePath=@/backups\nArchiveType=ZIP\n");
+  EXPECT_EQ(Codes(nothing), std::vector<std::string>{"no-slots"});
+  EXPECT_EQ(check::ExitStatus(nothing), check::kAllWillBeDone);
+}
+
+TEST_F(InspectTest, RecordedFailuresNewestFirst) {
+  std::string log = "[Error_LOG]\n";
+  for (int i = 1; i <= 7; ++i)
+    log += "2026/12/0" + std::to_string(i) + " 22:00:00=@/t" + std::to_string(i) + "\n";
+  std::ofstream(root_ / "slotbackup.log", std::ios::binary)
+      << "[ErrorDescription]\n2026/12/01 22:00:00=ModuleName:Main\tObjectName:AppModule\t"
+         "ErrorInfo:old\n2026/12/02 22:00:00=ModuleName:Main\tObjectName:AppModule\t"
+         "ErrorInfo:Path not found: /gone\n";
+  const check::Report report = Check(kSaveZip + log);
+  EXPECT_EQ(report.errorLogCount, 7);
+  ASSERT_EQ(report.newestErrorLog.size(), check::kNewestErrorLogEntries);
+  EXPECT_EQ(report.newestErrorLog[0].key, "2026/12/07 22:00:00");
+  EXPECT_EQ(report.newestErrorLog[0].value, Path("t7"));
+  EXPECT_EQ(report.newestErrorLog[4].value, Path("t3"));
+  EXPECT_EQ(report.logCount, 2);
+  ASSERT_TRUE(report.newestLogEntry.has_value());
+  EXPECT_EQ(report.newestLogEntry->value,
+            "ModuleName:Main\tObjectName:AppModule\tErrorInfo:Path not found: /gone");
+  EXPECT_EQ(Codes(report), std::vector<std::string>{"no-slots"}) << "records are no findings";
+}
+
+TEST_F(InspectTest, UnreadableFilesGiveExitStatusTwo) {
+  const check::Report missing = check::Inspect(Path("none.ini"), kNow);
+  EXPECT_FALSE(missing.readable);
+  EXPECT_EQ(check::ExitStatus(missing), check::kCannotRead);
+  const check::Report folder = check::Inspect(Path("backups"), kNow);
+  EXPECT_FALSE(folder.readable);
+  EXPECT_NE(folder.readError.find("is a folder"), std::string::npos);
+  EXPECT_EQ(check::ExitStatus(folder), check::kCannotRead);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#include "tools/check/json_writer.h"
+#include "tools/check/render.h"
+
+namespace check {
+
+namespace {
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kArchive:
+      return "archive";
+    case Outcome::kNoArchiver:
+      return "no-archiver";
+    case Outcome::kFails:
+      return "fails";
+    case Outcome::kEndsRun:
+      return "ends-run";
+    case Outcome::kNotReached:
+      return "not-reached";
+  }
+  return "";
+}
+
+void Member(JsonWriter& json, const char* key, const std::string& value) {
+  json.Key(key);
+  json.String(value);
+}
+
+// Empty text as null: the slot has no fixed name, the run no archiver.
+void MemberOrNull(JsonWriter& json, const char* key, const std::string& value) {
+  json.Key(key);
+  if (value.empty()) {
+    json.Null();
+  } else {
+    json.String(value);
+  }
+}
+
+void EntryObject(JsonWriter& json, const Entry& entry, const char* valueName) {
+  json.BeginObject();
+  Member(json, "time", entry.key);
+  Member(json, valueName, entry.value);
+  json.EndObject();
+}
+
+void Slots(JsonWriter& json, const Report& report) {
+  json.Key("slots");
+  json.BeginArray();
+  for (const PlannedSlot& slot : report.slots) {
+    json.BeginObject();
+    Member(json, "key", slot.key);
+    Member(json, "target", slot.target);
+    Member(json, "nameTemplate", slot.nameTemplate);
+    Member(json, "name", slot.name);
+    MemberOrNull(json, "format", slot.format);
+    MemberOrNull(json, "constantName", slot.constantName);
+    Member(json, "outcome", OutcomeName(slot.outcome));
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
+void Findings(JsonWriter& json, const Report& report) {
+  json.Key("findings");
+  json.BeginArray();
+  for (const Finding& finding : report.findings) {
+    json.BeginObject();
+    Member(json, "severity", finding.severity == Severity::kProblem ? "problem" : "note");
+    Member(json, "code", finding.code);
+    MemberOrNull(json, "section", finding.section);
+    MemberOrNull(json, "key", finding.key);
+    Member(json, "message", finding.message);
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
+void Records(JsonWriter& json, const Report& report) {
+  json.Key("errorLog");
+  json.BeginObject();
+  json.Key("count");
+  json.Integer(report.errorLogCount);
+  json.Key("newest");
+  json.BeginArray();
+  for (const Entry& entry : report.newestErrorLog) EntryObject(json, entry, "target");
+  json.EndArray();
+  json.EndObject();
+
+  json.Key("logFile");
+  json.BeginObject();
+  Member(json, "path", report.logPath);
+  json.Key("count");
+  json.Integer(report.logCount);
+  json.Key("newest");
+  if (report.newestLogEntry) {
+    EntryObject(json, *report.newestLogEntry, "message");
+  } else {
+    json.Null();
+  }
+  json.EndObject();
+}
+
+}  // namespace
+
+std::string JsonReport(const Report& report) {
+  JsonWriter json;
+  json.BeginObject();
+  Member(json, "settingsFile", report.settingsPath);
+  json.Key("readable");
+  json.Bool(report.readable);
+  if (!report.readable) {
+    Member(json, "error", report.readError);
+  } else {
+    Member(json, "savePath", report.savePath);
+    Member(json, "archiveType", report.archiveType);
+    json.Key("archiverRuns");
+    json.Bool(report.archiveType == "LHA" || report.archiveType == "ZIP");
+    Slots(json, report);
+    Findings(json, report);
+    Records(json, report);
+  }
+  json.Key("exitStatus");
+  json.Integer(ExitStatus(report));
+  json.EndObject();
+  return json.Text() + "\n";
+}
+
+}  // namespace check

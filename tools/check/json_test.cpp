@@ -1,0 +1,273 @@
+// The JSON the checker prints, parsed back by a strict parser of the
+// test's own: escaping, structure, and a whole report surviving the trip.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+
+#include "tools/check/json_writer.h"
+#include "tools/check/render.h"
+
+namespace {
+
+struct Json {
+  enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = Kind::kNull;
+  bool boolean = false;
+  double number = 0;
+  std::string text;
+  std::vector<Json> items;
+  std::map<std::string, Json> members;
+
+  const Json& operator[](const std::string& key) const {
+    const auto found = members.find(key);
+    if (kind != Kind::kObject || found == members.end()) throw std::runtime_error("no " + key);
+    return found->second;
+  }
+  const Json& operator[](size_t index) const { return items.at(index); }
+};
+
+// RFC 8259, strictly: any deviation throws.
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : text_(text) {}
+
+  Json Document() {
+    Json value = Value();
+    Blanks();
+    if (at_ != text_.size()) Fail("text after the value");
+    return value;
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) {
+    throw std::runtime_error(what + " at " + std::to_string(at_));
+  }
+  void Blanks() {
+    while (at_ < text_.size() &&
+           std::string_view(" \t\r\n").find(text_[at_]) != std::string_view::npos)
+      ++at_;
+  }
+  bool Take(char c) {
+    Blanks();
+    if (at_ < text_.size() && text_[at_] == c) return ++at_, true;
+    return false;
+  }
+  void Expect(char c) {
+    if (!Take(c)) Fail(std::string("expected ") + c);
+  }
+  bool Word(std::string_view word) {
+    if (text_.substr(at_, word.size()) != word) return false;
+    at_ += word.size();
+    return true;
+  }
+
+  Json Value() {
+    Json value;
+    Blanks();
+    if (Take('{')) {
+      value.kind = Json::Kind::kObject;
+      if (Take('}')) return value;
+      do {
+        Blanks();
+        const std::string key = String();
+        Expect(':');
+        value.members[key] = Value();
+      } while (Take(','));
+      Expect('}');
+    } else if (Take('[')) {
+      value.kind = Json::Kind::kArray;
+      if (Take(']')) return value;
+      do value.items.push_back(Value());
+      while (Take(','));
+      Expect(']');
+    } else if (at_ < text_.size() && text_[at_] == '"') {
+      value.kind = Json::Kind::kString;
+      value.text = String();
+    } else if (Word("true")) {
+      value.kind = Json::Kind::kBool;
+      value.boolean = true;
+    } else if (Word("false")) {
+      value.kind = Json::Kind::kBool;
+    } else if (Word("null")) {
+      value.kind = Json::Kind::kNull;
+    } else {
+      const size_t begin = at_;
+      if (at_ < text_.size() && text_[at_] == '-') ++at_;
+      while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9') ++at_;
+      if (at_ == begin) Fail("no value");
+      value.kind = Json::Kind::kNumber;
+      value.number = std::strtod(std::string(text_.substr(begin, at_ - begin)).c_str(), nullptr);
+    }
+    return value;
+  }
+
+  unsigned Hex4() {
+    if (at_ + 4 > text_.size()) Fail("short \\u escape");
+    const std::string digits(text_.substr(at_, 4));
+    if (digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) Fail("bad \\u");
+    at_ += 4;
+    return static_cast<unsigned>(std::stoul(digits, nullptr, 16));
+  }
+
+  static void AppendUtf8(std::string& out, unsigned code) {
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+
+  std::string String() {
+    if (at_ >= text_.size() || text_[at_] != '"') Fail("expected a string");
+    ++at_;
+    std::string out;
+    for (;;) {
+      if (at_ >= text_.size()) Fail("unterminated string");
+      const char c = text_[at_++];
+      if (c == '"') return out;
+      if (static_cast<unsigned char>(c) < 0x20) Fail("raw control character");
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (at_ >= text_.size()) Fail("cut escape");
+      const char e = text_[at_++];
+      const std::map<char, char> simple{{'"', '"'},  {'\\', '\\'}, {'/', '/'},  {'b', '\b'},
+                                        {'f', '\f'}, {'n', '\n'},  {'r', '\r'}, {'t', '\t'}};
+      if (e == 'u') {
+        AppendUtf8(out, Hex4());  // the writer escapes only control characters
+      } else if (simple.count(e)) {
+        out += simple.at(e);
+      } else {
+        Fail("bad escape");
+      }
+    }
+  }
+
+  std::string_view text_;
+  size_t at_ = 0;
+};
+
+Json Parse(const std::string& text) {
+  return Parser(text).Document();
+}
+
+TEST(JsonWriterTest, EscapesWhatJsonForbidsAndPassesUtf8Through) {
+  check::JsonWriter json;
+  json.BeginArray();
+  json.String("quote \" backslash \\ tab \t line \n bell \x07 del \x7f");
+  json.String("報告書 ✓ 😀");
+  json.String("bad \xff\xfe end \xe3\x81");  // stray bytes, then a cut sequence
+  json.EndArray();
+  EXPECT_NE(json.Text().find("\\u0007"), std::string::npos);
+  EXPECT_NE(json.Text().find("\\u007f"), std::string::npos);
+
+  const Json parsed = Parse(json.Text());
+  EXPECT_EQ(parsed[0].text, "quote \" backslash \\ tab \t line \n bell \x07 del \x7f");
+  EXPECT_EQ(parsed[1].text, "報告書 ✓ 😀");
+  EXPECT_EQ(parsed[2].text, "bad \xEF\xBF\xBD\xEF\xBF\xBD end \xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(JsonWriterTest, PlacesCommasInNestedObjectsAndArrays) {
+  check::JsonWriter json;
+  json.BeginObject();
+  json.Key("a");
+  json.BeginArray();
+  json.Integer(-1);
+  json.BeginObject();
+  json.EndObject();
+  json.BeginArray();
+  json.EndArray();
+  json.Null();
+  json.EndArray();
+  json.Key("b");
+  json.Bool(false);
+  json.Key("c");
+  json.Bool(true);
+  json.EndObject();
+  EXPECT_EQ(json.Text(), R"({"a":[-1,{},[],null],"b":false,"c":true})");
+}
+
+check::Report SampleReport() {
+  check::Report report;
+  report.settingsPath = "/opt/slotbackup/slotbackup.ini";
+  report.readable = true;
+  report.savePath = "/home/田中/backups";
+  report.archiveType = "ZIP";
+  report.slots.push_back({"0000", "/home/田中/仕事", "仕事_%D.zip", "仕事_20261207220005.zip",
+                          "ZIP", "latest.zip", check::Outcome::kArchive});
+  report.slots.push_back({"0001", "/t\"q", "n\x01%D",
+                          "n\x01"
+                          "20261207220005",
+                          "7z", "", check::Outcome::kFails});
+  report.findings.push_back({check::Severity::kProblem, "quote-in-path", "BackUP_Target", "0001",
+                             "Slot 0001: the target folder contains a double quote."});
+  report.findings.push_back({check::Severity::kNote, "no-slots", "", "", "note"});
+  report.errorLogCount = 3;
+  report.newestErrorLog.push_back({"2026/12/07 22:00:05 (2)", "/home/田中/仕事"});
+  report.logPath = "/opt/slotbackup/slotbackup.log";
+  report.logCount = 1;
+  report.newestLogEntry =
+      check::Entry{"2026/12/07 22:00:09", "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x"};
+  return report;
+}
+
+TEST(JsonReportTest, AWholeReportParsesBackToWhatItSaid) {
+  const Json json = Parse(check::JsonReport(SampleReport()));
+  EXPECT_EQ(json["settingsFile"].text, "/opt/slotbackup/slotbackup.ini");
+  EXPECT_TRUE(json["readable"].boolean);
+  EXPECT_EQ(json["savePath"].text, "/home/田中/backups");
+  EXPECT_TRUE(json["archiverRuns"].boolean);
+  EXPECT_EQ(json["exitStatus"].number, 1);
+
+  const Json& first = json["slots"][0];
+  EXPECT_EQ(first["key"].text, "0000");
+  EXPECT_EQ(first["name"].text, "仕事_20261207220005.zip");
+  EXPECT_EQ(first["constantName"].text, "latest.zip");
+  EXPECT_EQ(first["outcome"].text, "archive");
+  const Json& second = json["slots"][1];
+  EXPECT_EQ(second["target"].text, "/t\"q");
+  EXPECT_EQ(second["nameTemplate"].text, "n\x01%D");
+  EXPECT_EQ(second["constantName"].kind, Json::Kind::kNull);
+  EXPECT_EQ(second["outcome"].text, "fails");
+
+  EXPECT_EQ(json["findings"][0]["severity"].text, "problem");
+  EXPECT_EQ(json["findings"][0]["key"].text, "0001");
+  EXPECT_EQ(json["findings"][1]["severity"].text, "note");
+  EXPECT_EQ(json["findings"][1]["section"].kind, Json::Kind::kNull);
+
+  EXPECT_EQ(json["errorLog"]["count"].number, 3);
+  EXPECT_EQ(json["errorLog"]["newest"][0]["time"].text, "2026/12/07 22:00:05 (2)");
+  EXPECT_EQ(json["errorLog"]["newest"][0]["target"].text, "/home/田中/仕事");
+  EXPECT_EQ(json["logFile"]["newest"]["message"].text,
+            "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x");
+}
+
+TEST(JsonReportTest, UnreadableFileSaysWhyWithExitStatusTwo) {
+  check::Report report;
+  report.settingsPath = "/nowhere/slotbackup.ini";
+  report.readError = "There is no file \"/nowhere/slotbackup.ini\".";
+  const Json json = Parse(check::JsonReport(report));
+  EXPECT_FALSE(json["readable"].boolean);
+  EXPECT_EQ(json["error"].text, report.readError);
+  EXPECT_EQ(json["exitStatus"].number, 2);
+  EXPECT_THROW(json["slots"], std::runtime_error);
+}
+
+TEST(TextReportTest, ControlCharactersFromTheFileNeverReachTheTerminal) {
+  check::Report report = SampleReport();
+  report.slots[0].target = "/evil\x1b]0;title\x07";
+  const std::string text = check::TextReport(report);
+  EXPECT_EQ(text.find('\x1b'), std::string::npos);
+  EXPECT_EQ(text.find('\x07'), std::string::npos);
+  EXPECT_NE(text.find("/evil?]0;title?"), std::string::npos);
+  EXPECT_NE(text.find("exit status 1"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+// slotbackup-check: tells, in plain words or as JSON, what the next backup
+// run will do with a settings file, what it will fail at or ignore, and which
+// failures earlier runs recorded. Unlike the runner it takes arguments.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/program.h"
+#include "tools/check/inspect.h"
+#include "tools/check/render.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: slotbackup-check [--json] [SETTINGS.ini]\n"
+    "\n"
+    "Reads a slotbackup settings file (by default slotbackup.ini beside this\n"
+    "program, where the runner reads it) and tells what the next run will do,\n"
+    "what it will fail at or ignore and why, and which failures earlier runs\n"
+    "recorded.\n"
+    "\n"
+    "  --json     print the report as one JSON object, for scripts\n"
+    "  --help     print this help\n"
+    "  --version  print the version\n"
+    "\n"
+    "Exit status: 0 the next run will do everything the file asks;\n"
+    "1 something will fail or be ignored; 2 the file cannot be read, or the\n"
+    "command line is wrong.\n";
+
+void Print(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// The runner's settings file, which the runner finds beside itself under its
+// own name; this program is installed in the same folder.
+std::string DefaultSettingsPath() {
+  const platform::ProgramPath program = platform::GetProgramPath();
+  return program.directory + platform::kPathSeparator + "slotbackup.ini";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool json = false;
+  std::string path;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--help" || argument == "-h") {
+      Print(stdout, kUsage);
+      return check::kAllWillBeDone;
+    }
+    if (argument == "--version") {
+      Print(stdout, "slotbackup-check " SLOTBACKUP_VERSION "\n");
+      return check::kAllWillBeDone;
+    }
+    if (argument == "--json") {
+      json = true;
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      Print(stderr, "slotbackup-check: unknown option " + argument + "\n\n" + kUsage);
+      return check::kCannotRead;
+    } else if (!path.empty()) {
+      Print(stderr, "slotbackup-check: give one settings file at most\n\n" + std::string(kUsage));
+      return check::kCannotRead;
+    } else {
+      path = platform::ToUtf8(argument);
+    }
+  }
+
+  try {
+    if (path.empty()) path = DefaultSettingsPath();
+    const check::Report report = check::Inspect(path, platform::Now());
+    if (json) {
+      Print(stdout, check::JsonReport(report));
+    } else {
+      Print(report.readable ? stdout : stderr, platform::ToMultiByte(check::TextReport(report)));
+    }
+    return check::ExitStatus(report);
+  } catch (const std::exception& error) {
+    Print(stderr, platform::ToMultiByte("slotbackup-check: " + std::string(error.what()) + "\n"));
+    return check::kCannotRead;
+  }
+}

@@ -1,0 +1,150 @@
+#include <sstream>
+
+#include "tools/check/render.h"
+
+namespace check {
+
+namespace {
+
+constexpr size_t kWidth = 79;
+
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\t') {
+      out += "  ";
+    } else if ((c >= 0 && c < 0x20) || c == 0x7F) {
+      out += '?';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// Characters on screen, near enough: UTF-8 continuation bytes take no column.
+size_t Columns(const std::string& text) {
+  size_t columns = 0;
+  for (char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+  }
+  return columns;
+}
+
+// text broken between words into lines of kWidth columns at most (a single
+// long word, such as a path, keeps its own line), the first line starting
+// with first and the others indented as far.
+std::string Wrapped(const std::string& first, const std::string& text) {
+  const std::string indent(Columns(first), ' ');
+  const std::string printable = Printable(text);
+  std::string out = first, line;
+  size_t begin = 0;
+  while (begin <= printable.size()) {
+    // Words end at single blanks, so runs of blanks inside a path survive.
+    size_t end = printable.find(' ', begin);
+    if (end == std::string::npos) end = printable.size();
+    const std::string word = printable.substr(begin, end - begin);
+    if (!line.empty() && Columns(indent) + Columns(line) + 1 + Columns(word) > kWidth) {
+      out += line + "\n" + indent;
+      line = word;
+    } else {
+      line += (begin == 0 ? "" : " ") + word;
+    }
+    begin = end + 1;
+  }
+  return out + line + "\n";
+}
+
+std::string ResultText(const PlannedSlot& slot) {
+  const bool copy = !slot.constantName.empty();
+  switch (slot.outcome) {
+    case Outcome::kArchive:
+      return copy ? "archived, then copied to the fixed name" : "archived";
+    case Outcome::kNoArchiver:
+      return copy ? "no archiver runs; the fixed name is refreshed from the existing archive"
+                  : "no archiver runs; only the folder's attributes are cleared and restored";
+    case Outcome::kFails:
+      return "fails, and is recorded in Error_LOG";
+    case Outcome::kEndsRun:
+      return "ends the run with an error in the error log";
+    case Outcome::kNotReached:
+      return "not reached: an earlier slot ends the run";
+  }
+  return "";
+}
+
+void Plan(std::ostringstream& out, const Report& report) {
+  out << "The next run\n";
+  out << Wrapped("  Save folder   ", report.savePath.empty() ? "(empty)" : report.savePath);
+  std::string type = report.archiveType;
+  if (type != "LHA" && type != "ZIP") {
+    type = (type.empty() ? "(empty)" : "\"" + type + "\"") + ", so no archiver runs";
+  }
+  out << Wrapped("  Archive type  ", type);
+  if (report.slots.empty()) out << "  No slot will run.\n";
+  for (const PlannedSlot& slot : report.slots) {
+    out << "\n";
+    out << Wrapped("  Slot " + slot.key + "  target  ", slot.target);
+    out << Wrapped("             name    ",
+                   slot.name + (slot.format.empty() ? "" : " (" + slot.format + ")"));
+    if (!slot.constantName.empty()) out << Wrapped("             copy    ", slot.constantName);
+    out << Wrapped("             result  ", ResultText(slot));
+  }
+}
+
+void Findings(std::ostringstream& out, const Report& report, Severity severity,
+              const std::string& title) {
+  size_t count = 0;
+  for (const Finding& finding : report.findings) count += finding.severity == severity;
+  if (count == 0) return;
+  out << "\n" << title << " (" << count << ")\n";
+  for (const Finding& finding : report.findings) {
+    if (finding.severity == severity) out << Wrapped("  - ", finding.message);
+  }
+}
+
+std::string Entries(int count) {
+  return std::to_string(count) + (count == 1 ? " entry" : " entries");
+}
+
+void Records(std::ostringstream& out, const Report& report) {
+  out << "\nRecorded failures\n";
+  if (report.errorLogCount == 0) {
+    out << "  Error_LOG: no entries.\n";
+  } else {
+    out << "  Error_LOG: " << Entries(report.errorLogCount) << ", the newest first:\n";
+    for (const Entry& entry : report.newestErrorLog) {
+      out << Wrapped("    " + Printable(entry.key) + "  ", entry.value);
+    }
+  }
+  out << Wrapped(
+      "  Error log ",
+      report.logPath + ": " +
+          (report.logCount == 0 ? "no entries." : Entries(report.logCount) + ", the newest:"));
+  if (report.newestLogEntry) {
+    out << Wrapped("    " + Printable(report.newestLogEntry->key) + "  ",
+                   report.newestLogEntry->value);
+  }
+}
+
+}  // namespace
+
+std::string TextReport(const Report& report) {
+  std::ostringstream out;
+  if (!report.readable) {
+    out << Wrapped("Cannot read the settings file: ", report.readError);
+    return out.str();
+  }
+  out << Wrapped("Settings file ", report.settingsPath) << "\n";
+  Plan(out, report);
+  Findings(out, report, Severity::kProblem, "What the run will fail at or ignore");
+  Findings(out, report, Severity::kNote, "Notes");
+  Records(out, report);
+  out << "\n"
+      << (ExitStatus(report) == kAllWillBeDone
+              ? "The next run will do everything this file asks (exit status 0).\n"
+              : "Something this file asks for will fail or be ignored (exit status 1).\n");
+  return out.str();
+}
+
+}  // namespace check
