@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/program.h"
 #include "run/app_module.h"
@@ -203,6 +205,30 @@ class Inspector {
                       SuggestSection(section));
           break;
       }
+    }
+  }
+
+  // The section listing names each section once, and the run reads only the
+  // first of sections with the same name, so a second one (often appended
+  // later) is invisible to both: the file's own lines tell.
+  void CheckDuplicateSections() {
+    std::ifstream in(FsPath(report_.settingsPath), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::map<std::string, int> seen;
+    size_t begin = 0;
+    while (begin < text.size()) {
+      size_t end = text.find_first_of("\r\n", begin);
+      if (end == std::string::npos) end = text.size();
+      const std::string line = Trim(std::string_view(text).substr(begin, end - begin));
+      begin = end + 1;
+      const size_t close = line.rfind(']');
+      if (line.empty() || line.front() != '[' || close == std::string::npos || close == 0) continue;
+      const std::string name = platform::ToUtf8(Trim(std::string_view(line).substr(1, close - 1)));
+      if (KindOf(name) == SectionKind::kUnknown || ++seen[UpperCase(name)] != 2) continue;
+      Problem("duplicate-section", name, "",
+              "The section [" + name +
+                  "] appears more than once: the run reads only the first, so the lines of "
+                  "the later ones are never read. Move them into the first.");
     }
   }
 
@@ -590,6 +616,7 @@ Report Inspect(const std::string& settingsPath, const platform::LocalTime& now) 
   if (!report.readable) return report;
   Inspector inspector(report, now);
   inspector.ListEverything();
+  inspector.CheckDuplicateSections();
   inspector.PlanRun();
   inspector.ReadRecords();
   return report;

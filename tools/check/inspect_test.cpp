@@ -107,7 +107,8 @@ TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
             "0001=@/data/notes\n0001=@/data/仕事\njust text\n"
             "[BackUP_Name]\n0001=n_%D.zip\n"
             "[Backup Target]\n0002=@/data/notes\n"
-            "[Schedule]\nAt=22:00\n");
+            "[Schedule]\nAt=22:00\n"
+            "[backup_target]\n0003=@/data/notes\n");
   EXPECT_EQ(check::ExitStatus(report), check::kSomethingFailsOrIsIgnored);
   ASSERT_NE(Find(report, "unknown-key", "Compression"), nullptr);
   const check::Finding* seven = Find(report, "not-a-slot-key", "7");
@@ -118,6 +119,9 @@ TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
   EXPECT_NE(Find(report, "slot-out-of-range", "0100"), nullptr);
   EXPECT_NE(Find(report, "duplicate-key", "0001"), nullptr);
   EXPECT_NE(Find(report, "not-a-key"), nullptr);
+  const check::Finding* again = Find(report, "duplicate-section");
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->section, "backup_target");
   const check::Finding* misspelt = Find(report, "unknown-section");
   ASSERT_NE(misspelt, nullptr);
   EXPECT_EQ(misspelt->section, "Backup Target");
