@@ -1,11 +1,26 @@
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include "platform/error.h"
 #include "platform/library.h"
+#include "platform/program.h"
 
 namespace platform {
 
 namespace {
+
+// The program's own folder first, as Windows searches it first: a library
+// installed beside the executable wins. This is done here rather than left
+// to the executable's RUNPATH alone, because dlopen applies the RUNPATH of
+// whichever object calls it, and an interposed dlopen (a sanitizer's, for
+// one) would otherwise skip the program's folder.
+void* Open(const std::string& fileName) {
+  const std::string besideProgram = GetProgramPath().directory + "/" + fileName;
+  if (access(besideProgram.c_str(), F_OK) == 0) {
+    return dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
+  }
+  return dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
 
 std::string LoaderReason() {
   const char* reason = dlerror();
@@ -14,10 +29,10 @@ std::string LoaderReason() {
 
 }  // namespace
 
-// A bare file name makes dlopen use the ordinary search: the executable's
-// RUNPATH ($ORIGIN, its own folder) first, then the system's folders.
+// Elsewhere a bare file name makes dlopen use the ordinary search: RUNPATH
+// ($ORIGIN on the executable), LD_LIBRARY_PATH, then the system's folders.
 DynamicLibrary::DynamicLibrary(const std::string& name)
-    : fileName_("lib" + name + ".so"), handle_(dlopen(fileName_.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    : fileName_("lib" + name + ".so"), handle_(Open(fileName_)) {
   if (handle_ == nullptr) throw Error("Cannot load " + fileName_ + ": " + LoaderReason());
 }
 
