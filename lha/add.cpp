@@ -83,6 +83,7 @@ std::string AddToArchive(const Command& command) {
   }
   OutFile out(temp.Descriptor());
 
+  MemberWriter writer(*command.method, codePage, out);
   std::vector<ExpectedMember> expected;
   std::unordered_set<std::string> added;
   for (const std::string& target : command.targets) {
@@ -91,7 +92,7 @@ std::string AddToArchive(const Command& command) {
       // Never pack the archive into itself, old or new.
       if (entry.info.st_dev == tempInfo.st_dev && entry.info.st_ino == tempInfo.st_ino) return;
       if (old.Is(entry.info)) return;
-      expected.push_back(WriteMember(entry, *command.method, codePage, out));
+      expected.push_back(writer.Write(entry));
       added.insert(entry.archivePath);
     });
   }

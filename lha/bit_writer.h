@@ -25,6 +25,14 @@ class BitWriter {
   // Bits written so far, including those not yet handed to the sink.
   uint64_t BitCount() const { return flushedBytes_ * 8 + bytes_.size() * 8 + pending_; }
 
+  // Drops anything unwritten and counts from zero again.
+  void Reset() {
+    bytes_.clear();
+    acc_ = 0;
+    pending_ = 0;
+    flushedBytes_ = 0;
+  }
+
   // Pads the last byte with zero bits and hands everything to the sink.
   void Finish();
 

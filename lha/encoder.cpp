@@ -10,6 +10,13 @@ Encoder::Encoder(const Method& method, ByteSink sink)
   symbols_.reserve(kBlockCodes + kHoldBack);
 }
 
+void Encoder::Begin() {
+  lzss_.Reset();
+  out_.Reset();
+  symbols_.clear();
+  input_ = 0;
+}
+
 void Encoder::Write(const uint8_t* data, size_t size) {
   input_ += size;
   while (size > 0) {

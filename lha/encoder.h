@@ -17,6 +17,8 @@ class Encoder {
  public:
   Encoder(const Method& method, ByteSink sink);
 
+  // Starts a member; the window and tables are reused between members.
+  void Begin();
   void Write(const uint8_t* data, size_t size);
 
   // Writes the last block and pads the last byte. Returns false when no

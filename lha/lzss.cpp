@@ -32,6 +32,7 @@ inline int CommonLength(const uint8_t* a, const uint8_t* b, int limit) {
 Lzss::Lzss(const Method& method)
     : method_(method),
       window_(1u << method.dictionaryBits),
+      hashShift_(32 - method.hashBits),
       buffer_(window_ + kSpan + kMaxMatch + kPadding, 0),
       head_(size_t{1} << method.hashBits, 0),
       prev_(window_, 0) {}
@@ -41,10 +42,17 @@ void Lzss::Append(const uint8_t* data, size_t size) {
   fill_ += size;
 }
 
-uint32_t Lzss::Hash(size_t index) const {
-  const uint8_t* p = buffer_.data() + index;
-  uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-  return (v * 2654435761u) >> (32 - method_.hashBits);
+void Lzss::Reset() {
+  // Positions are stored in 32 bits: start over before they run out.
+  uint64_t next = base_ + fill_ + window_;
+  if (next > (uint64_t{1} << 31)) {
+    std::fill(head_.begin(), head_.end(), 0);
+    std::fill(prev_.begin(), prev_.end(), 0);
+    next = 0;
+  }
+  base_ = position_ = inserted_ = next;
+  fill_ = 0;
+  held_ = false;
 }
 
 void Lzss::InsertBefore(uint64_t position) {
@@ -140,7 +148,6 @@ void Lzss::Slide() {
   std::memmove(buffer_.data(), buffer_.data() + shift, fill_ - shift);
   fill_ -= shift;
   base_ = from;
-  std::memset(buffer_.data() + fill_, 0, buffer_.size() - fill_);
 }
 
 }  // namespace lha

@@ -16,6 +16,10 @@ class Lzss {
  public:
   explicit Lzss(const Method& method);
 
+  // Starts a new, independent input. Earlier input can no longer be
+  // matched: its positions lie more than a window behind the new ones.
+  void Reset();
+
   // Bytes the window can take now (always > 0 after Parse).
   size_t Room() const { return buffer_.size() - kPadding - fill_; }
   // Appends input; size <= Room().
@@ -34,13 +38,18 @@ class Lzss {
     int length = 0;
     uint32_t offset = 0;
   };
-  uint32_t Hash(size_t index) const;
+  uint32_t Hash(size_t index) const {
+    const uint8_t* p = buffer_.data() + index;
+    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    return (v * 2654435761u) >> hashShift_;
+  }
   void InsertBefore(uint64_t position);
   Match Find(uint64_t position, int previousLength);
   void Slide();
 
   const Method& method_;
   const uint32_t window_;  // farthest distance back a match may reach, plus one
+  const int hashShift_;
   std::vector<uint8_t> buffer_;
   size_t fill_ = 0;             // bytes held
   uint64_t base_ = 0;           // stream position of buffer_[0]

@@ -22,6 +22,8 @@ constexpr size_t kReadSize = 1 << 18;
 // means the data does not compress: it is stored without finishing.
 constexpr uint64_t kGiveUpAfter = 1 << 20;
 
+}  // namespace
+
 class InputFile {
  public:
   explicit InputFile(const std::string& path) : path_(path) {
@@ -51,46 +53,55 @@ class InputFile {
   int fd_;
 };
 
+namespace {
+
 void CheckSize(uint64_t size, const std::string& path) {
   if (size > kMaxMemberSize) {
     throw archlib::Failure("file too large for an LHA archive (4 GiB or more): " + path);
   }
 }
 
+}  // namespace
+
+MemberWriter::MemberWriter(const Method& method, std::optional<uint32_t> codePage, OutFile& out)
+    : method_(method),
+      codePage_(codePage),
+      out_(out),
+      encoder_(method, [this](const uint8_t* d, size_t n) { out_.Write(d, n); }),
+      buffer_(kReadSize) {}
+
 // Compresses the file after the header; false when storing is better.
-bool Compress(InputFile& in, const Method& method, const std::string& path, OutFile& out,
-              MemberHeader& h, std::vector<uint8_t>& buffer) {
-  Encoder encoder(method, [&](const uint8_t* d, size_t n) { out.Write(d, n); });
+bool MemberWriter::Compress(InputFile& in, const std::string& path, MemberHeader& h) {
+  encoder_.Begin();
   uint16_t crc = 0;
   for (;;) {
-    size_t n = in.Read(buffer.data(), buffer.size());
+    size_t n = in.Read(buffer_.data(), buffer_.size());
     if (n == 0) break;
-    crc = Crc16(crc, buffer.data(), n);
-    encoder.Write(buffer.data(), n);
-    CheckSize(encoder.InputBytes(), path);
-    if (encoder.InputBytes() >= kGiveUpAfter && encoder.OutputBytes() >= encoder.InputBytes()) {
+    crc = Crc16(crc, buffer_.data(), n);
+    encoder_.Write(buffer_.data(), n);
+    CheckSize(encoder_.InputBytes(), path);
+    if (encoder_.InputBytes() >= kGiveUpAfter && encoder_.OutputBytes() >= encoder_.InputBytes()) {
       return false;
     }
   }
-  if (encoder.InputBytes() == 0 || !encoder.Finish()) return false;
-  if (encoder.OutputBytes() >= encoder.InputBytes()) return false;
-  std::memcpy(h.method, method.id, sizeof h.method);
-  h.originalSize = encoder.InputBytes();
-  h.packedSize = encoder.OutputBytes();
+  if (encoder_.InputBytes() == 0 || !encoder_.Finish()) return false;
+  if (encoder_.OutputBytes() >= encoder_.InputBytes()) return false;
+  std::memcpy(h.method, method_.id, sizeof h.method);
+  h.originalSize = encoder_.InputBytes();
+  h.packedSize = encoder_.OutputBytes();
   h.crc = crc;
   return true;
 }
 
-void Store(InputFile& in, const std::string& path, OutFile& out, MemberHeader& h,
-           std::vector<uint8_t>& buffer) {
+void MemberWriter::Store(InputFile& in, const std::string& path, MemberHeader& h) {
   in.Rewind();
   uint16_t crc = 0;
   uint64_t size = 0;
   for (;;) {
-    size_t n = in.Read(buffer.data(), buffer.size());
+    size_t n = in.Read(buffer_.data(), buffer_.size());
     if (n == 0) break;
-    crc = Crc16(crc, buffer.data(), n);
-    out.Write(buffer.data(), n);
+    crc = Crc16(crc, buffer_.data(), n);
+    out_.Write(buffer_.data(), n);
     size += n;
     CheckSize(size, path);
   }
@@ -99,17 +110,14 @@ void Store(InputFile& in, const std::string& path, OutFile& out, MemberHeader& h
   h.crc = crc;
 }
 
-}  // namespace
-
-ExpectedMember WriteMember(const archlib::TreeEntry& entry, const Method& method,
-                           std::optional<uint32_t> codePage, OutFile& out) {
+ExpectedMember MemberWriter::Write(const archlib::TreeEntry& entry) {
   MemberHeader h;
   h.path = entry.archivePath;
   h.mtime = entry.info.st_mtime;
   h.mode = entry.info.st_mode;
   h.uid = entry.info.st_uid;
   h.gid = entry.info.st_gid;
-  h.codePage = codePage;
+  h.codePage = codePage_;
   using Kind = archlib::TreeEntry::Kind;
   if (entry.kind != Kind::kFile) {
     h.kind = entry.kind == Kind::kDirectory ? MemberHeader::Kind::kDirectory
@@ -117,22 +125,21 @@ ExpectedMember WriteMember(const archlib::TreeEntry& entry, const Method& method
     h.linkTarget = entry.linkTarget;
     std::memcpy(h.method, "-lhd-", sizeof h.method);
     std::vector<uint8_t> header = EncodeHeader(h);
-    out.Write(header.data(), header.size());
+    out_.Write(header.data(), header.size());
     return ExpectedMember{0, 0, true};
   }
 
   InputFile in(entry.diskPath);
-  const uint64_t headerAt = out.Offset();
+  const uint64_t headerAt = out_.Offset();
   std::vector<uint8_t> header = EncodeHeader(h);  // sizes filled in below
-  out.Write(header.data(), header.size());
-  const uint64_t dataAt = out.Offset();
-  std::vector<uint8_t> buffer(kReadSize);
-  if (!Compress(in, method, entry.diskPath, out, h, buffer)) {
-    out.Truncate(dataAt);
-    Store(in, entry.diskPath, out, h, buffer);
+  out_.Write(header.data(), header.size());
+  const uint64_t dataAt = out_.Offset();
+  if (!Compress(in, entry.diskPath, h)) {
+    out_.Truncate(dataAt);
+    Store(in, entry.diskPath, h);
   }
   std::vector<uint8_t> final = EncodeHeader(h);
-  out.Patch(headerAt, final.data(), final.size());
+  out_.Patch(headerAt, final.data(), final.size());
   return ExpectedMember{h.originalSize, h.crc, true};
 }
 

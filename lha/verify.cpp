@@ -2,6 +2,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <locale.h>
 
 #include <memory>
 
@@ -10,10 +11,37 @@
 
 namespace lha {
 
+namespace {
+
+// libarchive converts names from the archive's code page to the calling
+// thread's locale and fails a member whose name it cannot convert. Names
+// are not what is checked here, so the reading thread uses UTF-8, which
+// holds every name.
+class Utf8Locale {
+ public:
+  Utf8Locale() : own_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+    if (own_ != static_cast<locale_t>(0)) previous_ = uselocale(own_);
+  }
+  ~Utf8Locale() {
+    if (own_ == static_cast<locale_t>(0)) return;
+    uselocale(previous_);
+    freelocale(own_);
+  }
+  Utf8Locale(const Utf8Locale&) = delete;
+  Utf8Locale& operator=(const Utf8Locale&) = delete;
+
+ private:
+  locale_t own_;
+  locale_t previous_ = static_cast<locale_t>(0);
+};
+
+}  // namespace
+
 void VerifyArchive(const std::string& path, const std::vector<ExpectedMember>& expected) {
   // An archive of no members is the end marker alone, which readers do not
   // recognise as a format; there is nothing to decode.
   if (expected.empty()) return;
+  Utf8Locale utf8;
   std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
   if (!a) throw std::bad_alloc();
   archive_read_support_format_lha(a.get());

@@ -1,0 +1,108 @@
+// The command line and the member header, byte by byte.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+#include "archlib/entry.h"
+#include "lha/command.h"
+#include "lha/crc16.h"
+#include "lha/header.h"
+#include "lha/system_codepage.h"
+
+namespace lha {
+namespace {
+
+TEST(ParseCommand, ReadsTheRunnersLineQuotedOrBare) {
+  Command c = ParseCommand("a  -r2 -x1 \"/save dir/x.lzh\" \"/my docs\"");
+  EXPECT_TRUE(c.recurse);
+  EXPECT_EQ(c.method, &kLh5);
+  EXPECT_EQ(c.archive, "/save dir/x.lzh");
+  EXPECT_EQ(c.targets, std::vector<std::string>{"/my docs"});
+  c = ParseCommand("a -r2 -x1 -o7 /save/x.lzh /a /b");
+  EXPECT_EQ(c.method, &kLh7);
+  EXPECT_EQ(c.archive, "/save/x.lzh");
+  EXPECT_EQ(c.targets.size(), 2u);
+}
+
+TEST(ParseCommand, RejectsWhatItDoesNotKnowWithAReason) {
+  auto reason = [](const char* line) {
+    try {
+      ParseCommand(line);
+    } catch (const archlib::Failure& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(reason("x -r2 a.lzh /t"), "unknown command: x");
+  EXPECT_EQ(reason("a -r2 -z a.lzh /t"), "unknown switch: -z");
+  EXPECT_EQ(reason("a -r2 -x1 a.lzh"), "no target named");
+  EXPECT_EQ(reason("a -r2"), "no archive named");
+  EXPECT_EQ(reason(""), "empty command line");
+  EXPECT_EQ(reason("a \"a.lzh /t"), "unterminated quote in command line");
+}
+
+uint32_t Get16(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8;
+}
+
+TEST(EncodeHeader, WritesALevel2HeaderWithNamesCodePageAndUnixFields) {
+  MemberHeader h;
+  std::memcpy(h.method, "-lh5-", 6);
+  h.path = "top/sub/file.txt";
+  h.packedSize = 10;
+  h.originalSize = 20;
+  h.mtime = 0x12345678;
+  h.crc = 0xBEEF;
+  h.mode = 0100644;
+  h.uid = 1000;
+  h.gid = 100;
+  h.codePage = 65001;
+  std::vector<uint8_t> b = EncodeHeader(h);
+  EXPECT_EQ(Get16(b, 0), b.size());
+  EXPECT_EQ(std::string(b.begin() + 2, b.begin() + 7), "-lh5-");
+  EXPECT_EQ(b[20], 2);    // level
+  EXPECT_EQ(b[23], 'U');  // OS
+  EXPECT_EQ(Get16(b, 21), 0xBEEF);
+  // Walk the extended headers.
+  std::map<int, std::string> ext;
+  size_t at = 24;
+  for (uint32_t size = Get16(b, at); size != 0; size = Get16(b, at)) {
+    at += 2;
+    ext[b[at]] = std::string(b.begin() + at + 1, b.begin() + at + size - 2);
+    at += size - 2;
+  }
+  EXPECT_EQ(ext[0x01], "file.txt");
+  EXPECT_EQ(ext[0x02], "top\xFFsub\xFF");
+  EXPECT_EQ(ext[0x46], std::string("\xE9\xFD\x00\x00", 4));
+  EXPECT_EQ(ext[0x50], std::string("\xA4\x81", 2));
+  EXPECT_EQ(ext[0x51], std::string("\x64\x00\xE8\x03", 4));  // gid, then uid
+  EXPECT_EQ(ext[0x54], std::string("\x78\x56\x34\x12", 4));
+  // The header CRC covers the header with its own field zeroed.
+  const uint16_t stored = static_cast<uint16_t>(Get16(b, 27));
+  b[27] = b[28] = 0;
+  EXPECT_EQ(Crc16(0, b.data(), b.size()), stored);
+}
+
+TEST(EncodeHeader, NeverLetsTheSizeLookLikeTheEndMarker) {
+  MemberHeader h;
+  h.codePage = 932;
+  for (size_t n = 1; n < 400; ++n) {
+    h.path = std::string(n, 'x');
+    std::vector<uint8_t> b = EncodeHeader(h);
+    EXPECT_NE(b[0], 0) << n;
+  }
+  h.originalSize = kMaxMemberSize + 1;
+  EXPECT_THROW(EncodeHeader(h), archlib::Failure);
+}
+
+TEST(SystemCodePage, NamesUtf8AndShiftJisCodesets) {
+  EXPECT_EQ(CodePageOfCodeset("UTF-8"), 65001u);
+  EXPECT_EQ(CodePageOfCodeset("ANSI_X3.4-1968"), 65001u);  // the C locale
+  EXPECT_EQ(CodePageOfCodeset("SHIFT_JIS"), 932u);
+  EXPECT_EQ(CodePageOfCodeset("CP932"), 932u);
+  EXPECT_EQ(CodePageOfCodeset("ISO-8859-15"), 0u);
+}
+
+}  // namespace
+}  // namespace lha
