@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds slotbackup for Windows with MinGW-w64, both targets (i686, the one
 # users install beside the 32-bit archiver DLLs, and x86_64), and runs the
-# x86_64 tests under Wine. The i686 programs are built only: 32-bit Windows
-# programs cannot run where Wine has no 32-bit support.
+# x86_64 tests under Wine. The i686 program and DLLs are built only: 32-bit
+# Windows programs cannot run where Wine has no 32-bit support.
 #
 #   tools/windows/test-windows.sh [build-folder]     (default: build-windows)
 #
@@ -17,7 +17,7 @@ jobs=${JOBS:-2}
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 
-say() { printf '== %s\n' "$*"; }
+say() { printf '== %s (%d s)\n' "$*" $(($(date +%s) - started)); }
 
 if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
   ! command -v i686-w64-mingw32-g++-posix >/dev/null || [ ! -x "$wine" ] ||
@@ -38,11 +38,14 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
   localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 
+mkdir -p "$build_root"
 for arch in i686 x86_64; do
   say "building for Windows $arch"
+  # Only the x86_64 tests can run here, so only they are built.
+  tests=$([ "$arch" = x86_64 ] && echo ON || echo OFF)
   cmake -S "$source_dir" -B "$build_root/$arch" \
     -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >"$build_root/cmake-$arch.log" 2>&1 ||
+    -DCMAKE_BUILD_TYPE=Release -DSLOTBACKUP_TESTS="$tests" >"$build_root/cmake-$arch.log" 2>&1 ||
     { cat "$build_root/cmake-$arch.log"; exit 1; }
   cmake --build "$build_root/$arch" -j"$jobs"
 done
@@ -82,5 +85,5 @@ say "running the x86_64 tests under Wine"
 status=0
 ctest --test-dir "$build_root/x86_64" --output-on-failure -j"$jobs" || status=$?
 
-say "Windows build and tests took $(($(date +%s) - started)) s"
+printf '== the Windows build and tests took %d s\n' $(($(date +%s) - started))
 exit "$status"
