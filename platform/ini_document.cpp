@@ -1,5 +1,6 @@
 #include "platform/ini_document.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_set>
 
@@ -193,20 +194,34 @@ std::string Without(std::string_view text, const std::vector<std::pair<size_t, s
 
 }  // namespace
 
-std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
-                                          std::string_view key) {
-  const std::optional<Line> header = FirstSection(text, section);
-  if (!header) return std::nullopt;
+PartialLookup FindValueInStart(std::string_view start, std::string_view section,
+                               std::string_view key, size_t from) {
+  PartialLookup lookup;
+  const std::optional<Line> header =
+      FindSection(start, Trim(section), std::max(from, BodyStart(start)));
+  if (!header) {
+    lookup.resume = start.size();
+    return lookup;
+  }
+  lookup.resume = header->begin;
   key = Trim(key);
-  std::optional<std::string_view> value;
-  ForEachLineIn(text, *header, [&](const Line& line) {
+  size_t pos = header->end;
+  ForEachLineIn(start, *header, [&](const Line& line) {
+    pos = line.end;
     if (line.kind == Kind::kKey && SameName(line.name, key)) {
-      value = StripQuotes(text.substr(line.valueBegin, line.valueEnd - line.valueBegin));
+      lookup.value = StripQuotes(start.substr(line.valueBegin, line.valueEnd - line.valueBegin));
       return false;
     }
     return true;
   });
-  return value;
+  // Stopped before the end: at the key, or at the header of the next section.
+  lookup.settled = lookup.value.has_value() || pos < start.size();
+  return lookup;
+}
+
+std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
+                                          std::string_view key) {
+  return FindValueInStart(text, section, key).value;
 }
 
 std::vector<std::string_view> SectionNames(std::string_view text) {

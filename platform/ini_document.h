@@ -25,6 +25,19 @@ namespace platform::ini {
 std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
                                           std::string_view key);
 
+// FindValue on the start of a file, cut after a line break, whose rest is not
+// read yet. settled tells whether the rest could change the answer: it cannot
+// once the key is found or the section has ended within the start. When it is
+// not settled, a later call on a longer start may begin at resume, which the
+// lines before it cannot change.
+struct PartialLookup {
+  std::optional<std::string_view> value;
+  bool settled = false;
+  size_t resume = 0;
+};
+PartialLookup FindValueInStart(std::string_view start, std::string_view section,
+                               std::string_view key, size_t from = 0);
+
 // Every section name once, in file order, spelled as first seen.
 std::vector<std::string_view> SectionNames(std::string_view text);
 

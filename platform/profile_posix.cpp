@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -77,17 +78,83 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-// The contents of a readable regular file; nothing for a missing, unreadable
-// or special file (a directory, a FIFO), which reads like an empty profile.
-std::optional<std::string> ReadProfile(const char* file) {
-  if (file == nullptr || *file == '\0') return std::nullopt;
-  FileDescriptor fd(open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd) return std::nullopt;
-  struct stat info;
-  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-  std::string data;
-  if (!ReadAll(fd.get(), data)) return std::nullopt;
-  return data;
+// Reads a profile from its start in growing pieces, so a lookup that settles
+// early (the usual case: the sections a run reads come before its large error
+// log) does not read the whole file. A missing, unreadable or special file (a
+// directory, a FIFO) reads as an empty profile.
+class ProfileReader {
+ public:
+  explicit ProfileReader(const char* file) {
+    if (file == nullptr || *file == '\0') return;
+    fd_.Reset(open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info;
+    if (!fd_ || fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    // One buffer for the whole file, left uninitialised: only the pages a
+    // lookup actually reads into are ever touched.
+    capacity_ = static_cast<size_t>(std::max<off_t>(info.st_size, 0)) + 1;
+    data_.reset(new char[capacity_]);
+    complete_ = false;
+    ReadMore();
+  }
+
+  bool complete() const { return complete_; }
+
+  // What has been read, cut after its last line break while more is to come.
+  std::string_view Start() const {
+    const std::string_view read(data_.get(), size_);
+    if (complete_) return read;
+    const size_t cut = read.find_last_of("\r\n");
+    return cut == std::string_view::npos ? std::string_view() : read.substr(0, cut + 1);
+  }
+
+  // Reads the next piece, as large as all read so far; a read error leaves an
+  // empty profile.
+  void ReadMore() {
+    if (size_ == capacity_) Grow();  // the file has grown since it was opened
+    const size_t want = std::min(capacity_, size_ + std::max<size_t>(size_, 64 * 1024));
+    while (size_ < want) {
+      const ssize_t n = read(fd_.get(), data_.get() + size_, want - size_);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n < 0) size_ = 0;
+        complete_ = true;
+        return;
+      }
+      size_ += static_cast<size_t>(n);
+    }
+  }
+
+  std::string_view ReadAll() {
+    while (!complete_) ReadMore();
+    return std::string_view(data_.get(), size_);
+  }
+
+ private:
+  void Grow() {
+    std::unique_ptr<char[]> larger(new char[capacity_ * 2]);
+    std::memcpy(larger.get(), data_.get(), size_);
+    data_ = std::move(larger);
+    capacity_ *= 2;
+  }
+
+  FileDescriptor fd_;
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+  bool complete_ = true;
+};
+
+std::optional<std::string> LookUpValue(const char* file, const char* section, const char* key) {
+  ProfileReader reader(file);
+  for (size_t from = 0;;) {
+    const platform::ini::PartialLookup lookup =
+        platform::ini::FindValueInStart(reader.Start(), section, key, from);
+    from = lookup.resume;
+    if (lookup.settled || reader.complete()) {
+      return lookup.value ? std::optional<std::string>(*lookup.value) : std::nullopt;
+    }
+    reader.ReadMore();
+  }
 }
 
 // A symbolic link is followed, so the file it names is replaced, not the link.
@@ -260,12 +327,14 @@ uint32_t ParseInteger(std::string_view text) {
 uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def, char* out,
                                   uint32_t size, const char* file) {
   if (out == nullptr || size == 0) return 0;
-  const std::optional<std::string> text = ReadProfile(file);
-  const std::string_view body = text ? std::string_view(*text) : std::string_view();
-  if (section == nullptr) return CopyList(platform::ini::SectionNames(body), out, size);
-  if (key == nullptr) return CopyList(platform::ini::KeyNames(body, section), out, size);
-  const std::optional<std::string_view> value = platform::ini::FindValue(body, section, key);
-  return CopyString(value ? *value : DefaultText(def), out, size);
+  if (section == nullptr) {
+    return CopyList(platform::ini::SectionNames(ProfileReader(file).ReadAll()), out, size);
+  }
+  if (key == nullptr) {
+    return CopyList(platform::ini::KeyNames(ProfileReader(file).ReadAll(), section), out, size);
+  }
+  const std::optional<std::string> value = LookUpValue(file, section, key);
+  return CopyString(value ? std::string_view(*value) : DefaultText(def), out, size);
 }
 
 int WritePrivateProfileStringA(const char* section, const char* key, const char* value,
@@ -291,17 +360,13 @@ int WritePrivateProfileStringA(const char* section, const char* key, const char*
 unsigned int GetPrivateProfileIntA(const char* section, const char* key, int def,
                                    const char* file) {
   if (section == nullptr || key == nullptr) return static_cast<unsigned int>(def);
-  const std::optional<std::string> text = ReadProfile(file);
-  if (!text) return static_cast<unsigned int>(def);
-  const std::optional<std::string_view> value = platform::ini::FindValue(*text, section, key);
+  const std::optional<std::string> value = LookUpValue(file, section, key);
   if (!value || value->empty()) return static_cast<unsigned int>(def);
   return ParseInteger(*value);
 }
 
 uint32_t GetPrivateProfileSectionNamesA(char* out, uint32_t size, const char* file) {
-  const std::optional<std::string> text = ReadProfile(file);
-  const std::string_view body = text ? std::string_view(*text) : std::string_view();
-  return CopyList(platform::ini::SectionNames(body), out, size);
+  return CopyList(platform::ini::SectionNames(ProfileReader(file).ReadAll()), out, size);
 }
 
 uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size,
@@ -310,7 +375,5 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
     if (out != nullptr && size > 0) out[0] = '\0';
     return 0;
   }
-  const std::optional<std::string> text = ReadProfile(file);
-  const std::string_view body = text ? std::string_view(*text) : std::string_view();
-  return CopyList(platform::ini::SectionLines(body, section), out, size);
+  return CopyList(platform::ini::SectionLines(ProfileReader(file).ReadAll(), section), out, size);
 }

@@ -134,6 +134,22 @@ TEST_F(ProfilePosixTest, AnyBytesAtAllReadWithoutHarm) {
   EXPECT_TRUE(fs::is_directory(file_));
 }
 
+TEST_F(ProfilePosixTest, LookupsGiveTheSameAnswerWhereverAFileIsCutIntoReadPieces) {
+  // Reads take the file in pieces of 64 KiB, 128 KiB, ...: move the lines
+  // that decide each answer across those boundaries, CRLF pairs included.
+  for (const size_t boundary : {size_t{64 * 1024}, size_t{192 * 1024}}) {
+    for (size_t shift = 0; shift < 24; ++shift) {
+      const std::string filler = ";" + std::string(boundary - 12 + shift, 'x') + "\r\n";
+      WriteBytes(file_, "[S]\r\na=1\r\n" + filler + "k=first\r\n[T]\r\n" + filler +
+                            "t=2\r\n[S]\r\nk=second\r\nm=3\r\n");
+      EXPECT_EQ(Get("S", "k"), "first") << "shift " << shift;
+      EXPECT_EQ(Get("T", "t"), "2") << "shift " << shift;
+      EXPECT_EQ(Get("S", "m"), "default") << "shift " << shift;
+      EXPECT_EQ(GetPrivateProfileIntA("T", "t", 0, file_.c_str()), 2u);
+    }
+  }
+}
+
 TEST_F(ProfilePosixTest, AWriteKeepsPermissionsAndFollowsSymbolicLinks) {
   WriteBytes(file_, "[S]\nk=1\n");
   chmod(file_.c_str(), 0640);
