@@ -5,7 +5,7 @@ set -euo pipefail
 
 build="cmake g++ make pkg-config libgtest-dev libarchive-dev zlib1g-dev"
 test="libarchive-tools lhasa 7zip unar unzip zip clang libclang-rt-14-dev"
-windows="mingw-w64 wine64"
+windows="mingw-w64 wine64 googletest locales"
 
 wanted=""
 for group in "${@:-build}"; do
