@@ -11,6 +11,9 @@
 install(TARGETS slotbackup slotbackup-check RUNTIME DESTINATION .)
 if(NOT WIN32)
   install(TARGETS Unlha32 7-zip32 LIBRARY DESTINATION .)
+else()
+  # The Task Scheduler example; its <Command> names the folder to edit.
+  install(FILES ${CMAKE_SOURCE_DIR}/tools/windows/slotbackup-task.xml DESTINATION examples/windows)
 endif()
 
 # slotbackup.ini holds the user's settings and the run's Error_LOG, so an

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 
+#include "platform/codepage.h"
 #include "tools/check/inspect.h"
 
 namespace fs = std::filesystem;
@@ -45,14 +46,16 @@ class InspectTest : public ::testing::Test {
     fs::remove_all(root_, error);
   }
 
-  std::string Path(const std::string& relative) const { return Utf8(root_ / FsPath(relative)); }
+  // Spelt as the settings files below spell it: '/' is a separator everywhere.
+  std::string Path(const std::string& relative) const { return Utf8(root_) + "/" + relative; }
 
   // A settings file whose "@" stands for the test's folder.
   check::Report Check(std::string text) {
     for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
       text.replace(at, 1, Utf8(root_));
     }
-    std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << text;
+    // The file is read in the system's code page, as the run reads it.
+    std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << platform::ToMultiByte(text);
     return check::Inspect(Path("slotbackup.ini"), kNow);
   }
 
@@ -211,6 +214,7 @@ TEST_F(InspectTest, NamesWhoseExtensionTheArchiverWouldNotKeep) {
       "[BackUP_Name]\n0000=n_%D.lzh\n0001=n_%D.LHA\n0002=n_%D.zip\n");
   EXPECT_EQ(Codes(lha), std::vector<std::string>{"extension-mismatch"});
   EXPECT_EQ(lha.findings[0].key, "0002");
+  ASSERT_EQ(lha.slots.size(), 3u);
   EXPECT_EQ(lha.slots[0].format, "LHA");
 }
 
@@ -218,15 +222,16 @@ TEST_F(InspectTest, DoubleQuotesMakeSlotsFail) {
   const check::Report name = Check(kSaveZip +
                                    "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
                                    "[BackUP_Name]\n0000=a\"b_%D.zip\n0001=ok_%D.zip\n");
+  ASSERT_EQ(name.slots.size(), 2u);
   EXPECT_EQ(name.slots[0].outcome, check::Outcome::kFails);
   EXPECT_EQ(name.slots[1].outcome, check::Outcome::kArchive);
   EXPECT_NE(Find(name, "quote-in-path", "0000"), nullptr);
 
-  fs::create_directories(root_ / "back\"ups");
   const check::Report save = Check(
       "[BackUP_Save]\nSavePath=@/back\"ups\nArchiveType=ZIP\n"
       "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
       "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n");
+  ASSERT_EQ(save.slots.size(), 2u);
   EXPECT_EQ(save.slots[0].outcome, check::Outcome::kFails);
   EXPECT_EQ(save.slots[1].outcome, check::Outcome::kFails);
   EXPECT_EQ(Codes(save), std::vector<std::string>{"quote-in-path"}) << "reported once";
@@ -238,6 +243,7 @@ TEST_F(InspectTest, FoldersThatCannotReceiveArchivesOrCopies) {
       "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n";
   const check::Report missing =
       Check("[BackUP_Save]\nSavePath=@/nowhere\nArchiveType=ZIP\n" + slots);
+  ASSERT_EQ(missing.slots.size(), 2u);
   EXPECT_EQ(missing.slots[0].outcome, check::Outcome::kFails);
   EXPECT_EQ(missing.slots[1].outcome, check::Outcome::kFails);
   EXPECT_EQ(Codes(missing), std::vector<std::string>{"folder-missing"}) << "reported once";
@@ -247,6 +253,7 @@ TEST_F(InspectTest, FoldersThatCannotReceiveArchivesOrCopies) {
 
   const check::Report copy =
       Check(kSaveZip + slots + "[BackUP_ConstantName]\n0000=missing/latest.zip\n");
+  ASSERT_EQ(copy.slots.size(), 2u);
   EXPECT_EQ(copy.slots[0].outcome, check::Outcome::kEndsRun);
   EXPECT_EQ(copy.slots[1].outcome, check::Outcome::kNotReached);
   EXPECT_NE(Find(copy, "folder-missing"), nullptr);
@@ -260,6 +267,7 @@ TEST_F(InspectTest, FoldersThatCannotReceiveArchivesOrCopies) {
   const check::Report readOnly = Check(kSaveZip + slots);
   if (privileged) GTEST_SKIP() << "running with the privilege to write into read-only folders";
   EXPECT_NE(Find(readOnly, "folder-not-writable"), nullptr);
+  ASSERT_EQ(readOnly.slots.size(), 2u);
   EXPECT_EQ(readOnly.slots[0].outcome, check::Outcome::kFails);
 }
 
@@ -270,6 +278,7 @@ TEST_F(InspectTest, WithoutArchiverFixedNamesNeedAnEarlierArchive) {
       "[BackUP_Name]\n0000=notes.zip\n0001=fresh_%D.zip\n0002=x_%D.zip\n"
       "[BackUP_ConstantName]\n0000=latest.zip\n0001=latest.zip\n");
   // notes.zip is not there yet: the first copy ends the run.
+  ASSERT_EQ(report.slots.size(), 3u);
   EXPECT_EQ(report.slots[0].outcome, check::Outcome::kEndsRun);
   EXPECT_NE(Find(report, "copy-source-missing", "0000"), nullptr);
 
@@ -279,6 +288,7 @@ TEST_F(InspectTest, WithoutArchiverFixedNamesNeedAnEarlierArchive) {
       "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
       "[BackUP_Name]\n0000=notes.zip\n0001=fresh_%D.zip\n"
       "[BackUP_ConstantName]\n0000=latest.zip\n0001=latest.zip\n");
+  ASSERT_EQ(old.slots.size(), 2u);
   EXPECT_EQ(old.slots[0].outcome, check::Outcome::kNoArchiver);
   const check::Finding* note = Find(old, "copy-from-old-archive", "0000");
   ASSERT_NE(note, nullptr);
