@@ -3,8 +3,9 @@
 # Japanese in its path) and runs a backup from there as a scheduler would:
 # empty environment, another working folder, the real archiver libraries
 # found beside the installed runner. Each archive is read back with bsdtar
-# and compared with the folder it holds. Also checks that slotbackup-check
-# runs from there and that a second install keeps the settings file.
+# and compared with the folder it holds. Also runs the installed crontab
+# line, checks slotbackup-check from there, and that a second install keeps
+# the settings file.
 # Usage: install_test.sh BUILD_FOLDER
 set -euo pipefail
 build=$1
@@ -72,6 +73,13 @@ for type in ZIP LHA; do
   diff -r "$work/data/報告書" "$out/報告書" || fail "the $type archive does not hold the folder"
   [ -f "$work/backups"/empty_[0-9]*.$extension ] || fail "no $type archive of the empty folder"
 done
+
+# The installed crontab line, run as cron runs it: by sh, in the home
+# folder, with cron's "\%" turned back into "%".
+line=$(grep -v '^#' "$prefix/examples/cron/slotbackup.crontab")
+command=$(cut -d' ' -f6- <<<"$line" | sed 's/\\%/%/g')
+(cd "$work" && env -i HOME="$work" sh -c "$command" >/dev/null) ||
+  fail "the installed crontab command exits with $?: $command"
 
 # The checker's exit statuses from the installed tree.
 status=0
