@@ -51,7 +51,7 @@ class FileDescriptor {
 };
 
 // Reads fd from its current offset to the end.
-bool ReadAll(int fd, std::string& data) {
+bool ReadWholeFile(int fd, std::string& data) {
   struct stat info;
   if (fstat(fd, &info) != 0) return false;
   data.resize(static_cast<size_t>(std::max<off_t>(info.st_size, 0)) + 1);
@@ -236,7 +236,7 @@ bool ModifyProfile(const char* file, bool create, const Edit& edit) {
     if (!S_ISREG(held.st_mode)) return false;
 
     std::string old;
-    bool ok = ReadAll(fd.get(), old);
+    bool ok = ReadWholeFile(fd.get(), old);
     if (ok) {
       const std::optional<std::string> next = edit(old);
       if (next) ok = ReplaceFile(path, *next, held);

@@ -35,16 +35,6 @@ class IniFileTest : public ::testing::Test {
   clsIniFile ini_;
 };
 
-TEST(IniFile, StartsEmptyAndKeepsWhatItIsGiven) {
-  clsIniFile ini;
-  EXPECT_EQ(ini.FileName(), "");
-  EXPECT_EQ(ini.Section(), "");
-  ini.FileName("/some/where.ini");
-  ini.Section("BackUP_Save");
-  EXPECT_EQ(ini.FileName(), "/some/where.ini");
-  EXPECT_EQ(ini.Section(), "BackUP_Save");
-}
-
 TEST_F(IniFileTest, AnEmptyOrMissingValueGivesTheDefault) {
   WriteFile("[BackUP_Target]\r\n0000=\r\n0001=C:\\data\r\n");
   EXPECT_EQ(ini_.GetString("0000", "none"), "none");
