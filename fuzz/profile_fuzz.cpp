@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -15,8 +16,9 @@
 namespace {
 
 std::string FuzzFileName() {
-  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  return std::string(base) + "/slotbackup-fuzz-" + std::to_string(getpid()) + ".ini";
+  const std::filesystem::path base =
+      access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path();
+  return (base / ("slotbackup-fuzz-" + std::to_string(getpid()) + ".ini")).string();
 }
 
 // One file per fuzzing process, on tmpfs when there is one (writes flush to

@@ -246,8 +246,8 @@ TEST_F(ProfilePosixTest, TwoProcessesWritingAtOnceLoseNothing) {
 // start the program: the code page must be UTF-8 and Japanese paths must work.
 TEST(EmptyEnvironment, DISABLED_JapanesePathsWorkInChild) {
   ASSERT_EQ(platform::LocaleCodeset(), "UTF-8");
-  char pattern[] = "/tmp/slotbackup-env-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
+  std::string pattern = (fs::temp_directory_path() / "slotbackup-env-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const fs::path dir = fs::path(pattern) / fs::u8path("設定フォルダ");
   fs::create_directory(dir);
   const std::string file = platform::ToMultiByte((dir / fs::u8path("表ソ能.ini")).string());
