@@ -2,40 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/utf8.h"
+
 namespace check {
-
-namespace {
-
-// Length of the well-formed UTF-8 sequence at the start of text, or 0 for a
-// stray continuation byte, an overlong form, a surrogate, a code point
-// beyond U+10FFFF or a sequence cut short.
-size_t Utf8Length(std::string_view text) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
-
-}  // namespace
 
 void JsonWriter::BeginObject() {
   BeforeValue();
@@ -125,7 +94,7 @@ void JsonWriter::Escaped(std::string_view text) {
           std::snprintf(escape, sizeof escape, "\\u%04x", c);
           out_ += escape;
         } else if (c >= 0x80) {
-          const size_t length = Utf8Length(text.substr(i));
+          const size_t length = platform::Utf8SequenceLength(text.substr(i));
           if (length == 0) {
             out_ += "\xEF\xBF\xBD";
           } else {
