@@ -59,7 +59,8 @@ class Writer {
   // returns 0, and returns what the entry must read back as.
   template <typename Read>
   Expected Add(archive_entry* entry, Read read) {
-    Expected e{archive_entry_pathname(entry), 0, static_cast<uint32_t>(crc32(0, nullptr, 0))};
+    Expected e{archive_entry_pathname(entry), 0, static_cast<uint32_t>(crc32(0, nullptr, 0)), ""};
+    if (const char* link = archive_entry_symlink(entry)) e.link = link;
     if (archive_write_header(a_.get(), entry) < ARCHIVE_WARN)
       Fail(a_.get(), "cannot write " + name_);
     for (;;) {
@@ -180,6 +181,8 @@ void VerifySevenZ(const std::string& path, const std::vector<Expected>& expected
       size += static_cast<uint64_t>(n);
     }
     if (size != it->second->size || crc != it->second->crc) bad(name + ": data differs");
+    const char* link = archive_entry_symlink(entry);
+    if (it->second->link != (link != nullptr ? link : "")) bad(name + ": link target differs");
     left.erase(it);
   }
   if (!left.empty()) bad("missing entry " + left.begin()->first);

@@ -16,6 +16,7 @@ struct Expected {
   std::string name;  // without a folder's trailing '/'
   uint64_t size = 0;
   uint32_t crc = 0;
+  std::string link;  // a symbolic link's target; its data reads back empty
 };
 
 // Writes the archive to fd. origin names an existing archive to update, or

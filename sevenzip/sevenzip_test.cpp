@@ -11,6 +11,9 @@
 
 #include "archlib/entry.h"
 #include "sevenzip/add_command.h"
+#include "sevenzip/seven_z.h"
+#include "sevenzip/seven_z_header.h"
+#include "sevenzip/seven_z_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -246,6 +249,163 @@ TEST_F(Archiver, AnArchiveSavedInsideItsTargetDoesNotContainItself) {
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(root_ / "save")).result, 0);
   if (!Have("unzip")) GTEST_SKIP() << "unzip not installed";
   EXPECT_EQ(Shell("unzip -Z1 " + Quote(zip)), "save/\nsave/note.txt\n");
+}
+
+TEST(SevenZHeader, NumbersCountTheirExtraBytesInTheFirstBytesLeadingOnes) {
+  auto number = [](uint64_t v) {
+    std::string out;
+    sevenzip::PutNumber(out, v);
+    return out;
+  };
+  EXPECT_EQ(number(0), std::string(1, '\0'));
+  EXPECT_EQ(number(0x7F), "\x7F");
+  EXPECT_EQ(number(0x80), "\x80\x80");
+  EXPECT_EQ(number(0x3FFF), "\xBF\xFF");
+  EXPECT_EQ(number(0x4000), std::string("\xC0\x00\x40", 3));
+  EXPECT_EQ(number(0x123456789), "\xF1\x89\x67\x45\x23");
+  EXPECT_EQ(number(0x123456789A), "\xF8\x9A\x78\x56\x34\x12");
+  EXPECT_EQ(number(UINT64_MAX), std::string(9, '\xFF'));
+  EXPECT_EQ(sevenzip::FileTime(0, 0), 116444736000000000u);
+  EXPECT_EQ(sevenzip::FileTime(-11644473601, 0), 0u);
+}
+
+// The 7z writer called directly, with folders small enough for tests.
+class SevenZWriter : public Archiver {
+ protected:
+  // Text that compresses, but not to nothing.
+  std::string Text(size_t size, unsigned seed) {
+    static const char* const words[] = {"backup ", "slot ", "archive ", "folder ", "日本語 ",
+                                        "data\n",  "copy ", "2024 ",    "保存 ",   "x"};
+    std::mt19937 random(seed);
+    std::string text;
+    while (text.size() < size) text += words[random() % 10];
+    text.resize(size);
+    return text;
+  }
+  // Tree/a10..a29 (21 KB each), Tree/m_big (600 KB, more than a folder's
+  // share), Tree/z0..z9, an empty file and folder, a link, a Japanese name,
+  // assorted permissions and a time with a fraction of a second.
+  fs::path MakeTree() {
+    const fs::path tree = root_ / "Tree";
+    for (int i = 0; i < 20; ++i) Write(tree / ("a" + std::to_string(10 + i)), Text(21000, i));
+    Write(tree / "m_big", Text(600000, 99));
+    for (int i = 0; i < 10; ++i) Write(tree / ("z" + std::to_string(i)), Text(20000, 100 + i));
+    Write(tree / "書類" / "報告書.txt", "中身");
+    Write(tree / "empty.txt", "");
+    fs::create_directories(tree / "nothing");
+    fs::create_symlink("a10", tree / "link");
+    fs::permissions(tree / "a10", fs::perms(0640));
+    fs::permissions(tree / "a11", fs::perms(0755));
+    fs::permissions(tree / "a12", fs::perms(0444));
+    fs::permissions(tree / "nothing", fs::perms(0750));
+    const timespec times[2] = {{1577934245, 500000000}, {1577934245, 500000000}};
+    utimensat(AT_FDCWD, (tree / "a13").c_str(), times, AT_SYMLINK_NOFOLLOW);
+    return tree;
+  }
+  std::vector<sevenzip::Expected> WriteArchive(const fs::path& archive,
+                                               const std::vector<std::string>& targets,
+                                               const std::string& origin = "") {
+    const sevenzip::SevenZOptions options{3, 64 << 10, 6};
+    const fs::path temp = archive.string() + ".new";
+    const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    EXPECT_GE(fd, 0);
+    std::vector<sevenzip::Expected> expected;
+    try {
+      expected = sevenzip::WriteSevenZFolders(fd, temp, sevenzip::GatherSources(targets, 0, 0),
+                                              origin, options);
+    } catch (...) {
+      close(fd);
+      throw;
+    }
+    close(fd);
+    fs::rename(temp, archive);
+    return expected;
+  }
+  // Extracts with the tool and compares the tree with the original,
+  // symbolic links as links and permissions included.
+  void ExpectSameTree(const std::string& extract, const fs::path& out, const fs::path& tree) {
+    fs::create_directories(out);
+    ASSERT_EQ(Shell(extract).rfind("exit", 0), std::string::npos) << extract;
+    const fs::path copy = out / tree.filename();
+    EXPECT_EQ(Shell("diff -r --no-dereference " + Quote(tree) + " " + Quote(copy)), "") << extract;
+    for (const auto& e : fs::recursive_directory_iterator(tree)) {
+      const fs::path other = copy / e.path().lexically_relative(tree);
+      EXPECT_EQ(fs::symlink_status(e.path()).permissions(), fs::symlink_status(other).permissions())
+          << extract << ": " << other;
+    }
+    EXPECT_EQ(fs::read_symlink(copy / "link"), "a10") << extract;
+    EXPECT_EQ(fs::last_write_time(copy / "a13"), fs::last_write_time(tree / "a13")) << extract;
+    EXPECT_TRUE(fs::is_directory(copy / "nothing")) << extract;
+  }
+};
+
+TEST_F(SevenZWriter, FoldersSplitTheDataAndEveryReaderRestoresTheTree) {
+  const fs::path tree = MakeTree();
+  const fs::path archive = root_ / "save" / "tree.7z";
+  const auto expected = WriteArchive(archive, {tree.string()});
+  EXPECT_EQ(expected.size(), 37u);
+  sevenzip::VerifySevenZ(archive, expected);
+  if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
+  const std::string test = Shell("7zz t " + Quote(archive));
+  EXPECT_NE(test.find("Everything is Ok"), std::string::npos) << test;
+  // a10..a29 fill the first share, m_big (larger than a share) the second
+  // folder, z0..z9 the third.
+  EXPECT_NE(Shell("7zz l -slt " + Quote(archive)).find("Blocks = 3"), std::string::npos);
+  const std::string listing = Shell("TZ=UTC bsdtar -tvf " + Quote(archive));
+  EXPECT_NE(listing.find("-rw-r----- "), std::string::npos) << listing;
+  EXPECT_NE(listing.find("Jan  2  2020 Tree/a13"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("Tree/link -> a10"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("Tree/書類/報告書.txt"), std::string::npos) << listing;
+  ExpectSameTree("cd " + Quote(root_ / "bsdtar") + " && bsdtar -xpf " + Quote(archive),
+                 root_ / "bsdtar", tree);
+  ExpectSameTree("7zz x -o" + Quote(root_ / "7zz") + " " + Quote(archive), root_ / "7zz", tree);
+}
+
+TEST_F(SevenZWriter, UpdateCarriesOverLinksEmptyEntriesAndPermissionsUnchanged) {
+  const fs::path tree = MakeTree();
+  const fs::path archive = root_ / "save" / "tree.7z";
+  WriteArchive(archive, {tree.string()});
+  // The second run stores only Tree/a10 anew: everything else is carried.
+  const fs::path alone = root_ / "alone" / "Tree";
+  Write(alone / "a10", "replaced");
+  const auto expected = WriteArchive(archive, {alone.string()}, archive.string());
+  EXPECT_EQ(expected.size(), 37u);
+  sevenzip::VerifySevenZ(archive, expected);
+  if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
+  EXPECT_NE(Shell("7zz t " + Quote(archive)).find("Everything is Ok"), std::string::npos);
+  Write(tree / "a10", "replaced");
+  fs::permissions(tree / "a10", fs::perms(0644));
+  ExpectSameTree("cd " + Quote(root_ / "bsdtar") + " && bsdtar -xpf " + Quote(archive),
+                 root_ / "bsdtar", tree);
+}
+
+TEST_F(SevenZWriter, NothingToStoreGivesAnEmptyArchiveThatReadersAccept) {
+  fs::create_directories(root_ / "none");
+  const fs::path archive = root_ / "save" / "none.7z";
+  const auto expected = WriteArchive(archive, {(root_ / "none" / ".").string()});
+  EXPECT_TRUE(expected.empty());
+  sevenzip::VerifySevenZ(archive, expected);
+  EXPECT_EQ(fs::file_size(archive), 32u);
+  if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
+  EXPECT_NE(Shell("7zz t " + Quote(archive)).find("Everything is Ok"), std::string::npos);
+  EXPECT_EQ(Shell("bsdtar -tf " + Quote(archive)), "");
+}
+
+TEST_F(SevenZWriter, AFileThatVanishesFailsTheWriteAndLeavesNoTemporaryFiles) {
+  const fs::path tree = MakeTree();
+  const auto sources = sevenzip::GatherSources({tree.string()}, 0, 0);
+  fs::remove(tree / "z5");  // in the last folder, compressed on a thread of its own
+  const fs::path archive = root_ / "save" / "gone.7z";
+  const int fd = open(archive.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  try {
+    sevenzip::WriteSevenZFolders(fd, archive, sources, "", {3, 64 << 10, 6});
+    ADD_FAILURE() << "no failure";
+  } catch (const archlib::Failure& e) {
+    EXPECT_NE(std::string(e.what()).find("z5"), std::string::npos) << e.what();
+  }
+  close(fd);
+  EXPECT_EQ(SaveFolder(), std::vector<std::string>{"gone.7z"});
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 # slotbackup need. Usage: install-deps.sh [build|test|windows]...
 set -euo pipefail
 
-build="cmake g++ make pkg-config libgtest-dev libarchive-dev zlib1g-dev"
+build="cmake g++ make pkg-config libgtest-dev libarchive-dev liblzma-dev zlib1g-dev"
 test="libarchive-tools lhasa 7zip unar unzip zip clang libclang-rt-14-dev systemd"
 windows="mingw-w64 wine64 googletest locales"
 

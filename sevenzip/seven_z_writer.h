@@ -1,0 +1,33 @@
+// Writing a 7z archive on all cores: the entries' data is split in order
+// into solid blocks (folders) of about equal size, each compressed with
+// LZMA2 on a thread of its own, and the container is assembled from them.
+// The first folder is compressed straight into the archive, the others into
+// temporary files beside it that are appended afterwards, so memory stays
+// bounded whatever the size of the data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sevenzip/seven_z.h"
+#include "sevenzip/source.h"
+
+namespace sevenzip {
+
+struct SevenZOptions {
+  unsigned threads = 0;               // folders at most; 0 is one per core
+  uint64_t minFolderBytes = 4 << 20;  // smaller shares are not worth a folder of their own
+  uint32_t preset = 6;                // LZMA2 level
+};
+
+// Writes the archive to fd. origin names an existing 7z archive whose
+// entries not replaced by a source are carried over (recompressed), or is
+// empty. Names are taken in the environment's locale (see ThreadLocale).
+// Returns what each entry must read back as. Throws archlib::Failure.
+std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
+                                         const std::vector<Source>& sources,
+                                         const std::string& origin,
+                                         const SevenZOptions& options = {});
+
+}  // namespace sevenzip
