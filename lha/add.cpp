@@ -82,17 +82,25 @@ std::string AddToArchive(const Command& command) {
     throw archlib::Failure("cannot use " + temp.Path() + ": " + std::strerror(errno));
   }
   OutFile out(temp.Descriptor());
+  // Reads each member back while the next is written; declared after the
+  // file it reads, so that it stops before the file goes.
+  Verifier verifier(temp.Descriptor());
+  auto finished = [&](const ExpectedMember& member) {
+    out.Flush();
+    verifier.Add(member, out.Offset());
+  };
 
   MemberWriter writer(*command.method, codePage, out);
-  std::vector<ExpectedMember> expected;
   std::unordered_set<std::string> added;
+  size_t written = 0;
   for (const std::string& target : command.targets) {
     archlib::WalkTarget(target, [&](const archlib::TreeEntry& entry) {
       if (entry.archivePath.empty()) return;  // "/" or "." itself: only its contents
       // Never pack the archive into itself, old or new.
       if (entry.info.st_dev == tempInfo.st_dev && entry.info.st_ino == tempInfo.st_ino) return;
       if (old.Is(entry.info)) return;
-      expected.push_back(writer.Write(entry));
+      finished(writer.Write(entry));
+      ++written;
       added.insert(entry.archivePath);
     });
   }
@@ -103,16 +111,16 @@ std::string AddToArchive(const Command& command) {
         old.Descriptor(), m.offset, m.size, [&](const uint8_t* d, size_t n) { out.Write(d, n); },
         old.Path());
     const bool directory = m.method == "-lhd-";
-    expected.push_back(ExpectedMember{directory ? 0 : m.originalSize,
-                                      directory ? uint16_t{0} : m.crc, Decodable(m.method)});
+    finished(ExpectedMember{directory ? 0 : m.originalSize, directory ? uint16_t{0} : m.crc,
+                            Decodable(m.method)});
     ++kept;
   }
   const uint8_t end = 0;
   out.Write(&end, 1);
   out.Flush();
-  VerifyArchive(temp.Path(), expected);
+  verifier.Finish(out.Offset());
   temp.Commit();
-  return "added " + std::to_string(expected.size() - kept) + " and kept " + std::to_string(kept) +
+  return "added " + std::to_string(written) + " and kept " + std::to_string(kept) +
          " members: " + command.archive;
 }
 

@@ -3,8 +3,12 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <locale.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include "archlib/entry.h"
 #include "lha/crc16.h"
@@ -12,6 +16,8 @@
 namespace lha {
 
 namespace {
+
+constexpr size_t kReadSize = 1 << 16;
 
 // libarchive converts names from the archive's code page to the calling
 // thread's locale and fails a member whose name it cannot convert. Names
@@ -35,28 +41,111 @@ class Utf8Locale {
   locale_t previous_ = static_cast<locale_t>(0);
 };
 
+// Thrown inside the reader thread when the writer gave up: not a finding.
+struct Stopped {};
+
 }  // namespace
 
-void VerifyArchive(const std::string& path, const std::vector<ExpectedMember>& expected) {
+Verifier::Verifier(int fd) : fd_(fd), buffer_(kReadSize), thread_([this] { Run(); }) {}
+
+Verifier::~Verifier() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void Verifier::Add(const ExpectedMember& member, uint64_t finalBytes) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    expected_.push_back(member);
+    final_ = finalBytes;
+  }
+  changed_.notify_all();
+}
+
+void Verifier::Finish(uint64_t size) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    final_ = size;
+    complete_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+void Verifier::Run() {
+  try {
+    Check();
+  } catch (const Stopped&) {
+  } catch (...) {
+    failure_ = std::current_exception();
+  }
+}
+
+long Verifier::Read(const void** data) {
+  size_t want;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return stopping_ || complete_ || final_ > offset_; });
+    if (stopping_) return -1;
+    want = static_cast<size_t>(std::min<uint64_t>(final_ - offset_, buffer_.size()));
+  }
+  size_t got = 0;
+  while (got < want) {
+    ssize_t n = pread(fd_, buffer_.data() + got, want - got, static_cast<off_t>(offset_ + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return -1;
+    got += static_cast<size_t>(n);
+  }
+  offset_ += got;
+  *data = buffer_.data();
+  return static_cast<long>(got);
+}
+
+void Verifier::Check() {
   // An archive of no members is the end marker alone, which readers do not
   // recognise as a format; there is nothing to decode.
-  if (expected.empty()) return;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return stopping_ || complete_ || !expected_.empty(); });
+    if (stopping_) throw Stopped{};
+    if (expected_.empty()) return;
+  }
   Utf8Locale utf8;
   std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
   if (!a) throw std::bad_alloc();
   archive_read_support_format_lha(a.get());
   auto fail = [&](const std::string& what) -> archlib::Failure {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) throw Stopped{};
+    }
     const char* reason = archive_error_string(a.get());
     return archlib::Failure("verification of the new archive failed: " + what +
                             (reason ? std::string(": ") + reason : std::string()));
   };
-  if (archive_read_open_filename(a.get(), path.c_str(), 1 << 16) != ARCHIVE_OK) {
+  auto read = [](archive* self, void* me, const void** data) -> la_ssize_t {
+    long n = static_cast<Verifier*>(me)->Read(data);
+    if (n < 0) archive_set_error(self, EIO, "cannot read the new archive");
+    return n;
+  };
+  if (archive_read_open(a.get(), this, nullptr, read, nullptr) != ARCHIVE_OK) {
     throw fail("cannot open it");
   }
-  size_t index = 0;
-  for (const ExpectedMember& want : expected) {
-    ++index;
-    const std::string which = "member " + std::to_string(index);
+  for (size_t index = 0;; ++index) {
+    ExpectedMember want;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return stopping_ || complete_ || expected_.size() > index; });
+      if (stopping_) throw Stopped{};
+      if (index == expected_.size()) break;
+      want = expected_[index];
+    }
+    const std::string which = "member " + std::to_string(index + 1);
     archive_entry* entry = nullptr;
     int r = archive_read_next_header(a.get(), &entry);
     // A warning here is about converting the name to this process's

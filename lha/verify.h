@@ -1,10 +1,15 @@
-// Reading a written archive back with an independent decoder (libarchive's
-// LHA reader) before it replaces anything: every member must decode, in
-// order, to the size and CRC-16 it was written with.
+// Reading the archive back with an independent decoder (libarchive's LHA
+// reader) while it is being written, on a thread of its own: every member
+// must decode, in order, to the size and CRC-16 it was written with before
+// the archive replaces anything. The reader sees only bytes the writer has
+// declared final, so headers patched after their data are read as patched.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
-#include <string>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace lha {
@@ -15,7 +20,39 @@ struct ExpectedMember {
   bool decode = true;  // false for carried members in methods the reader lacks
 };
 
-// Throws archlib::Failure describing the first difference.
-void VerifyArchive(const std::string& path, const std::vector<ExpectedMember>& expected);
+class Verifier {
+ public:
+  // Reads the archive from `fd` (open for reading) with pread, so the
+  // writer's use of the descriptor is undisturbed.
+  explicit Verifier(int fd);
+  // Stops the reader, whatever it is waiting for.
+  ~Verifier();
+  Verifier(const Verifier&) = delete;
+  Verifier& operator=(const Verifier&) = delete;
+
+  // The next member, all of whose bytes lie below `finalBytes`.
+  void Add(const ExpectedMember& member, uint64_t finalBytes);
+  // The archive is complete at `size` bytes: waits for the reader and
+  // throws archlib::Failure describing the first difference it found.
+  void Finish(uint64_t size);
+
+ private:
+  void Run();
+  void Check();
+  // The read callback's work: waits for final bytes past `offset_`.
+  long Read(const void** data);
+
+  const int fd_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<ExpectedMember> expected_;
+  uint64_t final_ = 0;  // bytes below this are written for good
+  bool complete_ = false;
+  bool stopping_ = false;
+  std::exception_ptr failure_;
+  uint64_t offset_ = 0;  // next byte to read; the reader thread's alone
+  std::vector<uint8_t> buffer_;
+  std::thread thread_;  // last: starts once everything above is ready
+};
 
 }  // namespace lha
