@@ -1,6 +1,7 @@
-// Writing a 7z archive with libarchive from target folders and files,
-// carrying over the entries of an existing 7z archive that the targets do
-// not replace, and reading a written archive back completely.
+// Writing a 7z archive from target folders and files, carrying over the
+// entries of an existing 7z archive that the targets do not replace, and
+// reading a written archive back completely with libarchive, independently
+// of the writer.
 #pragma once
 
 #include <cstdint>

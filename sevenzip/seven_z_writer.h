@@ -18,7 +18,9 @@ namespace sevenzip {
 struct SevenZOptions {
   unsigned threads = 0;               // folders at most; 0 is one per core
   uint64_t minFolderBytes = 4 << 20;  // smaller shares are not worth a folder of their own
-  uint32_t preset = 6;                // LZMA2 level
+  // LZMA2 level. 7 is level 6 with a 16 MiB dictionary: as fast, and it
+  // finds repeats that lie further apart.
+  uint32_t preset = 7;
 };
 
 // Writes the archive to fd. origin names an existing 7z archive whose
