@@ -408,4 +408,14 @@ TEST_F(SevenZWriter, AFileThatVanishesFailsTheWriteAndLeavesNoTemporaryFiles) {
   EXPECT_EQ(SaveFolder(), std::vector<std::string>{"gone.7z"});
 }
 
+TEST_F(SevenZWriter, ANameThatIsNoTextOfTheLocaleIsStoredWithAReplacementCharacter) {
+  Write(root_ / "Odd" / "bad\xFFname.txt", "kept");
+  const fs::path archive = root_ / "save" / "odd.7z";
+  const Outcome o = Archive("a " + Quote(archive) + " " + Quote(root_ / "Odd"));
+  ASSERT_EQ(o.result, 0) << o.message;
+  if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
+  EXPECT_NE(Shell("7zz l -slt " + Quote(archive)).find("Path = Odd/bad\uFFFDname.txt"),
+            std::string::npos);
+}
+
 }  // namespace
