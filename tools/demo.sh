@@ -8,11 +8,11 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh test
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target slotbackup Unlha32 7-zip32
+cmake --build build -j"$(nproc)" --target slotbackup slotbackup-check Unlha32 7-zip32
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/slotbackup-demo.XXXXXX")
 mkdir -p "$demo/program" "$demo/backups"
-cp build/bin/slotbackup build/bin/libUnlha32.so build/bin/lib7-zip32.so "$demo/program/"
+cp build/bin/slotbackup build/bin/slotbackup-check build/bin/libUnlha32.so build/bin/lib7-zip32.so "$demo/program/"
 
 # Sample folders to back up.
 mkdir -p "$demo/data/仕事/データ" "$demo/data/My Notes/empty folder"
@@ -62,5 +62,8 @@ done
 if [ -f "$demo/program/slotbackup.log" ]; then
   echo "== error log"; cat "$demo/program/slotbackup.log"
 fi
+echo
+echo "== what slotbackup-check says of the settings now"
+"$demo/program/slotbackup-check" || true
 echo
 echo "demo folder: $demo"
