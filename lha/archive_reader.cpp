@@ -7,17 +7,14 @@
 #include <cstring>
 
 #include "archlib/entry.h"
+#include "archlib/little_endian.h"
 
 namespace lha {
 
 namespace {
 
-uint32_t Get16(const uint8_t* p) {
-  return p[0] | uint32_t(p[1]) << 8;
-}
-uint32_t Get32(const uint8_t* p) {
-  return Get16(p) | Get16(p + 2) << 16;
-}
+using archlib::Get16;
+using archlib::Get32;
 
 void ReadExactly(int fd, uint64_t offset, uint8_t* out, size_t size, const std::string& name) {
   while (size > 0) {

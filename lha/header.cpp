@@ -4,11 +4,15 @@
 #include <cstring>
 
 #include "archlib/entry.h"
+#include "archlib/little_endian.h"
 #include "lha/crc16.h"
 
 namespace lha {
 
 namespace {
+
+using archlib::Put16;
+using archlib::Put32;
 
 constexpr uint8_t kExtCrc = 0x00;
 constexpr uint8_t kExtFileName = 0x01;
@@ -18,15 +22,6 @@ constexpr uint8_t kExtUnixMode = 0x50;
 constexpr uint8_t kExtUnixIds = 0x51;
 constexpr uint8_t kExtUnixTime = 0x54;
 constexpr uint8_t kPathSeparator = 0xFF;
-
-void Put16(std::vector<uint8_t>& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
 
 uint32_t ClampTime(int64_t t) {
   return static_cast<uint32_t>(std::clamp<int64_t>(t, 0, 0xFFFFFFFFll));
@@ -71,7 +66,7 @@ std::vector<uint8_t> EncodeHeader(const MemberHeader& h) {
   // is written in the field before it.
   auto ext = [&](uint8_t type, const void* data, size_t size) {
     if (size + 3 > 0xFFFF) throw archlib::Failure("name too long for an LHA archive: " + h.path);
-    Put16(b, static_cast<uint32_t>(size + 3));
+    Put16(b, static_cast<uint16_t>(size + 3));
     b.push_back(type);
     const auto* p = static_cast<const uint8_t*>(data);
     b.insert(b.end(), p, p + size);

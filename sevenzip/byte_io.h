@@ -8,29 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "archlib/little_endian.h"
+
 namespace sevenzip {
 
-inline void Put16(std::string& out, uint16_t v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>(v >> 8);
-}
-inline void Put32(std::string& out, uint32_t v) {
-  Put16(out, static_cast<uint16_t>(v & 0xFFFF));
-  Put16(out, static_cast<uint16_t>(v >> 16));
-}
-inline void Put64(std::string& out, uint64_t v) {
-  Put32(out, static_cast<uint32_t>(v & 0xFFFFFFFFu));
-  Put32(out, static_cast<uint32_t>(v >> 32));
-}
-inline uint16_t Get16(const unsigned char* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-inline uint32_t Get32(const unsigned char* p) {
-  return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16;
-}
-inline uint64_t Get64(const unsigned char* p) {
-  return Get32(p) | static_cast<uint64_t>(Get32(p + 4)) << 32;
-}
+using archlib::Get16;
+using archlib::Get32;
+using archlib::Get64;
+using archlib::Put16;
+using archlib::Put32;
+using archlib::Put64;
 
 // Writes through a large buffer to a file descriptor it does not own.
 class FileWriter {

@@ -10,16 +10,12 @@
 
 #include "archlib/entry.h"
 #include "sevenzip/byte_io.h"
+#include "sevenzip/zip_format.h"
 
 namespace sevenzip {
 
 namespace {
 
-constexpr uint32_t kLocalSignature = 0x04034b50;
-constexpr uint32_t kCentralSignature = 0x02014b50;
-constexpr uint32_t kEndSignature = 0x06054b50;
-constexpr uint32_t kZip64EndSignature = 0x06064b50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
 constexpr size_t kChunk = 1 << 20;
 
 [[noreturn]] void Damaged(const std::string& name, const std::string& why) {
