@@ -8,7 +8,7 @@
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/program.h"
-#include "tools/check/inspect.h"
+#include "tools/check/checker.h"
 #include "tools/check/render.h"
 
 namespace {

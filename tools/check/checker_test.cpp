@@ -8,7 +8,7 @@
 #include <random>
 
 #include "platform/codepage.h"
-#include "tools/check/inspect.h"
+#include "tools/check/checker.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "tools/check/inspect.h"
+#include "tools/check/checker.h"
 
 #include <algorithm>
 #include <filesystem>
