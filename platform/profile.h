@@ -12,18 +12,16 @@
 // Copies the value of key in section (or def when missing) into out, at most
 // size-1 bytes plus a NUL; returns the bytes copied without the NUL. A null
 // key lists the section's keys, a null section lists the sections.
-uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def,
-                                  char* out, uint32_t size, const char* file);
+uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def, char* out,
+                                  uint32_t size, const char* file);
 // Writes key=value into section, creating file and section as needed. A null
 // value removes the key; a null key removes the section. Non-zero on success.
 int WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                const char* file);
 // The key's value read as an integer, or def.
-unsigned int GetPrivateProfileIntA(const char* section, const char* key, int def,
-                                   const char* file);
+unsigned int GetPrivateProfileIntA(const char* section, const char* key, int def, const char* file);
 // Section names as a NUL-separated list ended by an empty item.
 uint32_t GetPrivateProfileSectionNamesA(char* out, uint32_t size, const char* file);
 // The key=value lines of a section as a NUL-separated list ended by an empty item.
-uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size,
-                                   const char* file);
+uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size, const char* file);
 #endif
