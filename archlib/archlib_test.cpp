@@ -20,7 +20,9 @@ TEST(SplitCommandLine, QuotesGroupBlanksAndAreRemoved) {
   EXPECT_EQ(t[0], "a");
   EXPECT_EQ(t[3], "/save dir/x y.lzh");
   EXPECT_EQ(t[4], "/my docs");
-  EXPECT_EQ(archlib::SplitCommandLine("a \"\" x").size(), 3u);
+  std::vector<bool> quoted;
+  EXPECT_EQ(archlib::SplitCommandLine("a \"\" x \"-y\" -z", &quoted).size(), 5u);
+  EXPECT_EQ(quoted, (std::vector<bool>{false, true, false, true, false}));
   EXPECT_TRUE(archlib::SplitCommandLine("   ").empty());
   EXPECT_THROW(archlib::SplitCommandLine("a \"open"), Failure);
 }
@@ -77,6 +79,28 @@ TEST_F(WalkTarget, StoresTheFolderUnderItsOwnNameParentsFirstLinksNotFollowed) {
   });
   EXPECT_EQ(seen, (std::vector<std::string>{"Docs", "Docs/a", "Docs/a/x.txt", "Docs/b.txt",
                                             "Docs/empty", "Docs/loop@"}));
+}
+
+TEST_F(WalkTarget, ALinkedTargetFolderIsFollowedUnderTheLinksName) {
+  Write(root_ / "real" / "a.txt", "a");
+  fs::create_directory_symlink(root_ / "real", root_ / "Documents");
+  std::vector<std::string> seen;
+  archlib::WalkTarget((root_ / "Documents").string(), [&](const archlib::TreeEntry& e) {
+    seen.push_back(e.archivePath + (e.kind == archlib::TreeEntry::Kind::kDirectory ? "/" : ""));
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{"Documents/", "Documents/a.txt"}));
+}
+
+TEST_F(WalkTarget, FifosInsideAreSkippedButAFifoTargetFails) {
+  Write(root_ / "Docs" / "a.txt", "a");
+  ASSERT_EQ(mkfifo((root_ / "Docs" / "pipe").c_str(), 0600), 0);
+  std::vector<std::string> seen;
+  archlib::WalkTarget((root_ / "Docs").string(),
+                      [&](const archlib::TreeEntry& e) { seen.push_back(e.archivePath); });
+  EXPECT_EQ(seen, (std::vector<std::string>{"Docs", "Docs/a.txt"}));
+  EXPECT_THROW(
+      archlib::WalkTarget((root_ / "Docs" / "pipe").string(), [](const archlib::TreeEntry&) {}),
+      Failure);
 }
 
 TEST_F(WalkTarget, MissingTargetFailsNamingThePath) {

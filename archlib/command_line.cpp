@@ -4,26 +4,33 @@
 
 namespace archlib {
 
-std::vector<std::string> SplitCommandLine(std::string_view line) {
+std::vector<std::string> SplitCommandLine(std::string_view line, std::vector<bool>* quoted) {
   std::vector<std::string> tokens;
+  std::vector<bool> tokenQuoted;
   std::string token;
   bool inToken = false;
-  bool quoted = false;
+  bool inQuotes = false;
+  bool hadQuotes = false;
+  const auto finish = [&] {
+    tokens.push_back(std::move(token));
+    tokenQuoted.push_back(hadQuotes);
+    token.clear();
+    inToken = hadQuotes = false;
+  };
   for (char c : line) {
     if (c == '"') {
-      quoted = !quoted;
-      inToken = true;  // "" is an empty token, not nothing
-    } else if ((c == ' ' || c == '\t') && !quoted) {
-      if (inToken) tokens.push_back(std::move(token));
-      token.clear();
-      inToken = false;
+      inQuotes = !inQuotes;
+      inToken = hadQuotes = true;  // "" is an empty token, not nothing
+    } else if ((c == ' ' || c == '\t') && !inQuotes) {
+      if (inToken) finish();
     } else {
       token += c;
       inToken = true;
     }
   }
-  if (quoted) throw Failure("unterminated quote in command line");
-  if (inToken) tokens.push_back(std::move(token));
+  if (inQuotes) throw Failure("unterminated quote in command line");
+  if (inToken) finish();
+  if (quoted != nullptr) *quoted = std::move(tokenQuoted);
   return tokens;
 }
 

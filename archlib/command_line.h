@@ -9,7 +9,10 @@
 
 namespace archlib {
 
-// Throws archlib::Failure on an unterminated quote.
-std::vector<std::string> SplitCommandLine(std::string_view line);
+// Throws archlib::Failure on an unterminated quote. When quoted is given, it
+// receives for each token whether any of it was in quotes: a quoted "-x" is
+// a path, not a switch.
+std::vector<std::string> SplitCommandLine(std::string_view line,
+                                          std::vector<bool>* quoted = nullptr);
 
 }  // namespace archlib

@@ -35,8 +35,13 @@ std::vector<std::string> ListFolder(const std::string& path) {
   return names;
 }
 
-void Visit(TreeEntry& entry, const std::function<void(const TreeEntry&)>& visit) {
-  if (lstat(entry.diskPath.c_str(), &entry.info) != 0) Fail("cannot read", entry.diskPath, errno);
+// The target itself is followed when it is a link: a user who names a
+// linked folder wants the folder backed up. Links below it are stored as
+// links.
+void Visit(TreeEntry& entry, bool isTarget, const std::function<void(const TreeEntry&)>& visit) {
+  const int status = isTarget ? stat(entry.diskPath.c_str(), &entry.info)
+                              : lstat(entry.diskPath.c_str(), &entry.info);
+  if (status != 0) Fail("cannot read", entry.diskPath, errno);
   entry.linkTarget.clear();
   if (S_ISREG(entry.info.st_mode)) {
     entry.kind = TreeEntry::Kind::kFile;
@@ -49,8 +54,12 @@ void Visit(TreeEntry& entry, const std::function<void(const TreeEntry&)>& visit)
     if (n < 0) Fail("cannot read link", entry.diskPath, errno);
     buffer.resize(static_cast<size_t>(n));
     entry.linkTarget = std::move(buffer);
-  } else {
+  } else if (isTarget) {
     throw Failure("not a file, folder or link: " + entry.diskPath);
+  } else {
+    // A socket, FIFO or device inside a folder has no contents to keep (and
+    // opening a FIFO would wait forever); archivers pass over them.
+    return;
   }
   visit(entry);
   if (entry.kind != TreeEntry::Kind::kDirectory) return;
@@ -60,7 +69,7 @@ void Visit(TreeEntry& entry, const std::function<void(const TreeEntry&)>& visit)
   for (const std::string& name : ListFolder(disk)) {
     entry.diskPath = disk + "/" + name;
     entry.archivePath = archive.empty() ? name : archive + "/" + name;
-    Visit(entry, visit);
+    Visit(entry, false, visit);
   }
 }
 
@@ -83,7 +92,7 @@ void WalkTarget(const std::string& target, const std::function<void(const TreeEn
   entry.archivePath = LastComponent(target);
   // "." or ".." name no folder of their own; store their contents at the top.
   if (entry.archivePath == "." || entry.archivePath == "..") entry.archivePath.clear();
-  Visit(entry, visit);
+  Visit(entry, true, visit);
 }
 
 }  // namespace archlib

@@ -16,14 +16,15 @@ struct TreeEntry {
   std::string diskPath;     // as given, joined with '/'
   std::string archivePath;  // relative to the target's parent, '/'-separated, no trailing '/'
   std::string linkTarget;   // for kSymlink
-  struct stat info;         // lstat of diskPath
+  struct stat info;         // lstat of diskPath (stat for the target)
 };
 
 // Visits the target first, then a folder's entries in byte order of their
-// names, parents before children. Symbolic links are reported, never
-// followed. Throws archlib::Failure naming the path when the target is
-// missing or a folder cannot be read; devices, sockets and FIFOs are
-// refused the same way, since their contents cannot be archived. A target
+// names, parents before children. A target that is a symbolic link is
+// followed; links below it are reported, never followed. Sockets, FIFOs and
+// devices below the target are passed over, having no contents to keep.
+// Throws archlib::Failure naming the path when the target is missing or is
+// not a file or folder, or a folder cannot be read. A target
 // of "/" or "." has an empty archivePath: it is the root, not an entry, and
 // its contents are stored at the top.
 void WalkTarget(const std::string& target, const std::function<void(const TreeEntry&)>& visit);

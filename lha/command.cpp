@@ -6,7 +6,8 @@
 namespace lha {
 
 Command ParseCommand(std::string_view line) {
-  std::vector<std::string> tokens = archlib::SplitCommandLine(line);
+  std::vector<bool> quoted;
+  std::vector<std::string> tokens = archlib::SplitCommandLine(line, &quoted);
   if (tokens.empty()) throw archlib::Failure("empty command line");
   if (tokens[0] != "a" && tokens[0] != "A") {
     throw archlib::Failure("unknown command: " + tokens[0]);
@@ -15,7 +16,7 @@ Command ParseCommand(std::string_view line) {
   bool haveArchive = false;
   for (size_t i = 1; i < tokens.size(); ++i) {
     const std::string& t = tokens[i];
-    if (t.size() > 1 && t[0] == '-') {
+    if (!quoted[i] && t.size() > 1 && t[0] == '-') {
       if (t == "-r2") {
         command.recurse = true;
       } else if (t == "-x1") {

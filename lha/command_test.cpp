@@ -23,6 +23,10 @@ TEST(ParseCommand, ReadsTheRunnersLineQuotedOrBare) {
   EXPECT_EQ(c.method, &kLh7);
   EXPECT_EQ(c.archive, "/save/x.lzh");
   EXPECT_EQ(c.targets.size(), 2u);
+  // Quoted, a leading '-' belongs to a relative path, not to a switch.
+  c = ParseCommand("a  -r2 -x1 \"-saves/x.lzh\" \"-docs\"");
+  EXPECT_EQ(c.archive, "-saves/x.lzh");
+  EXPECT_EQ(c.targets, std::vector<std::string>{"-docs"});
 }
 
 TEST(ParseCommand, RejectsWhatItDoesNotKnowWithAReason) {

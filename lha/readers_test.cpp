@@ -211,11 +211,11 @@ TEST_F(Readers, AFailedCallLeavesTheArchiveAsItWasAndNoTemporaryFile) {
   const std::string before = ReadFile(archive);
   std::string message;
 
-  // A missing target, and a FIFO whose contents cannot be archived.
+  // A missing target, and a FIFO target whose contents cannot be archived.
   EXPECT_NE(Add("a -r2 -x1 " + archive.string() + " " + (root_ / "absent").string(), &message), 0);
   EXPECT_NE(message.find("absent"), std::string::npos);
   ASSERT_EQ(mkfifo((t / "pipe").c_str(), 0600), 0);
-  EXPECT_NE(Add("a -r2 -x1 " + archive.string() + " " + t.string(), &message), 0);
+  EXPECT_NE(Add("a -r2 -x1 " + archive.string() + " " + (t / "pipe").string(), &message), 0);
   EXPECT_EQ(ReadFile(archive), before);
 
   // Something that is not an LHA archive is never replaced.

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/attributes.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 
 namespace platform {
@@ -21,7 +22,7 @@ constexpr int32_t kDirectory = 0x10;
 
 struct stat StatFolder(const std::string& path) {
   struct stat info;
-  if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+  if (path.empty() || stat(ToMultiByte(path).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
     throw Error("Path not found: " + path);
   }
   return info;
@@ -50,7 +51,7 @@ void SetFolderAttributes(const std::string& path, int32_t attributes) {
   const struct stat info = StatFolder(path);
   const mode_t mode = info.st_mode & 07777;
   const mode_t wanted = (attributes & kReadOnly) ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
-  if (wanted != mode && chmod(path.c_str(), wanted) != 0) {
+  if (wanted != mode && chmod(ToMultiByte(path).c_str(), wanted) != 0) {
     throw Error("Cannot set the attributes of " + path + ": " + SystemErrorText(errno));
   }
 }

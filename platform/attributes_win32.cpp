@@ -9,8 +9,13 @@ namespace {
 
 // The flags a program may set on a folder; the others (directory,
 // compressed, reparse point, ...) are reported but belong to the system.
+// SetFileAttributesW also accepts not-content-indexed, offline and
+// temporary; they are kept too, so clearing and then restoring a folder's
+// word gives it back every flag it had.
 constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
+                            FILE_ATTRIBUTE_TEMPORARY;
 
 DWORD FolderAttributes(const std::string& path, const std::wstring& widePath) {
   const DWORD attributes = GetFileAttributesW(widePath.c_str());

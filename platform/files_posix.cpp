@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
@@ -63,22 +65,25 @@ void WriteAll(int fd, const char* data, size_t size, const std::string& path) {
 }  // namespace
 
 void ReplaceWithCopy(const std::string& source, const std::string& destination) {
+  // File names cross to the system in its code page; messages keep the text.
+  const std::string src = ToMultiByte(source), dst = ToMultiByte(destination);
   // A read-only copy is one its owner may not change: leave it be, as
   // Windows would refuse to replace it.
   struct stat old;
-  const bool hasOld = stat(destination.c_str(), &old) == 0;
+  const bool hasOld = stat(dst.c_str(), &old) == 0;
   if (hasOld && S_ISREG(old.st_mode) && (old.st_mode & S_IWUSR) == 0) {
     throw Error("Cannot replace " + destination + ": the file is read-only");
   }
 
-  Descriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor in(open(src.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) Fail("Cannot copy " + source + " to " + destination, errno);
   struct stat from;
   if (fstat(in.get(), &from) != 0) Fail("Cannot copy " + source, errno);
 
-  const std::string temp =
-      FolderOf(destination) + "/." + NameOf(destination) + "." + std::to_string(getpid()) + ".tmp";
-  Descriptor out(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  // A new file of a name nobody can guess or plant a link under: the save
+  // folder may be shared, and the run may be root's.
+  std::string temp = FolderOf(dst) + "/." + NameOf(dst) + ".XXXXXX";
+  Descriptor out(mkostemp(temp.data(), O_CLOEXEC));
   if (out.get() < 0) Fail("Cannot copy " + source + " to " + destination, errno);
   try {
     fchmod(out.get(), (hasOld ? old.st_mode : from.st_mode) & 07777);
@@ -94,14 +99,14 @@ void ReplaceWithCopy(const std::string& source, const std::string& destination) 
     }
     if (fsync(out.get()) != 0) Fail("Cannot write " + destination, errno);
     if (close(out.release()) != 0) Fail("Cannot write " + destination, errno);
-    if (rename(temp.c_str(), destination.c_str()) != 0) {
+    if (rename(temp.c_str(), dst.c_str()) != 0) {
       Fail("Cannot replace " + destination, errno);
     }
   } catch (...) {
     unlink(temp.c_str());
     throw;
   }
-  Descriptor folder(open(FolderOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Descriptor folder(open(FolderOf(dst).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) fsync(folder.get());
 }
 

@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/library.h"
 #include "platform/program.h"
@@ -15,7 +16,7 @@ namespace {
 // whichever object calls it, and an interposed dlopen (a sanitizer's, for
 // one) would otherwise skip the program's folder.
 void* Open(const std::string& fileName) {
-  const std::string besideProgram = GetProgramPath().directory + "/" + fileName;
+  const std::string besideProgram = ToMultiByte(GetProgramPath().directory) + "/" + fileName;
   if (access(besideProgram.c_str(), F_OK) == 0) {
     return dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
   }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/program.h"
 
@@ -22,6 +23,9 @@ ProgramPath GetProgramPath() {
     }
     path.resize(path.size() * 2);
   }
+  // The program's text is UTF-8; the file system's names are in the system's
+  // code page.
+  path = ToUtf8(path);
   const size_t slash = path.find_last_of('/');
   ProgramPath result;
   result.directory = slash == 0 ? "/" : path.substr(0, slash);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "archlib/entry.h"
 
@@ -86,23 +87,21 @@ uint64_t FileSize(int fd, const std::string& name) {
 }
 
 std::vector<unsigned char> ReadWholeFile(const std::string& path, uint64_t sizeHint) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) Fail("cannot read", path, errno);
+  // Closed on every way out, a failed allocation included.
+  const std::unique_ptr<const int, void (*)(const int*)> closer(&fd,
+                                                                [](const int* f) { close(*f); });
   std::vector<unsigned char> data(static_cast<size_t>(sizeHint) + 1);
   size_t used = 0;
   for (;;) {
     if (used == data.size()) data.resize(data.size() * 2);
     ssize_t n = read(fd, data.data() + used, data.size() - used);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      int error = errno;
-      close(fd);
-      Fail("cannot read", path, error);
-    }
+    if (n < 0) Fail("cannot read", path, errno);
     if (n == 0) break;
     used += static_cast<size_t>(n);
   }
-  close(fd);
   data.resize(used);
   return data;
 }
