@@ -2,6 +2,7 @@
 // holding slotbackup.ini and the archiver libraries, with an empty
 // environment. Archives are checked with independent readers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -178,6 +179,21 @@ TEST_F(RealArchives, ZipRunWritesArchivesThatEveryReaderVerifies) {
   EXPECT_EQ(Shell("7zz t " + Quoted(latest), &text), 0) << text;
   EXPECT_EQ(Shell("7zz l " + Quoted(latest), &text), 0) << text;
   EXPECT_NE(text.find("My Documents/報告書.txt"), std::string::npos) << text;
+}
+
+TEST_F(RealArchives, ALinkedTargetIsBackedUpAndASocketOrFifoInsideIsPassedOver) {
+  InstallRealArchivers();
+  const fs::path real = Target("on another disk");
+  ASSERT_EQ(mkfifo((real / "pipe").c_str(), 0600), 0);
+  const fs::path link = data_ / "Documents";
+  fs::create_directory_symlink(real, link);
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + link.string() +
+           "\n[BackUP_Name]\n0000=docs.zip\n");
+  ASSERT_EQ(Run(), 0) << Read(program_ / "slotbackup.log");
+  std::string listing;
+  ASSERT_EQ(Shell("unzip -l " + Quoted(save_ / "docs.zip"), &listing), 0) << listing;
+  EXPECT_NE(listing.find("Documents/報告書.txt"), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("pipe"), std::string::npos) << listing;
 }
 
 // ---------------------------------------------------------------- the slots
