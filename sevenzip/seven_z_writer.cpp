@@ -33,10 +33,24 @@ namespace sevenzip {
 namespace {
 
 constexpr size_t kChunk = 1 << 20;
-// Each LZMA2 encoder at level 7 takes about 190 MB; more folders than this
-// would cost memory for little gain.
+// Each LZMA2 encoder at level 7 takes about 190 MB (kEncoderBytes); more
+// folders than kMaxThreads would cost memory for little gain.
 constexpr unsigned kMaxThreads = 8;
+constexpr uint64_t kEncoderBytes = 190ull << 20;
 constexpr uint32_t kMinDictionary = 4096;
+
+// Folders compressed at once by default: one per core, at least two, and no
+// more encoders than a quarter of the machine's memory holds, since a
+// backup runs beside the user's own work.
+unsigned DefaultThreads() {
+  unsigned count = std::clamp(std::thread::hardware_concurrency(), 2u, kMaxThreads);
+  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && pageSize > 0) {
+    const uint64_t quarter = static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 4;
+    count = static_cast<unsigned>(std::clamp<uint64_t>(quarter / kEncoderBytes, 1, count));
+  }
+  return count;
+}
 
 std::string WithoutSlash(const std::string& path) {
   return !path.empty() && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
@@ -391,9 +405,7 @@ std::vector<FolderJob> PlanFolders(const std::vector<Source>& sources, bool carr
     anyData = true;
   }
   if (!anyData) return {};
-  unsigned count = options.threads != 0
-                       ? options.threads
-                       : std::clamp(std::thread::hardware_concurrency(), 2u, kMaxThreads);
+  unsigned count = options.threads != 0 ? options.threads : DefaultThreads();
   count = static_cast<unsigned>(
       std::clamp<uint64_t>(total / std::max<uint64_t>(options.minFolderBytes, 1), 1, count));
   std::vector<FolderJob> jobs(count);
