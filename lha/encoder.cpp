@@ -35,7 +35,10 @@ void Encoder::WriteFullBlocks() {
   size_t done = 0;
   while (symbols_.size() - done >= kBlockCodes + kHoldBack) {
     std::span<const Symbol> block(symbols_.data() + done, kBlockCodes);
-    WriteBlock(method_, PlanBlock(method_, block), block, out_);
+    const BlockPlan plan = PlanBlock(method_, block);
+    const uint64_t start = out_.BitCount();
+    WriteBlock(method_, plan, block, out_);
+    Learn(plan, block, out_.BitCount() - start);
     done += kBlockCodes;
   }
   symbols_.erase(symbols_.begin(), symbols_.begin() + static_cast<ptrdiff_t>(done));
@@ -74,11 +77,19 @@ bool Encoder::WriteLastBlock() {
       BlockPlan plan = PlanBlock(method_, block, last);
       if (EndsCleanly(method_, plan, block, start)) {
         WriteBlock(method_, plan, block, out_);
+        Learn(plan, block, out_.BitCount() - start);
         return true;
       }
     }
   }
   return false;
+}
+
+void Encoder::Learn(const BlockPlan& plan, std::span<const Symbol> block, uint64_t bits) {
+  uint64_t bytes = 0;
+  for (const Symbol& s : block) bytes += s.code < 256 ? 1 : s.code - 256 + kMinMatch;
+  prices_.Learn(plan, method_, bits, bytes);
+  lzss_.SetPrices(prices_);
 }
 
 }  // namespace lha

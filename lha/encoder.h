@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "lha/bit_writer.h"
@@ -38,11 +39,15 @@ class Encoder {
 
   void WriteFullBlocks();
   bool WriteLastBlock();
+  // Prices the next codes by the tables of a block just written, which
+  // took `bits` for its symbols; later members start from them too.
+  void Learn(const BlockPlan& plan, std::span<const Symbol> block, uint64_t bits);
 
   const Method& method_;
   Lzss lzss_;
   BitWriter out_;
   std::vector<Symbol> symbols_;
+  Prices prices_;
   uint64_t input_ = 0;
 };
 

@@ -9,6 +9,7 @@
 #include "lha/bit_writer.h"
 #include "lha/crc16.h"
 #include "lha/huffman.h"
+#include "lha/lzss.h"
 #include "lha/memory_archive.h"
 
 namespace lha {
@@ -82,6 +83,43 @@ TEST(Huffman, OneOrNoUsedSymbolsGetNoCodeAndCanonicalCodesArePrefixFree) {
       EXPECT_NE(codes[j] >> (len[j] - len[i]), codes[i]) << i << " prefixes " << j;
     }
   }
+}
+
+// The symbols Lzss makes of `data` under prices where a literal costs 6
+// bits, a length code 4 and a position code 3, plus the offset's bits.
+std::vector<Symbol> ParseWithFixedPrices(const std::vector<uint8_t>& data) {
+  Prices prices;
+  std::fill(std::begin(prices.chars), std::end(prices.chars), 4 * Prices::kOne);
+  std::fill(prices.chars, prices.chars + 256, 6 * Prices::kOne);
+  std::fill(std::begin(prices.positions), std::end(prices.positions), 3 * Prices::kOne);
+  prices.perByte = 6 * Prices::kOne;
+  Lzss lzss(kLh5);
+  lzss.Reset();
+  lzss.SetPrices(prices);
+  lzss.Append(data.data(), data.size());
+  std::vector<Symbol> out;
+  lzss.Parse(true, out);
+  return out;
+}
+
+TEST(Lzss, TakesAShortMatchOnlyWhereItCostsLessThanItsLiterals) {
+  // "xyz" again after `gap` bytes that never repeat three in a row: as a
+  // match it costs 7 bits plus the offset's, as literals 18 bits.
+  std::vector<uint8_t> near = Bytes("xyz");
+  for (int i = 0; i < 100; ++i) near.push_back(static_cast<uint8_t>(128 + i));
+  for (char c : std::string("xyz")) near.push_back(static_cast<uint8_t>(c));
+  Symbol nearEnd = ParseWithFixedPrices(near).back();  // offset 102: 6 extra bits, 13 in all
+  EXPECT_EQ(nearEnd.code, 256);
+  EXPECT_EQ(nearEnd.offset, 102);
+  // An offset of 4096 or more takes 12 extra bits, 19 in all: literals are cheaper.
+  std::vector<uint8_t> data = Bytes("xyz");
+  std::mt19937 rng(3);
+  while (data.size() < 5000) data.push_back(static_cast<uint8_t>('A' + rng() % 26));
+  for (char c : std::string("xyz")) data.push_back(static_cast<uint8_t>(c));
+  std::vector<Symbol> symbols = ParseWithFixedPrices(data);
+  ASSERT_GE(symbols.size(), 3u);
+  EXPECT_EQ(symbols.back().code, 'z');
+  EXPECT_EQ(symbols[symbols.size() - 2].code, 'y');
 }
 
 void ExpectRoundTrip(const std::vector<uint8_t>& data, const Method& method) {

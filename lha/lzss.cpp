@@ -8,6 +8,7 @@ namespace lha {
 namespace {
 
 constexpr size_t kSpan = 256 * 1024;  // new input the window takes between slides
+constexpr int kCheapLiterals = 5;     // matches up to this long are checked against literals
 
 inline uint64_t Load64(const uint8_t* p) {
   uint64_t v;
@@ -27,16 +28,35 @@ inline int CommonLength(const uint8_t* a, const uint8_t* b, int limit) {
   return n;
 }
 
-// What a match is worth to the lazy choice: each byte it covers against
-// each bit its distance takes, weighed 3 to 1 as suits text and code.
-inline int Worth(int length, uint32_t offset) {
-  return 3 * length - (32 - __builtin_clz(offset + 1));
-}
-// The next position's match must be worth this much more than the held
-// one, which saves the literal it would cost.
-constexpr int kLiteralWorth = 2;
-
 }  // namespace
+
+Prices::Prices() {
+  for (int i = 0; i < 256; ++i) chars[i] = 7 * kOne;
+  for (int i = 256; i < kCharCodes; ++i) chars[i] = (6 + (32 - __builtin_clz(i - 255)) / 2) * kOne;
+  for (uint16_t& p : positions) p = 4 * kOne;
+  perByte = 6 * kOne;
+}
+
+void Prices::Learn(const BlockPlan& plan, const Method& method, uint64_t bits, uint64_t bytes) {
+  // A code the block did not use would cost more than its longest one.
+  auto learn = [](const CodeTable& t, uint16_t* prices, int count) {
+    const int unused = (t.single >= 0 ? 8 : t.maxLength + 2) * kOne;
+    for (int i = 0; i < count; ++i) {
+      if (t.single >= 0) {
+        prices[i] = i == t.single ? kOne : unused;
+      } else {
+        prices[i] = t.lengths[i] != 0 ? t.lengths[i] * kOne : unused;
+      }
+    }
+  };
+  learn(plan.chars, chars, kCharCodes);
+  learn(plan.positions, positions, method.positionCodes);
+  // A byte more in this match hardly changes what the next code costs, so
+  // it is worth more than the block's average cost per byte: about twice.
+  if (bytes != 0) {
+    perByte = static_cast<uint32_t>(std::clamp<uint64_t>(2 * bits * kOne / bytes, kOne, 16 * kOne));
+  }
+}
 
 Lzss::Lzss(const Method& method)
     : method_(method),
@@ -76,29 +96,37 @@ void Lzss::InsertBefore(uint64_t position) {
 }
 
 Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
-  Match best;
+  Match none;
   const size_t index = position - base_;
   const int limit = static_cast<int>(std::min<uint64_t>(kMaxMatch, fill_ - index));
-  if (limit < kMinMatch) return best;
+  if (limit < kMinMatch) return none;
   InsertBefore(position);
-  best.length = std::max(previousLength, kMinMatch - 1);
+  // `longest` rejects candidates quickly; `found` is the one that saves most.
+  int longest = std::max(previousLength, kMinMatch - 1);
   int chain = method_.maxChain;
   if (previousLength >= method_.goodLength) chain >>= 2;
   const int nice = std::min(method_.niceLength, limit);
   const uint8_t* here = buffer_.data() + index;
   uint32_t candidate = head_[Hash(index)];
   Match found;
+  int64_t foundGain = 0;
   while (candidate != 0 && chain-- > 0) {
     const uint64_t c = candidate - 1;
     const uint64_t distance = position - c;
     if (distance >= window_) break;
     const uint8_t* there = buffer_.data() + (c - base_);
-    if (there[best.length] == here[best.length] && there[0] == here[0] && there[1] == here[1]) {
+    if (there[longest] == here[longest] && there[0] == here[0] && there[1] == here[1]) {
       int length = CommonLength(here, there, limit);
-      if (length > best.length) {
-        best.length = length;
-        found.length = length;
-        found.offset = static_cast<uint32_t>(distance - 1);
+      if (length > longest) {
+        // Nearer candidates came first: a longer one is further back, and
+        // its extra bytes must pay for its dearer position.
+        longest = length;
+        Match m{length, static_cast<uint32_t>(distance - 1)};
+        int64_t gain = Gain(m);
+        if (found.length == 0 || gain > foundGain) {
+          found = m;
+          foundGain = gain;
+        }
         if (length >= nice) break;
       }
     }
@@ -106,8 +134,11 @@ Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
     if (next >= candidate) break;  // chains only go back
     candidate = next;
   }
-  if (found.length == kMinMatch && found.offset >= static_cast<uint32_t>(method_.farLength3)) {
-    found.length = 0;
+  // A short match can cost more than its bytes as literals.
+  if (found.length != 0 && found.length <= kCheapLiterals) {
+    uint32_t literals = 0;
+    for (int i = 0; i < found.length; ++i) literals += prices_.Literal(here[i]);
+    if (prices_.Match(found.length, found.offset) >= literals) found.length = 0;
   }
   return found;
 }
@@ -123,10 +154,12 @@ void Lzss::Parse(bool final, std::vector<Symbol>& out) {
       // A match as long as the held one may still be worth more when nearer.
       current = Find(position_, held_ ? heldMatch_.length - 1 : 0);
     }
+    // The held match wins unless a literal and the match here save more,
+    // each byte either covers counted at its worth.
     if (held_ && heldMatch_.length >= kMinMatch &&
-        (current.length < kMinMatch ||
-         Worth(current.length, current.offset) <=
-             Worth(heldMatch_.length, heldMatch_.offset) + kLiteralWorth)) {
+        (current.length < kMinMatch || Gain(current) + int64_t{prices_.perByte} -
+                                               prices_.Literal(buffer_[position_ - 1 - base_]) <=
+                                           Gain(heldMatch_))) {
       // The match one byte back wins: it started at position_ - 1.
       out.push_back(Symbol{static_cast<uint16_t>(256 + heldMatch_.length - kMinMatch),
                            static_cast<uint16_t>(heldMatch_.offset)});

@@ -1,6 +1,9 @@
 // The LZSS parse: a sliding window over the input, hash chains of 3-byte
 // prefixes to find earlier occurrences, and lazy matching (a match is
-// deferred by one byte when the next position offers a longer one).
+// deferred by one byte when the next position offers a better one).
+// Choices are weighed by what each code costs under the Huffman tables of
+// the latest block written, so near and far, long and short matches are
+// compared in the bits they will really take.
 // Input is taken in pieces; memory is the window and its chains.
 #pragma once
 
@@ -11,6 +14,26 @@
 #include "lha/method.h"
 
 namespace lha {
+
+// Cost in sixteenths of a bit of each code, and what covering one more
+// input byte with a match is worth.
+struct Prices {
+  static constexpr int kOne = 16;  // one bit
+  uint16_t chars[kCharCodes];
+  uint16_t positions[kMaxPositionCodes];
+  uint32_t perByte;
+
+  // Costs before any block was written: a guess that suits text and code.
+  Prices();
+  // Costs under a block's tables, `bits` long for `bytes` of input.
+  void Learn(const BlockPlan& plan, const Method& method, uint64_t bits, uint64_t bytes);
+
+  uint32_t Literal(uint8_t byte) const { return chars[byte]; }
+  uint32_t Match(int length, uint32_t offset) const {
+    int pc = PositionCode(offset);
+    return chars[256 + length - kMinMatch] + positions[pc] + (pc > 1 ? (pc - 1) * kOne : 0);
+  }
+};
 
 class Lzss {
  public:
@@ -29,6 +52,9 @@ class Lzss {
   // Makes room for more input.
   void Parse(bool final, std::vector<Symbol>& out);
 
+  // The costs that guide the choice of codes from now on.
+  void SetPrices(const Prices& prices) { prices_ = prices; }
+
   // The last `count` input bytes (count <= 1024, all input parsed).
   const uint8_t* Tail(size_t count) const { return buffer_.data() + fill_ - count; }
 
@@ -45,6 +71,10 @@ class Lzss {
   }
   void InsertBefore(uint64_t position);
   Match Find(uint64_t position, int previousLength);
+  // What a match saves against the worth of the bytes it covers.
+  int64_t Gain(const Match& m) const {
+    return int64_t{m.length} * prices_.perByte - prices_.Match(m.length, m.offset);
+  }
   void Slide();
 
   const Method& method_;
@@ -60,6 +90,7 @@ class Lzss {
   // A match found at position_ - 1, waiting to see whether position_ beats it.
   bool held_ = false;
   Match heldMatch_;
+  Prices prices_;
 };
 
 }  // namespace lha

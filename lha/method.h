@@ -16,6 +16,7 @@ inline constexpr int kLengthCodes = 19;                             // codes des
 inline constexpr int kLengthCountBits = 5;
 inline constexpr int kMaxCodeLength = 16;
 inline constexpr int kMaxBlockCodes = 0xFFFF;  // codes per block: 16-bit field
+inline constexpr int kMaxPositionCodes = 17;   // of the largest window, 64 KB
 
 struct Method {
   char id[6];             // as stored in the header, e.g. "-lh5-"
@@ -28,10 +29,9 @@ struct Method {
   int goodLength;  // a match this long quarters the search for the next one
   int niceLength;  // a match this long ends the search at once
   int lazyLength;  // a match this long is taken without looking one byte further
-  int farLength3;  // a 3-byte match further back than this costs more than literals
 };
 
-inline constexpr Method kLh5{"-lh5-", 13, 14, 4, 15, 48, 16, 128, 32, 4096};
-inline constexpr Method kLh7{"-lh7-", 16, 17, 5, 16, 48, 16, 128, 32, 4096};
+inline constexpr Method kLh5{"-lh5-", 13, 14, 4, 15, 48, 16, 128, 32};
+inline constexpr Method kLh7{"-lh7-", 16, 17, 5, 16, 48, 16, 128, 32};
 
 }  // namespace lha
