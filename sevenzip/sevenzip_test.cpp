@@ -190,6 +190,41 @@ TEST_F(Archiver, UpdateReplacesSameNamesAddsNewOnesAndKeepsTheRest) {
   }
 }
 
+TEST_F(Archiver, MoreThan65535EntriesGetAZip64EndRecordThatReadersAndUpdateAccept) {
+  // 70,000 files in 70 folders: the 16-bit entry counts overflow, so the
+  // archive must end with the ZIP64 end record and its locator.
+  const fs::path many = root_ / "Many";
+  for (int d = 0; d < 70; ++d) {
+    const fs::path folder = many / ("d" + std::to_string(d));
+    fs::create_directories(folder);
+    for (int f = 0; f < 1000; ++f) {
+      std::ofstream(folder / std::to_string(f), std::ios::binary) << d << '/' << f;
+    }
+  }
+  const fs::path zip = root_ / "save" / "many.zip";
+  ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(many)).result, 0);
+  const std::string bytes = Read(zip);
+  ASSERT_GT(bytes.size(), 98u);
+  // The locator (20 bytes) and the classic end record (22) close the file.
+  EXPECT_EQ(bytes.substr(bytes.size() - 42, 4), std::string("PK\x06\x07", 4));
+  EXPECT_EQ(bytes.substr(bytes.size() - 22, 4), std::string("PK\x05\x06", 4));
+  const size_t entries = 1 + 70 + 70000;
+
+  // An update reads the old archive through its ZIP64 records.
+  std::ofstream(many / "d0" / "0", std::ios::binary) << "changed";
+  ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(many)).result, 0);
+  if (Have("unzip")) {
+    EXPECT_NE(Shell("unzip -tq " + Quote(zip)).find("No errors"), std::string::npos);
+    EXPECT_EQ(Shell("unzip -p " + Quote(zip) + " Many/d0/0 Many/d69/999"), "changed69/999");
+  }
+  if (Have("bsdtar")) {
+    EXPECT_EQ(Shell("bsdtar -tf " + Quote(zip) + " | wc -l"), std::to_string(entries) + "\n");
+  }
+  if (Have("7zz")) {
+    EXPECT_NE(Shell("7zz t " + Quote(zip)).find("Everything is Ok"), std::string::npos);
+  }
+}
+
 TEST_F(Archiver, FailuresLeaveTheOldArchiveByteIdenticalAndNoTemporaryFile) {
   const fs::path docs = MakeDocs();
   for (const std::string name : {"keep.zip", "keep.7z"}) {
