@@ -40,11 +40,11 @@ void Promote(CodeTable& table, int symbol, std::vector<int>& taken) {
   }
 }
 
-void Seal(CodeTable& table) {
+void Seal(CodeTable& table, bool withCodes) {
   table.maxLength = 0;
   if (table.single >= 0) return;
   table.maxLength = *std::max_element(table.lengths, table.lengths + table.count);
-  BuildCanonicalCodes(table.lengths, table.count, table.codes);
+  if (withCodes) BuildCanonicalCodes(table.lengths, table.count, table.codes);
 }
 
 // Visits the character code lengths as the format codes them: each length
@@ -175,38 +175,77 @@ struct MeasureOut {
   }
 };
 
-}  // namespace
-
-BlockPlan PlanBlock(const Method& method, std::span<const Symbol> symbols,
-                    std::span<const Symbol> promote) {
-  BlockPlan plan;
+// Huffman lengths for the literal-and-length and the position codes.
+void PlanCodes(const Method& method, const Histogram& counts, BlockPlan& plan) {
   plan.chars.count = kCharCodes;
   plan.positions.count = method.positionCodes;
   plan.lengths.count = kLengthCodes;
+  FinishTable(plan.chars, counts.chars);
+  FinishTable(plan.positions, counts.positions);
+}
 
-  uint32_t charFreq[kCharCodes] = {};
-  uint32_t posFreq[kCharCodes] = {};
-  for (const Symbol& s : symbols) {
-    charFreq[s.code]++;
-    if (s.code >= 256) posFreq[PositionCode(s.offset)]++;
-  }
-  FinishTable(plan.chars, charFreq);
-  FinishTable(plan.positions, posFreq);
-  std::vector<int> takenChars, takenPositions;
-  for (const Symbol& s : promote) {
-    Promote(plan.chars, s.code, takenChars);
-    if (s.code >= 256) Promote(plan.positions, PositionCode(s.offset), takenPositions);
-  }
-  Seal(plan.chars);
-  Seal(plan.positions);
-
+// The table that codes the character code lengths, and the canonical
+// codes of all three tables unless the plan is only to be measured.
+void PlanLengths(BlockPlan& plan, bool withCodes) {
+  Seal(plan.chars, withCodes);
+  Seal(plan.positions, withCodes);
   uint32_t lengthFreq[kLengthCodes] = {};
   if (plan.chars.single < 0) {
     ForEachLengthCode(plan.chars, [&](int code, int, int) { lengthFreq[code]++; });
   }
   FinishTable(plan.lengths, lengthFreq);
-  Seal(plan.lengths);
+  Seal(plan.lengths, withCodes);
+}
+
+}  // namespace
+
+void Histogram::Add(std::span<const Symbol> symbols) {
+  for (const Symbol& s : symbols) {
+    chars[s.code]++;
+    if (s.code >= 256) positions[PositionCode(s.offset)]++;
+  }
+}
+
+Histogram& Histogram::operator+=(const Histogram& other) {
+  for (int i = 0; i < kCharCodes; ++i) chars[i] += other.chars[i];
+  for (int i = 0; i < kMaxPositionCodes; ++i) positions[i] += other.positions[i];
+  return *this;
+}
+
+BlockPlan PlanBlock(const Method& method, std::span<const Symbol> symbols,
+                    std::span<const Symbol> promote) {
+  Histogram counts;
+  counts.Add(symbols);
+  BlockPlan plan;
+  PlanCodes(method, counts, plan);
+  std::vector<int> takenChars, takenPositions;
+  for (const Symbol& s : promote) {
+    Promote(plan.chars, s.code, takenChars);
+    if (s.code >= 256) Promote(plan.positions, PositionCode(s.offset), takenPositions);
+  }
+  PlanLengths(plan, true);
   return plan;
+}
+
+BlockPlan PlanBlock(const Method& method, const Histogram& counts) {
+  BlockPlan plan;
+  PlanCodes(method, counts, plan);
+  PlanLengths(plan, true);
+  return plan;
+}
+
+uint64_t BlockBits(const Method& method, const Histogram& counts) {
+  BlockPlan plan;
+  PlanCodes(method, counts, plan);
+  PlanLengths(plan, false);
+  MeasureOut tables;
+  EmitBlock(method, plan, std::span<const Symbol>(), tables);
+  uint64_t bits = tables.pos;
+  for (int i = 0; i < kCharCodes; ++i) bits += uint64_t{counts.chars[i]} * plan.chars.lengths[i];
+  for (int i = 0; i < method.positionCodes; ++i) {
+    bits += uint64_t{counts.positions[i]} * (plan.positions.lengths[i] + (i > 1 ? i - 1 : 0));
+  }
+  return bits;
 }
 
 void WriteBlock(const Method& method, const BlockPlan& plan, std::span<const Symbol> symbols,
@@ -216,10 +255,9 @@ void WriteBlock(const Method& method, const BlockPlan& plan, std::span<const Sym
 }
 
 bool EndsCleanly(const Method& method, const BlockPlan& plan, std::span<const Symbol> symbols,
-                 uint64_t startBit, uint64_t* bits) {
+                 uint64_t startBit) {
   MeasureOut m;
   EmitBlock(method, plan, symbols, m);
-  if (bits != nullptr) *bits = m.pos;
   const uint64_t end = (startBit + m.pos + 7) / 8 * 8;
   return startBit + m.reach <= end;
 }

@@ -33,6 +33,15 @@ struct CodeTable {
   int maxLength = 0;
 };
 
+// How often each code occurs in some symbols.
+struct Histogram {
+  uint32_t chars[kCharCodes] = {};
+  uint32_t positions[kMaxPositionCodes] = {};
+
+  void Add(std::span<const Symbol> symbols);
+  Histogram& operator+=(const Histogram& other);
+};
+
 struct BlockPlan {
   CodeTable chars;      // literals and match lengths
   CodeTable positions;  // position codes
@@ -44,6 +53,12 @@ struct BlockPlan {
 // that length), so that the block can end on long codes.
 BlockPlan PlanBlock(const Method& method, std::span<const Symbol> symbols,
                     std::span<const Symbol> promote = {});
+// Plans the tables for symbols that occur as counted.
+BlockPlan PlanBlock(const Method& method, const Histogram& counts);
+
+// The size in bits of a block of symbols that occur as counted, with the
+// tables PlanBlock would make for them.
+uint64_t BlockBits(const Method& method, const Histogram& counts);
 
 // Writes the block.
 void WriteBlock(const Method& method, const BlockPlan& plan, std::span<const Symbol> symbols,
@@ -56,9 +71,8 @@ void WriteBlock(const Method& method, const BlockPlan& plan, std::span<const Sym
 //    fails when the input cannot fill it);
 //  - every Huffman code starts at least min(table's longest code, 10) bits
 //    before the end (unar peeks that many bits and fails past the end);
-// the end being the block's end rounded up to a whole byte. Also returns
-// the block's size in bits through `bits`.
+// the end being the block's end rounded up to a whole byte.
 bool EndsCleanly(const Method& method, const BlockPlan& plan, std::span<const Symbol> symbols,
-                 uint64_t startBit, uint64_t* bits = nullptr);
+                 uint64_t startBit);
 
 }  // namespace lha

@@ -31,12 +31,28 @@ class Encoder {
   // Compressed bytes produced so far (all of them after Finish).
   uint64_t OutputBytes() const { return (out_.BitCount() + 7) / 8; }
 
+  // Codes in a row, and how often each occurs among them.
+  struct Run {
+    size_t codes = 0;
+    Histogram counts;
+  };
+
  private:
-  // A block is written once this many codes follow it, so the last block
+  // Codes are written in groups of equal parts; a group is cut into blocks
+  // of whole parts where tables of their own make the codes shorter than
+  // one table for all.
+  static constexpr size_t kGroupParts = 12;
+  static constexpr size_t kPartCodes = 4096;
+  static constexpr size_t kGroupCodes = kGroupParts * kPartCodes;
+  // A group is written once this many codes follow it, so the last block
   // never gets too short to end the member well.
-  static constexpr size_t kBlockCodes = 16384;
   static constexpr size_t kHoldBack = 2048;
 
+  // Blocks for the first `codes` symbols, cut where tables of their own
+  // take fewer bits.
+  std::vector<Run> Cut(size_t codes) const;
+  // Writes the blocks from the first symbol on and drops their symbols.
+  void WriteFront(const std::vector<Run>& blocks);
   void WriteFullBlocks();
   bool WriteLastBlock();
   // Prices the next codes by the tables of a block just written, which

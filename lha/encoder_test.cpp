@@ -7,6 +7,7 @@
 #include <string>
 
 #include "lha/bit_writer.h"
+#include "lha/block.h"
 #include "lha/crc16.h"
 #include "lha/huffman.h"
 #include "lha/lzss.h"
@@ -120,6 +121,31 @@ TEST(Lzss, TakesAShortMatchOnlyWhereItCostsLessThanItsLiterals) {
   ASSERT_GE(symbols.size(), 3u);
   EXPECT_EQ(symbols.back().code, 'z');
   EXPECT_EQ(symbols[symbols.size() - 2].code, 'y');
+}
+
+TEST(Block, BitsFromCountsEqualTheBitsWritten) {
+  // Block cuts are chosen by BlockBits; it must agree with the writer,
+  // including tables with one symbol and runs of unused codes.
+  std::mt19937 rng(5);
+  for (int trial = 0; trial < 20; ++trial) {
+    std::vector<Symbol> symbols;
+    const int literals = 1 + trial * 13;
+    const int matches = trial % 4 == 0 ? 0 : trial * 5;
+    for (int i = 0; i < 3000; ++i) {
+      if (matches != 0 && rng() % 3 == 0) {
+        symbols.push_back(Symbol{static_cast<uint16_t>(256 + rng() % matches),
+                                 static_cast<uint16_t>(rng() % (1u << (rng() % 14)))});
+      } else {
+        symbols.push_back(Symbol{static_cast<uint16_t>(rng() % literals), 0});
+      }
+    }
+    Histogram counts;
+    counts.Add(symbols);
+    uint64_t bytes = 0;
+    BitWriter w([&](const uint8_t*, size_t n) { bytes += n; });
+    WriteBlock(kLh5, PlanBlock(kLh5, symbols), symbols, w);
+    EXPECT_EQ(BlockBits(kLh5, counts), w.BitCount()) << trial;
+  }
 }
 
 void ExpectRoundTrip(const std::vector<uint8_t>& data, const Method& method) {

@@ -1,24 +1,50 @@
 #include "lha/huffman.h"
 
 #include <algorithm>
-#include <vector>
+#include <array>
 
 namespace lha {
 
+namespace {
+
+// Sorts symbols[0..used) by frequency, keeping the order of equals: a radix
+// sort, one pass per byte the largest frequency has. Tables are rebuilt
+// often enough for this to beat a comparison sort.
+void SortByFrequency(const uint32_t* freq, uint16_t* symbols, int used, uint32_t largest) {
+  std::array<uint16_t, kMaxSymbols> spare;
+  uint16_t* from = symbols;
+  uint16_t* to = spare.data();
+  for (int shift = 0; shift < 32 && (largest >> shift) != 0; shift += 8) {
+    std::array<int, 257> start{};
+    for (int i = 0; i < used; ++i) start[((freq[from[i]] >> shift) & 0xFF) + 1]++;
+    for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
+    for (int i = 0; i < used; ++i) to[start[(freq[from[i]] >> shift) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != symbols) std::copy(from, from + used, symbols);
+}
+
+}  // namespace
+
 int BuildCodeLengths(const uint32_t* freq, int count, int maxLength, uint8_t* lengths) {
-  std::vector<int> order;  // used symbols, least frequent first
+  // Used symbols, least frequent first (ties by symbol).
+  std::array<uint16_t, kMaxSymbols> order;
+  int used = 0;
+  uint32_t largest = 0;
   for (int i = 0; i < count; ++i) {
     lengths[i] = 0;
-    if (freq[i] != 0) order.push_back(i);
+    if (freq[i] != 0) {
+      order[used++] = static_cast<uint16_t>(i);
+      largest = std::max(largest, freq[i]);
+    }
   }
-  const int used = static_cast<int>(order.size());
   if (used < 2) return used;
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return freq[a] < freq[b]; });
+  SortByFrequency(freq, order.data(), used, largest);
 
   // Two-queue Huffman construction: leaves in order, merged nodes in the
   // order they are made (which is also by weight).
-  std::vector<uint64_t> weight(2 * used);
-  std::vector<int> parent(2 * used, 0);
+  std::array<uint64_t, 2 * kMaxSymbols> weight;
+  std::array<int, 2 * kMaxSymbols> parent;
   for (int i = 0; i < used; ++i) weight[i] = freq[order[i]];
   int leaf = 0, node = used, made = used;
   auto takeSmallest = [&]() {
@@ -33,15 +59,20 @@ int BuildCodeLengths(const uint32_t* freq, int count, int maxLength, uint8_t* le
     ++made;
   }
   // Depths from the root down; nodes were made after their children.
-  std::vector<int> depth(2 * used, 0);
+  std::array<int, 2 * kMaxSymbols> depth;
+  depth[made - 1] = 0;
   for (int i = made - 2; i >= 0; --i) depth[i] = depth[parent[i]] + 1;
 
   // Count leaves per length, folding those beyond the limit into it and
   // then lengthening codes until the code is complete again.
-  std::vector<int> perLength(
-      std::max(maxLength, *std::max_element(depth.begin(), depth.begin() + used)) + 1, 0);
-  for (int i = 0; i < used; ++i) perLength[depth[i]]++;
-  for (size_t len = maxLength + 1; len < perLength.size(); ++len) {
+  // A depth is below the number of leaves, and maxLength below 32.
+  std::array<int, kMaxSymbols + 32> perLength{};
+  int deepest = maxLength;
+  for (int i = 0; i < used; ++i) {
+    perLength[depth[i]]++;
+    deepest = std::max(deepest, depth[i]);
+  }
+  for (int len = maxLength + 1; len <= deepest; ++len) {
     perLength[maxLength] += perLength[len];
     perLength[len] = 0;
   }
@@ -61,7 +92,9 @@ int BuildCodeLengths(const uint32_t* freq, int count, int maxLength, uint8_t* le
   // Longest codes to the least frequent symbols.
   int next = 0;
   for (int len = maxLength; len >= 1; --len) {
-    for (int k = 0; k < perLength[len]; ++k) lengths[order[next++]] = static_cast<uint8_t>(len);
+    for (int k = 0; k < perLength[len]; ++k) {
+      lengths[order[next++]] = static_cast<uint8_t>(len);
+    }
   }
   return used;
 }

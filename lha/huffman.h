@@ -6,6 +6,8 @@
 
 namespace lha {
 
+inline constexpr int kMaxSymbols = 512;  // count may be up to this
+
 // Sets lengths[0..count) for the frequencies freq[0..count): 0 for unused
 // symbols, otherwise at most maxLength, forming a complete prefix code.
 // With fewer than two used symbols every length is 0 (the block format
