@@ -140,8 +140,7 @@ bool Encoder::WriteLastBlock() {
 void Encoder::Learn(const BlockPlan& plan, std::span<const Symbol> block, uint64_t bits) {
   uint64_t bytes = 0;
   for (const Symbol& s : block) bytes += s.code < 256 ? 1 : s.code - 256 + kMinMatch;
-  prices_.Learn(plan, method_, bits, bytes);
-  lzss_.SetPrices(prices_);
+  lzss_.LearnPrices(plan, bits, bytes);
 }
 
 }  // namespace lha

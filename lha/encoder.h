@@ -63,7 +63,6 @@ class Encoder {
   Lzss lzss_;
   BitWriter out_;
   std::vector<Symbol> symbols_;
-  Prices prices_;
   uint64_t input_ = 0;
 };
 

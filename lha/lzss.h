@@ -54,6 +54,11 @@ class Lzss {
 
   // The costs that guide the choice of codes from now on.
   void SetPrices(const Prices& prices) { prices_ = prices; }
+  // Prices the next codes by the tables of a block just written, `bits`
+  // long for `bytes` of input.
+  void LearnPrices(const BlockPlan& plan, uint64_t bits, uint64_t bytes) {
+    prices_.Learn(plan, method_, bits, bytes);
+  }
 
   // The last `count` input bytes (count <= 1024, all input parsed).
   const uint8_t* Tail(size_t count) const { return buffer_.data() + fill_ - count; }
