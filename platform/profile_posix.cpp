@@ -1,5 +1,5 @@
 // The private-profile functions for POSIX, on the INI text model of
-// ini_document.h. Reads open the file afresh each call; writes are atomic
+// settings/ini_document.h. Reads open the file afresh each call; writes are atomic
 // (temporary file, fsync, rename) and serialised between processes by an
 // exclusive flock() on the file they replace.
 #include <fcntl.h>
@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ini_document.h"
+#include "settings/ini_document.h"
 #include "platform/profile.h"
 
 namespace {
@@ -147,8 +147,8 @@ class ProfileReader {
 std::optional<std::string> LookUpValue(const char* file, const char* section, const char* key) {
   ProfileReader reader(file);
   for (size_t from = 0;;) {
-    const platform::ini::PartialLookup lookup =
-        platform::ini::FindValueInStart(reader.Start(), section, key, from);
+    const settings::ini::PartialLookup lookup =
+        settings::ini::FindValueInStart(reader.Start(), section, key, from);
     from = lookup.resume;
     if (lookup.settled || reader.complete()) {
       return lookup.value ? std::optional<std::string>(*lookup.value) : std::nullopt;
@@ -328,10 +328,10 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
                                   uint32_t size, const char* file) {
   if (out == nullptr || size == 0) return 0;
   if (section == nullptr) {
-    return CopyList(platform::ini::SectionNames(ProfileReader(file).ReadAll()), out, size);
+    return CopyList(settings::ini::SectionNames(ProfileReader(file).ReadAll()), out, size);
   }
   if (key == nullptr) {
-    return CopyList(platform::ini::KeyNames(ProfileReader(file).ReadAll(), section), out, size);
+    return CopyList(settings::ini::KeyNames(ProfileReader(file).ReadAll(), section), out, size);
   }
   const std::optional<std::string> value = LookUpValue(file, section, key);
   return CopyString(value ? std::string_view(*value) : DefaultText(def), out, size);
@@ -344,16 +344,16 @@ int WritePrivateProfileStringA(const char* section, const char* key, const char*
   if (section == nullptr || file == nullptr || *file == '\0') return 0;
   if (key == nullptr) {
     return ModifyProfile(file, false, [&](std::string_view old) {
-      return platform::ini::DeleteSection(old, section);
+      return settings::ini::DeleteSection(old, section);
     });
   }
   if (value == nullptr) {
     return ModifyProfile(file, false, [&](std::string_view old) {
-      return platform::ini::DeleteKey(old, section, key);
+      return settings::ini::DeleteKey(old, section, key);
     });
   }
   return ModifyProfile(file, true, [&](std::string_view old) {
-    return platform::ini::SetValue(old, section, key, value);
+    return settings::ini::SetValue(old, section, key, value);
   });
 }
 
@@ -366,7 +366,7 @@ unsigned int GetPrivateProfileIntA(const char* section, const char* key, int def
 }
 
 uint32_t GetPrivateProfileSectionNamesA(char* out, uint32_t size, const char* file) {
-  return CopyList(platform::ini::SectionNames(ProfileReader(file).ReadAll()), out, size);
+  return CopyList(settings::ini::SectionNames(ProfileReader(file).ReadAll()), out, size);
 }
 
 uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size,
@@ -375,5 +375,5 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
     if (out != nullptr && size > 0) out[0] = '\0';
     return 0;
   }
-  return CopyList(platform::ini::SectionLines(ProfileReader(file).ReadAll(), section), out, size);
+  return CopyList(settings::ini::SectionLines(ProfileReader(file).ReadAll(), section), out, size);
 }

@@ -1,10 +1,10 @@
-#include "platform/ini_document.h"
+#include "settings/ini_document.h"
 
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
 
-namespace platform::ini {
+namespace settings::ini {
 namespace {
 
 constexpr size_t kNone = std::string_view::npos;
@@ -354,4 +354,4 @@ std::optional<std::string> DeleteSection(std::string_view text, std::string_view
   return Without(text, cuts);
 }
 
-}  // namespace platform::ini
+}  // namespace settings::ini

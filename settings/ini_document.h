@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::ini {
+namespace settings::ini {
 
 // The value of key in the first section named section, without one pair of
 // matching enclosing quotes (" or '); nothing when the key is missing.
@@ -65,4 +65,4 @@ std::optional<std::string> DeleteKey(std::string_view text, std::string_view sec
 // Removes every section named section, from its header up to the next header.
 std::optional<std::string> DeleteSection(std::string_view text, std::string_view section);
 
-}  // namespace platform::ini
+}  // namespace settings::ini
