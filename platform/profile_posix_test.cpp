@@ -16,6 +16,7 @@
 
 #include "platform/codepage.h"
 #include "platform/codepage_posix.h"
+#include "platform/posix/locale.h"
 #include "platform/profile.h"
 
 namespace fs = std::filesystem;
@@ -245,7 +246,7 @@ TEST_F(ProfilePosixTest, TwoProcessesWritingAtOnceLoseNothing) {
 // Run in a child started with an empty environment, as cron or systemd would
 // start the program: the code page must be UTF-8 and Japanese paths must work.
 TEST(EmptyEnvironment, DISABLED_JapanesePathsWorkInChild) {
-  ASSERT_EQ(platform::LocaleCodeset(), "UTF-8");
+  ASSERT_EQ(platform::posix::LocaleCodeset(), "UTF-8");
   std::string pattern = (fs::temp_directory_path() / "slotbackup-env-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const fs::path dir = fs::path(pattern) / fs::u8path("設定フォルダ");
