@@ -6,11 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -34,7 +30,10 @@ namespace {
 
 using platform::posix::AtomicFile;
 using platform::posix::FaultInjector;
+using platform::posix::testing::InChild;
+using platform::posix::testing::Installed;
 using platform::posix::testing::Names;
+using platform::posix::testing::Output;
 using platform::posix::testing::ReadBytes;
 using platform::posix::testing::TemporaryFiles;
 using platform::posix::testing::WriteBytes;
@@ -50,51 +49,8 @@ Outcome Add(const std::string& line) {
   return {result, area};
 }
 
-bool Installed(const char* tool) {
-  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Output(const std::string& command) {
-  std::string text;
-  FILE* p = popen(("LC_ALL=C.UTF-8 " + command + " 2>&1").c_str(), "r");
-  char buffer[4096];
-  while (size_t n = fread(buffer, 1, sizeof buffer, p)) text.append(buffer, n);
-  pclose(p);
-  return text;
-}
-
 std::string Quote(const fs::path& p) {
   return "'" + p.string() + "'";
-}
-
-// Runs body in a child and hands back what it writes to the descriptor it
-// is given; "blocked" when the child had not finished well after it should
-// have (a FIFO would block it forever).
-std::string InChild(const std::function<std::string()>& body) {
-  int channel[2];
-  if (pipe(channel) != 0) return "pipe";
-  const pid_t child = fork();
-  if (child == 0) {
-    const std::string report = body();
-    _exit(write(channel[1], report.data(), report.size()) < 0);
-  }
-  close(channel[1]);
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  int status = 0;
-  while (waitpid(child, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > end) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      close(channel[0]);
-      return "blocked";
-    }
-    usleep(10000);
-  }
-  std::string report(1024, '\0');
-  const ssize_t n = read(channel[0], report.data(), report.size());
-  close(channel[0]);
-  report.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  return report;
 }
 
 class SevenZipSafety : public ::testing::TestWithParam<const char*> {
@@ -151,15 +107,8 @@ TEST_P(SevenZipSafety, EveryWriteFlushOrRenameFailureLeavesTheOldArchiveAndNoTem
   for (char& c : noise) c = static_cast<char>(random());
   WriteBytes(Docs() / "noise.bin", noise);
   ASSERT_EQ(Add(Line(archive)).result, 0);
-  const std::string before = ReadBytes(archive);
-  const size_t faults = platform::posix::testing::SweepFaults(
-      [&] { WriteBytes(archive, before); }, [&] { return Add(Line(archive)).result == 0; },
-      [&](const std::string& fault, bool failed) {
-        EXPECT_TRUE(failed) << fault << " was reported as success";
-        EXPECT_EQ(ReadBytes(archive), before) << fault;
-        EXPECT_TRUE(TemporaryFiles(Save()).empty()) << fault;
-      },
-      20);
+  const size_t faults = platform::posix::testing::ExpectFaultsLeaveFileWhole(
+      archive, [&] { return Add(Line(archive)).result == 0; }, 20);
   // Every write of a 1 MiB buffer, its flush and its rename, at the least.
   EXPECT_GE(faults, 5u);
 }

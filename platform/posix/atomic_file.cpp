@@ -91,7 +91,7 @@ AtomicFile::AtomicFile(const std::string& destination, std::optional<mode_t> mod
   if (fchmod(fd_.get(), final) != 0 && errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) {
     const int error = errno;
     unlink(path_.c_str());
-    ThrowFileError("cannot set the permissions of", path_, error);
+    ThrowFileError("cannot set the permissions for", destination, error);
   }
 }
 

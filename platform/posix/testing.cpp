@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -58,6 +61,48 @@ std::string ReadBytes(const fs::path& file) {
 
 void WriteBytes(const fs::path& file, const std::string& bytes) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string InChild(const std::function<std::string()>& body, std::chrono::seconds bound) {
+  int channel[2];
+  if (pipe(channel) != 0) return "pipe";
+  const pid_t child = fork();
+  if (child == 0) {
+    const std::string report = body();
+    _exit(write(channel[1], report.data(), report.size()) < 0);
+  }
+  close(channel[1]);
+  const auto end = std::chrono::steady_clock::now() + bound;
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > end) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      close(channel[0]);
+      return "blocked";
+    }
+    usleep(10000);
+  }
+  std::string report;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(channel[0], buffer, sizeof buffer)) > 0) report.append(buffer, n);
+  close(channel[0]);
+  return report;
+}
+
+bool Installed(const std::string& tool) {
+  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string Output(const std::string& command) {
+  std::string text;
+  FILE* pipe = popen(("LC_ALL=C.UTF-8 " + command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return text;
+  char buffer[4096];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+  pclose(pipe);
+  return text;
 }
 
 int AsAnotherUser(const std::function<int()>& body) {
@@ -120,6 +165,19 @@ size_t SweepFaults(const std::function<void()>& prepare, const std::function<boo
         [&](FaultInjector& f) { f.FailRename(call, EXDEV); });
   }
   return injected;
+}
+
+size_t ExpectFaultsLeaveFileWhole(const fs::path& file, const std::function<bool()>& operation,
+                                  size_t writePoints) {
+  const std::string before = ReadBytes(file);
+  return SweepFaults([&] { WriteBytes(file, before); }, operation,
+                     [&](const std::string& fault, bool failed) {
+                       EXPECT_TRUE(failed) << fault << " was reported as success";
+                       EXPECT_EQ(ReadBytes(file), before) << fault;
+                       EXPECT_EQ(TemporaryFiles(file.parent_path()), std::vector<std::string>{})
+                           << fault;
+                     },
+                     writePoints);
 }
 
 }  // namespace platform::posix::testing

@@ -4,6 +4,7 @@
 // and renames, so that a test can check what each failure leaves behind.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -33,6 +34,18 @@ std::vector<std::string> TemporaryFiles(const std::filesystem::path& folder);
 std::string ReadBytes(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 
+// Runs `body` in a child process and returns what it returns, or "blocked"
+// when the child has not finished within `bound` (it is then killed): a
+// call that a FIFO blocks would never return.
+std::string InChild(const std::function<std::string()>& body,
+                    std::chrono::seconds bound = std::chrono::seconds(60));
+
+// Whether a command-line tool (an independent archive reader) is installed,
+// and what a shell command prints, standard error included, in a UTF-8
+// locale.
+bool Installed(const std::string& tool);
+std::string Output(const std::string& command);
+
 // Runs `body` in a child process without privilege: as uid and gid 65534
 // when the test runs as root, as the same user otherwise. Returns the
 // child's exit status, or -1 when it did not exit normally.
@@ -48,5 +61,11 @@ int AsAnotherUser(const std::function<int()>& body);
 size_t SweepFaults(const std::function<void()>& prepare, const std::function<bool()>& operation,
                    const std::function<void(const std::string& fault, bool failed)>& check,
                    size_t writePoints = 16);
+
+// SweepFaults over an operation that replaces `file`: after each fault the
+// operation must have reported failure, the file must hold exactly what it
+// held before, and its folder no temporary file of ours.
+size_t ExpectFaultsLeaveFileWhole(const std::filesystem::path& file,
+                                  const std::function<bool()>& operation, size_t writePoints = 16);
 
 }  // namespace platform::posix::testing
