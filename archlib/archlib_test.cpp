@@ -8,8 +8,8 @@
 
 #include "archlib/command_line.h"
 #include "archlib/entry.h"
-#include "archlib/temp_file.h"
 #include "archlib/tree_walk.h"
+#include "archlib/unsafe_name.h"
 
 namespace fs = std::filesystem;
 using archlib::Failure;
@@ -112,27 +112,19 @@ TEST_F(WalkTarget, MissingTargetFailsNamingThePath) {
   }
 }
 
-using TempFileTest = TempFolder;
+TEST(IsUnsafeName, AbsoluteNamesAndParentComponentsAreUnsafeInEitherSeparator) {
+  for (const char* name : {"/etc/evil.txt", "\\server\\share", "../../evil.txt", "a/../../b", "..",
+                           "../", "a/..", "a\\..\\..\\evil", "C:evil", "c:/evil"}) {
+    EXPECT_TRUE(archlib::IsUnsafeName(name)) << name;
+  }
+  for (const char* name : {"Docs/a.txt", "Docs/", "..hidden", "a..b/c", "x/...", "./a", "ab:c",
+                           "\xE8\xA1\xA8..x", ""}) {
+    EXPECT_FALSE(archlib::IsUnsafeName(name)) << name;
+  }
+}
 
-TEST_F(TempFileTest, IsRemovedUnlessCommittedAndCommitReplacesAtomically) {
-  const fs::path dest = root_ / "archive.zip";
-  Write(dest, "old");
-  fs::permissions(dest, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  {
-    archlib::TempFile temp(dest.string());
-    ASSERT_EQ(write(temp.Descriptor(), "new", 3), 3);
-  }
-  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 1);
-  std::ifstream in(dest);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
-  {
-    archlib::TempFile temp(dest.string());
-    ASSERT_EQ(write(temp.Descriptor(), "new", 3), 3);
-    temp.Commit();
-  }
-  std::ifstream again(dest);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), "new");
-  EXPECT_EQ(fs::status(dest).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 1);
+TEST(DroppedNote, SaysHowManyWereLeftOutAndNothingForNone) {
+  EXPECT_EQ(archlib::DroppedNote(0), "");
+  EXPECT_EQ(archlib::DroppedNote(1), " and dropped 1 unsafe name");
+  EXPECT_EQ(archlib::DroppedNote(2), " and dropped 2 unsafe names");
 }

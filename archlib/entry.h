@@ -5,16 +5,17 @@
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string_view>
+
+#include "platform/error.h"
 
 namespace archlib {
 
 // A command that failed; what() is the one-line reason shown to the caller.
-class Failure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// It is platform::Error, the type the file layer beneath the libraries
+// reports through, so that a file the layer cannot read or write fails the
+// command with the layer's own message.
+using Failure = platform::Error;
 
 // Copies message into output, cut to size-1 bytes and always NUL-terminated;
 // writes nothing when output is null or size is 0.

@@ -10,18 +10,17 @@
 #include <vector>
 
 #include "archlib/entry.h"
+#include "platform/posix/file_error.h"
 
 namespace archlib {
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what, const std::string& path, int error) {
-  throw Failure(what + " " + path + ": " + std::strerror(error));
-}
+using platform::posix::ThrowFileError;
 
 std::vector<std::string> ListFolder(const std::string& path) {
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
-  if (!dir) Fail("cannot open folder", path, errno);
+  if (!dir) ThrowFileError("cannot open folder", path, errno);
   std::vector<std::string> names;
   errno = 0;
   while (dirent* e = readdir(dir.get())) {
@@ -30,7 +29,7 @@ std::vector<std::string> ListFolder(const std::string& path) {
     }
     errno = 0;
   }
-  if (errno != 0) Fail("cannot read folder", path, errno);
+  if (errno != 0) ThrowFileError("cannot read folder", path, errno);
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -41,7 +40,7 @@ std::vector<std::string> ListFolder(const std::string& path) {
 void Visit(TreeEntry& entry, bool isTarget, const std::function<void(const TreeEntry&)>& visit) {
   const int status = isTarget ? stat(entry.diskPath.c_str(), &entry.info)
                               : lstat(entry.diskPath.c_str(), &entry.info);
-  if (status != 0) Fail("cannot read", entry.diskPath, errno);
+  if (status != 0) ThrowFileError("cannot read", entry.diskPath, errno);
   entry.linkTarget.clear();
   if (S_ISREG(entry.info.st_mode)) {
     entry.kind = TreeEntry::Kind::kFile;
@@ -51,7 +50,7 @@ void Visit(TreeEntry& entry, bool isTarget, const std::function<void(const TreeE
     entry.kind = TreeEntry::Kind::kSymlink;
     std::string buffer(static_cast<size_t>(entry.info.st_size) + 1, '\0');
     ssize_t n = readlink(entry.diskPath.c_str(), buffer.data(), buffer.size());
-    if (n < 0) Fail("cannot read link", entry.diskPath, errno);
+    if (n < 0) ThrowFileError("cannot read link", entry.diskPath, errno);
     buffer.resize(static_cast<size_t>(n));
     entry.linkTarget = std::move(buffer);
   } else if (isTarget) {

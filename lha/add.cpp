@@ -1,61 +1,47 @@
 #include "lha/add.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <optional>
 #include <unordered_set>
 
 #include "archlib/entry.h"
-#include "archlib/temp_file.h"
 #include "archlib/tree_walk.h"
+#include "archlib/unsafe_name.h"
 #include "lha/archive_reader.h"
 #include "lha/member_writer.h"
 #include "lha/out_file.h"
 #include "lha/system_codepage.h"
 #include "lha/verify.h"
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/file_error.h"
+#include "platform/posix/regular_file.h"
 
 namespace lha {
 
 namespace {
 
-// The existing archive, open for reading while the new one is built.
+// The existing archive, open for reading while the new one is built. Only
+// a regular file is opened: a FIFO or link planted at the name fails the
+// command at once.
 class OldArchive {
  public:
-  explicit OldArchive(const std::string& path) : path_(path) {
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-      if (errno == ENOENT) return;
-      throw archlib::Failure("cannot open " + path + ": " + std::strerror(errno));
-    }
-    struct stat st;
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-      throw archlib::Failure("not a file: " + path);
-    }
-    dev_ = st.st_dev;
-    ino_ = st.st_ino;
-    members_ = ListMembers(fd_, static_cast<uint64_t>(st.st_size), path);
+  explicit OldArchive(const std::string& path)
+      : path_(path), file_(platform::posix::RegularFile::OpenIfPresent(path)) {
+    if (file_) members_ = ListMembers(file_->Descriptor(), file_->Size(), path);
   }
-  ~OldArchive() {
-    if (fd_ >= 0) close(fd_);
-  }
-  OldArchive(const OldArchive&) = delete;
-  OldArchive& operator=(const OldArchive&) = delete;
 
   bool Is(const struct stat& st) const {
-    return fd_ >= 0 && st.st_dev == dev_ && st.st_ino == ino_;
+    return file_ && st.st_dev == file_->Info().st_dev && st.st_ino == file_->Info().st_ino;
   }
   const std::vector<StoredMember>& Members() const { return members_; }
-  int Descriptor() const { return fd_; }
+  int Descriptor() const { return file_->Descriptor(); }
   const std::string& Path() const { return path_; }
 
  private:
   std::string path_;
-  int fd_ = -1;
-  dev_t dev_ = 0;
-  ino_t ino_ = 0;
+  std::optional<platform::posix::RegularFile> file_;
   std::vector<StoredMember> members_;
 };
 
@@ -76,10 +62,10 @@ std::string AddToArchive(const Command& command) {
     }
   }
   OldArchive old(command.archive);
-  archlib::TempFile temp(command.archive);
+  platform::posix::AtomicFile temp(command.archive);
   struct stat tempInfo;
   if (fstat(temp.Descriptor(), &tempInfo) != 0) {
-    throw archlib::Failure("cannot use " + temp.Path() + ": " + std::strerror(errno));
+    platform::posix::ThrowFileError("cannot use", temp.Path(), errno);
   }
   OutFile out(temp.Descriptor());
   // Reads each member back while the next is written; declared after the
@@ -104,9 +90,13 @@ std::string AddToArchive(const Command& command) {
       added.insert(entry.archivePath);
     });
   }
-  size_t kept = 0;
+  size_t kept = 0, dropped = 0;
   for (const StoredMember& m : old.Members()) {
     if (added.count(m.path) != 0) continue;
+    if (archlib::IsUnsafeName(m.path)) {
+      ++dropped;
+      continue;
+    }
     CopyBytes(
         old.Descriptor(), m.offset, m.size, [&](const uint8_t* d, size_t n) { out.Write(d, n); },
         old.Path());
@@ -120,8 +110,8 @@ std::string AddToArchive(const Command& command) {
   out.Flush();
   verifier.Finish(out.Offset());
   temp.Commit();
-  return "added " + std::to_string(written) + " and kept " + std::to_string(kept) +
-         " members: " + command.archive;
+  return "added " + std::to_string(written) + " and kept " + std::to_string(kept) + " members" +
+         archlib::DroppedNote(dropped) + ": " + command.archive;
 }
 
 }  // namespace lha

@@ -1,13 +1,10 @@
 #include "lha/archive_reader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "archlib/entry.h"
 #include "archlib/little_endian.h"
+#include "platform/posix/io.h"
 
 namespace lha {
 
@@ -17,14 +14,8 @@ using archlib::Get16;
 using archlib::Get32;
 
 void ReadExactly(int fd, uint64_t offset, uint8_t* out, size_t size, const std::string& name) {
-  while (size > 0) {
-    ssize_t n = pread(fd, out, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw archlib::Failure("cannot read " + name + ": " + std::strerror(errno));
-    if (n == 0) throw archlib::Failure("not a complete LHA archive: " + name);
-    out += n;
-    offset += static_cast<uint64_t>(n);
-    size -= static_cast<size_t>(n);
+  if (platform::posix::ReadUpTo(fd, name, offset, out, size) != size) {
+    throw archlib::Failure("not a complete LHA archive: " + name);
   }
 }
 

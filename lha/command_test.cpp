@@ -1,8 +1,11 @@
 // The command line and the member header, byte by byte.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
+#include <string>
 
 #include "archlib/entry.h"
 #include "lha/command.h"
@@ -102,10 +105,26 @@ TEST(EncodeHeader, NeverLetsTheSizeLookLikeTheEndMarker) {
 
 TEST(SystemCodePage, NamesUtf8AndShiftJisCodesets) {
   EXPECT_EQ(CodePageOfCodeset("UTF-8"), 65001u);
-  EXPECT_EQ(CodePageOfCodeset("ANSI_X3.4-1968"), 65001u);  // the C locale
+  EXPECT_EQ(CodePageOfCodeset("utf8"), 65001u);
   EXPECT_EQ(CodePageOfCodeset("SHIFT_JIS"), 932u);
   EXPECT_EQ(CodePageOfCodeset("CP932"), 932u);
   EXPECT_EQ(CodePageOfCodeset("ISO-8859-15"), 0u);
+}
+
+// The program converts its text to the environment's codeset with the same
+// rule: names are declared UTF-8 exactly where the program writes UTF-8.
+TEST(SystemCodePage, ThePlainCLocaleAndAMissingLocaleDeclareUtf8) {
+  const char* saved = std::getenv("LC_ALL");
+  const std::string kept = saved ? saved : "";
+  for (const char* locale : {"C", "POSIX", "xx_NOWHERE.NOCODESET"}) {
+    setenv("LC_ALL", locale, 1);
+    EXPECT_EQ(SystemCodePage(), std::optional<uint32_t>(65001u)) << locale;
+  }
+  if (saved) {
+    setenv("LC_ALL", kept.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
 }
 
 }  // namespace

@@ -1,9 +1,5 @@
 #include "lha/member_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -21,39 +17,6 @@ constexpr size_t kReadSize = 1 << 18;
 // Past this much input, compressed output no smaller than the input so far
 // means the data does not compress: it is stored without finishing.
 constexpr uint64_t kGiveUpAfter = 1 << 20;
-
-}  // namespace
-
-class InputFile {
- public:
-  explicit InputFile(const std::string& path) : path_(path) {
-    fd_ = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd_ < 0) Fail();
-  }
-  ~InputFile() { close(fd_); }
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
-  size_t Read(uint8_t* data, size_t size) {
-    for (;;) {
-      ssize_t n = read(fd_, data, size);
-      if (n >= 0) return static_cast<size_t>(n);
-      if (errno != EINTR) Fail();
-    }
-  }
-  void Rewind() {
-    if (lseek(fd_, 0, SEEK_SET) != 0) Fail();
-  }
-
- private:
-  [[noreturn]] void Fail() {
-    throw archlib::Failure("cannot read " + path_ + ": " + std::strerror(errno));
-  }
-  std::string path_;
-  int fd_;
-};
-
-namespace {
 
 void CheckSize(uint64_t size, const std::string& path) {
   if (size > kMaxMemberSize) {
@@ -129,7 +92,7 @@ ExpectedMember MemberWriter::Write(const archlib::TreeEntry& entry) {
     return ExpectedMember{0, 0, true};
   }
 
-  InputFile in(entry.diskPath);
+  InputFile in = InputFile::Open(entry.diskPath);
   const uint64_t headerAt = out_.Offset();
   std::vector<uint8_t> header = EncodeHeader(h);  // sizes filled in below
   out_.Write(header.data(), header.size());

@@ -12,10 +12,13 @@
 #include "lha/method.h"
 #include "lha/out_file.h"
 #include "lha/verify.h"
+#include "platform/posix/regular_file.h"
 
 namespace lha {
 
-class InputFile;
+// A member's file: a regular file, read no further than its size when
+// opened.
+using InputFile = platform::posix::RegularFile;
 
 class MemberWriter {
  public:

@@ -3,10 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 
-#include "archlib/entry.h"
+#include "platform/posix/file_error.h"
+#include "platform/posix/io.h"
 
 namespace lha {
 
@@ -14,19 +14,14 @@ namespace {
 
 constexpr size_t kBufferSize = 1 << 18;
 
+const std::string kName = "the archive";
+
 [[noreturn]] void Fail() {
-  throw archlib::Failure(std::string("cannot write the archive: ") + std::strerror(errno));
+  platform::posix::ThrowFileError("cannot write", kName, errno);
 }
 
 void WriteAt(int fd, uint64_t offset, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Fail();
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
+  platform::posix::WriteAllAt(fd, kName, offset, data, size);
 }
 
 }  // namespace

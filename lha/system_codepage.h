@@ -10,10 +10,12 @@
 namespace lha {
 
 // 65001 for UTF-8, 932 for Shift_JIS/CP932, 0 when the codeset has no
-// code page readers know; the plain C locale counts as UTF-8.
+// code page readers know.
 uint32_t CodePageOfCodeset(std::string_view codeset);
 
-// The code page of the environment's locale, nothing when unknown.
+// The code page of the environment's codeset (platform/posix/locale.h,
+// where plain ASCII and unknown locales count as UTF-8), nothing when
+// readers know no number for it.
 std::optional<uint32_t> SystemCodePage();
 
 }  // namespace lha

@@ -2,44 +2,21 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <locale.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "archlib/entry.h"
 #include "lha/crc16.h"
+#include "platform/posix/io.h"
+#include "platform/posix/locale.h"
 
 namespace lha {
 
 namespace {
 
 constexpr size_t kReadSize = 1 << 16;
-
-// libarchive converts names from the archive's code page to the calling
-// thread's locale and fails a member whose name it cannot convert. Names
-// are not what is checked here, so the reading thread uses UTF-8, which
-// holds every name.
-class Utf8Locale {
- public:
-  Utf8Locale() : own_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
-    if (own_ != static_cast<locale_t>(0)) previous_ = uselocale(own_);
-  }
-  ~Utf8Locale() {
-    if (own_ == static_cast<locale_t>(0)) return;
-    uselocale(previous_);
-    freelocale(own_);
-  }
-  Utf8Locale(const Utf8Locale&) = delete;
-  Utf8Locale& operator=(const Utf8Locale&) = delete;
-
- private:
-  locale_t own_;
-  locale_t previous_ = static_cast<locale_t>(0);
-};
 
 // Thrown inside the reader thread when the writer gave up: not a finding.
 struct Stopped {};
@@ -94,16 +71,14 @@ long Verifier::Read(const void** data) {
     if (stopping_) return -1;
     want = static_cast<size_t>(std::min<uint64_t>(final_ - offset_, buffer_.size()));
   }
-  size_t got = 0;
-  while (got < want) {
-    ssize_t n = pread(fd_, buffer_.data() + got, want - got, static_cast<off_t>(offset_ + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return -1;
-    got += static_cast<size_t>(n);
+  try {
+    platform::posix::ReadAt(fd_, "the new archive", offset_, buffer_.data(), want);
+  } catch (const platform::Error&) {
+    return -1;
   }
-  offset_ += got;
+  offset_ += want;
   *data = buffer_.data();
-  return static_cast<long>(got);
+  return static_cast<long>(want);
 }
 
 void Verifier::Check() {
@@ -115,7 +90,11 @@ void Verifier::Check() {
     if (stopping_) throw Stopped{};
     if (expected_.empty()) return;
   }
-  Utf8Locale utf8;
+  // libarchive converts names from the archive's code page to the calling
+  // thread's locale and fails a member whose name it cannot convert. Names
+  // are not what is checked here, so the reading thread uses UTF-8, which
+  // holds every name.
+  platform::posix::ThreadLocale utf8(platform::posix::ThreadLocale::Of::kUtf8);
   std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
   if (!a) throw std::bad_alloc();
   archive_read_support_format_lha(a.get());

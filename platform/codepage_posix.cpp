@@ -1,6 +1,4 @@
 #include <iconv.h>
-#include <langinfo.h>
-#include <locale.h>
 
 #include <cerrno>
 #include <cstring>
@@ -8,6 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/codepage_posix.h"
 #include "platform/error.h"
+#include "platform/posix/locale.h"
 #include "platform/utf8.h"
 
 namespace platform {
@@ -110,27 +109,11 @@ std::string ConvertCodeset(std::string_view text, const char* from, const char* 
   return out;
 }
 
-std::string LocaleCodeset() {
-  locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-  if (locale == static_cast<locale_t>(nullptr)) return "UTF-8";
-  std::string codeset = nl_langinfo_l(CODESET, locale);
-  freelocale(locale);
-  // The C locale reports plain ASCII; like modern runtimes, read that as UTF-8.
-  if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII" ||
-      codeset == "US-ASCII") {
-    return "UTF-8";
-  }
-  iconv_t probe = iconv_open("UTF-8", codeset.c_str());
-  if (probe == reinterpret_cast<iconv_t>(-1)) return "UTF-8";
-  iconv_close(probe);
-  return codeset;
-}
-
 namespace {
 
 // The environment's codeset, fixed for the life of the process.
 const std::string& SystemCodeset() {
-  static const std::string codeset = LocaleCodeset();
+  static const std::string codeset = posix::LocaleCodeset();
   return codeset;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/codepage.h"
 #include "platform/codepage_posix.h"
 #include "platform/error.h"
+#include "platform/posix/locale.h"
 
 namespace {
 
@@ -80,15 +81,15 @@ class LocaleEnvironment {
 TEST(LocaleCodeset, PlainCLocaleAndEmptyEnvironmentMeanUtf8) {
   {
     LocaleEnvironment none(nullptr);
-    EXPECT_EQ(platform::LocaleCodeset(), "UTF-8");
+    EXPECT_EQ(platform::posix::LocaleCodeset(), "UTF-8");
   }
   {
     LocaleEnvironment c("C");
-    EXPECT_EQ(platform::LocaleCodeset(), "UTF-8");
+    EXPECT_EQ(platform::posix::LocaleCodeset(), "UTF-8");
   }
   {
     LocaleEnvironment missing("xx_NOWHERE.NOCODESET");
-    EXPECT_EQ(platform::LocaleCodeset(), "UTF-8");
+    EXPECT_EQ(platform::posix::LocaleCodeset(), "UTF-8");
   }
 }
 

@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
-#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/posix/fault_injection.h"
+#include "platform/posix/testing.h"
 
 namespace fs = std::filesystem;
 using platform::ReplaceWithCopy;
@@ -73,19 +74,54 @@ TEST_F(ReplaceWithCopyTest, AReadOnlyOldCopyIsLeftAlone) {
   EXPECT_EQ(EntryCount(root_), 2u);
 }
 
-TEST_F(ReplaceWithCopyTest, AFullDiskLeavesTheOldCopyWhole) {
-  const fs::path disk = root_ / "disk";
-  fs::create_directory(disk);
-  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
-    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
+TEST_F(ReplaceWithCopyTest, EveryWriteFlushOrRenameFailureLeavesTheOldCopyAndNoTemporaryFile) {
+  std::string archive(3 << 20, '\0');
+  for (size_t i = 0; i < archive.size(); ++i) archive[i] = static_cast<char>(i * 7919 >> 3);
+  Write(root_ / "new.zip", archive);
+  Write(root_ / "latest.zip", "old archive");
+  const size_t faults =
+      platform::posix::testing::ExpectFaultsLeaveFileWhole(root_ / "latest.zip", [&] {
+        try {
+          ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "latest.zip").string());
+          return true;
+        } catch (const platform::Error& e) {
+          EXPECT_NE(std::string(e.what()).find("latest.zip"), std::string::npos) << e.what();
+          return false;
+        }
+      });
+  EXPECT_EQ(faults, 3u + 1u + 1u);  // a write for each MiB, the flush, the rename
+}
+
+TEST_F(ReplaceWithCopyTest, TheCopyIsPrivateFromTheMomentItExists) {
+  Write(root_ / "new.zip", "new archive");
+  fs::permissions(root_ / "new.zip", fs::perms(0644));
+  Write(root_ / "latest.zip", "old archive");
+  fs::permissions(root_ / "latest.zip", fs::perms(0600));
+  std::vector<mode_t> created;
+  {
+    platform::posix::FaultInjector seam;
+    seam.OnCreate([&](const std::string&, mode_t mode) { created.push_back(mode); });
+    ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "latest.zip").string());
   }
-  Write(root_ / "big.zip", std::string(256 * 1024, 'x'));
-  Write(disk / "latest.zip", "old archive");
-  EXPECT_THROW(ReplaceWithCopy((root_ / "big.zip").string(), (disk / "latest.zip").string()),
-               platform::Error);
-  EXPECT_EQ(Read(disk / "latest.zip"), "old archive");
-  EXPECT_EQ(EntryCount(disk), 1u);
-  umount(disk.c_str());
+  ASSERT_EQ(created.size(), 1u);
+  EXPECT_EQ(created[0] & 077, 0u);
+  EXPECT_EQ(fs::status(root_ / "latest.zip").permissions(), fs::perms(0600));
+}
+
+// Without an archiver the run copies an archive it did not write: a FIFO
+// planted under that name must not block the run.
+TEST_F(ReplaceWithCopyTest, AFifoAsTheSourceFailsAtOnce) {
+  ASSERT_EQ(mkfifo((root_ / "new.zip").c_str(), 0600), 0);
+  Write(root_ / "latest.zip", "old archive");
+  try {
+    ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "latest.zip").string());
+    FAIL();
+  } catch (const platform::Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "cannot read " + (root_ / "new.zip").string() + ": it is a FIFO, not a regular file");
+  }
+  EXPECT_EQ(Read(root_ / "latest.zip"), "old archive");
+  EXPECT_EQ(EntryCount(root_), 2u);
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/temp_name.h"
 #include "platform/utf16_win32.h"
+// After windows.h (by way of utf16_win32.h), whose types it uses.
+#include <bcrypt.h>
 
 namespace platform {
 
@@ -39,14 +43,31 @@ class Handle {
   HANDLE handle_;
 };
 
-// A new, empty file beside the destination, open for writing; deleted again
-// unless Keep() is called once it has been moved into place.
+// The folder part of a path, with its separator: "" for a bare name.
+std::string FolderPart(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? "" : path.substr(0, separator + 1);
+}
+
+uint64_t RandomNumber() {
+  uint64_t value = 0;
+  if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof value,
+                      BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0) {
+    // No system generator: the name is still created exclusively.
+    value = GetTickCount64() * 0x9E3779B97F4A7C15ull ^ reinterpret_cast<uintptr_t>(&value);
+  }
+  return value;
+}
+
+// A new, empty file beside the destination, named as every temporary file
+// of ours (platform/temp_name.h) and open for writing; deleted again unless
+// Keep() is called once it has been moved into place.
 class TempFile {
  public:
   explicit TempFile(const std::string& destination, const std::string& failure) {
-    const std::string stem = destination + "." + std::to_string(GetCurrentProcessId());
+    const std::string folder = FolderPart(destination);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-      path_ = stem + "-" + std::to_string(attempt) + ".tmp";
+      path_ = folder + TemporaryName(GetCurrentProcessId(), RandomNumber());
       widePath_ = ToWide(path_);
       file_.Reset(CreateFileW(widePath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));

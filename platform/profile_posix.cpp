@@ -1,8 +1,7 @@
 // The private-profile functions for POSIX, on the INI text model of
 // settings/ini_document.h. Reads open the file afresh each call; writes are atomic
-// (temporary file, fsync, rename) and serialised between processes by an
+// (platform/posix/atomic_file.h) and serialised between processes by an
 // exclusive flock() on the file they replace.
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,80 +18,34 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/ini_document.h"
+#include "platform/error.h"
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/io.h"
+#include "platform/posix/regular_file.h"
 #include "platform/profile.h"
+#include "settings/ini_document.h"
 
 namespace {
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  void Reset(int fd) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-  // Closes now and reports whether the system accepted the close.
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-// Reads fd from its current offset to the end.
-bool ReadWholeFile(int fd, std::string& data) {
-  struct stat info;
-  if (fstat(fd, &info) != 0) return false;
-  data.resize(static_cast<size_t>(std::max<off_t>(info.st_size, 0)) + 1);
-  size_t got = 0;
-  for (;;) {
-    if (got == data.size()) data.resize(data.size() * 2);
-    const ssize_t n = read(fd, data.data() + got, data.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  data.resize(got);
-  return true;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
+using platform::posix::RegularFile;
 
 // Reads a profile from its start in growing pieces, so a lookup that settles
 // early (the usual case: the sections a run reads come before its large error
 // log) does not read the whole file. A missing, unreadable or special file (a
-// directory, a FIFO) reads as an empty profile.
+// directory, a FIFO) reads as an empty profile; a link is followed.
 class ProfileReader {
  public:
   explicit ProfileReader(const char* file) {
     if (file == nullptr || *file == '\0') return;
-    fd_.Reset(open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info;
-    if (!fd_ || fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-    // One buffer for the whole file, left uninitialised: only the pages a
-    // lookup actually reads into are ever touched.
-    capacity_ = static_cast<size_t>(std::max<off_t>(info.st_size, 0)) + 1;
-    data_.reset(new char[capacity_]);
+    try {
+      file_.emplace(RegularFile::Open(file, platform::posix::Links::kFollow));
+    } catch (const platform::Error&) {
+      return;
+    }
+    // One buffer for the whole file as it was opened, left uninitialised:
+    // only the pages a lookup actually reads into are ever touched.
+    capacity_ = static_cast<size_t>(file_->Size());
+    data_.reset(new char[std::max<size_t>(capacity_, 1)]);
     complete_ = false;
     ReadMore();
   }
@@ -110,17 +63,14 @@ class ProfileReader {
   // Reads the next piece, as large as all read so far; a read error leaves an
   // empty profile.
   void ReadMore() {
-    if (size_ == capacity_) Grow();  // the file has grown since it was opened
-    const size_t want = std::min(capacity_, size_ + std::max<size_t>(size_, 64 * 1024));
-    while (size_ < want) {
-      const ssize_t n = read(fd_.get(), data_.get() + size_, want - size_);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        if (n < 0) size_ = 0;
-        complete_ = true;
-        return;
-      }
-      size_ += static_cast<size_t>(n);
+    const size_t want = std::min(capacity_ - size_, std::max<size_t>(size_, 64 * 1024));
+    try {
+      const size_t got = file_->ReadFully(data_.get() + size_, want);
+      size_ += got;
+      complete_ = got < want || size_ == capacity_;
+    } catch (const platform::Error&) {
+      size_ = 0;
+      complete_ = true;
     }
   }
 
@@ -130,14 +80,7 @@ class ProfileReader {
   }
 
  private:
-  void Grow() {
-    std::unique_ptr<char[]> larger(new char[capacity_ * 2]);
-    std::memcpy(larger.get(), data_.get(), size_);
-    data_ = std::move(larger);
-    capacity_ *= 2;
-  }
-
-  FileDescriptor fd_;
+  std::optional<RegularFile> file_;
   std::unique_ptr<char[]> data_;
   size_t size_ = 0;
   size_t capacity_ = 0;
@@ -170,33 +113,18 @@ std::string ResolveLink(const char* file) {
   return file;
 }
 
-// Writes content to a temporary file beside path, flushes it to disk, gives it
-// the permissions (and, where allowed, the owner) of original, and renames it
-// over path. On failure path is untouched and the temporary file is removed.
-bool ReplaceFile(const std::string& path, std::string_view content, const struct stat& original) {
-  const size_t slash = path.rfind('/');
-  const std::string dir =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp = dir + "/." + base + ".XXXXXX";
-  FileDescriptor fd(mkostemp(temp.data(), O_CLOEXEC));
-  if (!fd) return false;
-  bool ok = WriteAll(fd.get(), content) && fchmod(fd.get(), original.st_mode & 07777) == 0;
-  if (ok && (original.st_uid != geteuid() || original.st_gid != getegid())) {
-    // Only possible with privilege; an ordinary user keeps their own file anyway.
-    static_cast<void>(fchown(fd.get(), original.st_uid, original.st_gid));
+// Replaces path with content, with the permissions and, where allowed, the
+// owner of original. Throws platform::Error, leaving path untouched.
+void ReplaceFile(const std::string& path, std::string_view content, const struct stat& original) {
+  platform::posix::AtomicFile next(path, original.st_mode & 07777);
+  if (original.st_uid != geteuid() || original.st_gid != getegid()) {
+    // Only possible with privilege; an ordinary user keeps their own file
+    // anyway. The permissions given above stay: a change of owner only
+    // clears set-id bits, which a settings file does not have.
+    static_cast<void>(fchown(next.Descriptor(), original.st_uid, original.st_gid));
   }
-  ok = ok && fsync(fd.get()) == 0;
-  ok = fd.Close() && ok;
-  ok = ok && rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    unlink(temp.c_str());
-    return false;
-  }
-  // Make the rename itself durable; the new content is complete either way.
-  FileDescriptor dirFd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dirFd) fsync(dirFd.get());
-  return true;
+  platform::posix::WriteAll(next.Descriptor(), path, content.data(), content.size());
+  next.Commit();
 }
 
 using Edit = std::function<std::optional<std::string>(std::string_view)>;
@@ -205,44 +133,50 @@ using Edit = std::function<std::optional<std::string>(std::string_view)>;
 // file about to be replaced; a writer that waited on a file another writer has
 // since replaced sees that the path now names a different file and starts
 // over on the new one, so no update is lost. A missing file is created only
-// when create is set (an empty file, removed again if the write fails).
+// when create is set (an empty file, removed again if the write fails). The
+// file is opened for writing too, so that a read-only file is refused as
+// Windows refuses it.
 bool ModifyProfile(const char* file, bool create, const Edit& edit) {
+  using platform::posix::Access;
+  using platform::posix::Links;
   const std::string path = ResolveLink(file);
   for (int attempt = 0; attempt < 1000; ++attempt) {
     bool created = false;
-    FileDescriptor fd(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
-    if (!fd) {
-      if (errno != ENOENT) return false;
-      if (!create) return true;  // nothing to remove from a file that is not there
-      fd.Reset(open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_CREAT | O_EXCL, 0666));
-      if (!fd) {
-        if (errno == EEXIST) continue;
-        return false;
+    try {
+      std::optional<RegularFile> held =
+          RegularFile::OpenIfPresent(path, Links::kRefuse, Access::kReadWrite);
+      if (!held) {
+        if (!create) return true;  // nothing to remove from a file that is not there
+        platform::posix::Descriptor fd = platform::posix::CreateExclusive(path, 0666);
+        if (!fd) {
+          if (errno == EEXIST) continue;
+          return false;
+        }
+        created = true;
+        held.emplace(std::move(fd), path);
       }
-      created = true;
-    }
-    int locked;
-    do {
-      locked = flock(fd.get(), LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) return false;
+      int locked;
+      do {
+        locked = flock(held->Descriptor(), LOCK_EX);
+      } while (locked != 0 && errno == EINTR);
+      if (locked != 0) throw platform::Error("cannot lock " + path);
 
-    struct stat held, named;
-    if (fstat(fd.get(), &held) != 0) return false;
-    if (stat(path.c_str(), &named) != 0 || named.st_dev != held.st_dev ||
-        named.st_ino != held.st_ino) {
-      continue;  // replaced or removed while we waited: start over
+      // Replaced, removed or changed in place while we waited: start over
+      // on what the path names now.
+      struct stat now, named;
+      if (fstat(held->Descriptor(), &now) != 0 || stat(path.c_str(), &named) != 0 ||
+          named.st_dev != now.st_dev || named.st_ino != now.st_ino ||
+          static_cast<uint64_t>(now.st_size) != held->Size()) {
+        continue;
+      }
+      std::string old(held->Size(), '\0');
+      old.resize(held->ReadFully(old.data(), old.size()));
+      if (const std::optional<std::string> next = edit(old)) ReplaceFile(path, *next, now);
+      return true;
+    } catch (const platform::Error&) {
+      if (created) unlink(path.c_str());
+      return false;
     }
-    if (!S_ISREG(held.st_mode)) return false;
-
-    std::string old;
-    bool ok = ReadWholeFile(fd.get(), old);
-    if (ok) {
-      const std::optional<std::string> next = edit(old);
-      if (next) ok = ReplaceFile(path, *next, held);
-    }
-    if (!ok && created) unlink(path.c_str());
-    return ok;
   }
   return false;
 }

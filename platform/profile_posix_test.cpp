@@ -3,7 +3,6 @@
 // to a concurrent writer, and reads that survive any bytes at all.
 #include <gtest/gtest.h>
 #include <spawn.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,9 +12,13 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/codepage_posix.h"
+#include "platform/posix/fault_injection.h"
+#include "platform/posix/locale.h"
+#include "platform/posix/testing.h"
 #include "platform/profile.h"
 
 namespace fs = std::filesystem;
@@ -171,48 +174,37 @@ TEST_F(ProfilePosixTest, RemovingFromAMissingFileSucceedsWithoutCreatingIt) {
   EXPECT_FALSE(fs::exists(file_));
 }
 
-// A tmpfs of 64 KiB mounted for the test, unmounted after it.
-class SmallFilesystem {
- public:
-  explicit SmallFilesystem(const fs::path& where) : where_(where) {
-    fs::create_directory(where_);
-    mounted_ = mount("tmpfs", where_.c_str(), "tmpfs", 0, "size=64k") == 0;
-    error_ = errno;
-  }
-  ~SmallFilesystem() {
-    if (mounted_) umount2(where_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  int error() const { return error_; }
-
- private:
-  fs::path where_;
-  bool mounted_;
-  int error_;
-};
-
-TEST_F(ProfilePosixTest, AWriteIntoAFullDiskFailsAndLeavesTheFileWhole) {
-  const fs::path mountPoint = dir_ / "small";
-  SmallFilesystem small(mountPoint);
-  if (!small.mounted()) {
-    GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(small.error())
-                 << "); run as root to test a full disk";
-  }
-  const fs::path settings = mountPoint / "settings.ini";
+TEST_F(ProfilePosixTest, EveryWriteFlushOrRenameFailureFailsTheWriteAndLeavesTheFileWhole) {
   std::string before = "[BackUP_Save]\r\nSavePath=/backup\r\n[Error_LOG]\r\n";
   for (int i = 0; before.size() < 16 * 1024; ++i) {
     before += "2024/01/01 0:00:" + std::to_string(i) + "=/some/target/folder\r\n";
   }
-  WriteBytes(settings, before);
+  WriteBytes(file_, before);
+  const size_t faults = platform::posix::testing::ExpectFaultsLeaveFileWhole(file_, [&] {
+    return WritePrivateProfileStringA("Error_LOG", "new", "entry", file_.c_str()) != 0;
+  });
+  EXPECT_EQ(faults, 3u);  // the one write, its flush, the rename
+}
+
+TEST_F(ProfilePosixTest, TheRewrittenFileIsPrivateFromTheMomentItExists) {
+  WriteBytes(file_, "[S]\nk=1\n");
+  fs::permissions(file_, fs::perms(0600));
+  std::vector<mode_t> created;
   {
-    std::ofstream filler(mountPoint / "filler", std::ios::binary);
-    const std::string block(4096, 'f');
-    while (filler.write(block.data(), block.size()) && filler.flush()) {
-    }
+    platform::posix::FaultInjector seam;
+    seam.OnCreate([&](const std::string&, mode_t mode) { created.push_back(mode); });
+    ASSERT_NE(Set("S", "k", "2"), 0);
   }
-  EXPECT_EQ(WritePrivateProfileStringA("Error_LOG", "new", "entry", settings.c_str()), 0);
-  EXPECT_EQ(ReadBytes(settings), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(mountPoint), fs::directory_iterator()), 2);
+  ASSERT_EQ(created.size(), 1u);
+  EXPECT_EQ(created[0] & 077, 0u);
+  EXPECT_EQ(fs::status(file_).permissions(), fs::perms(0600));
+}
+
+TEST_F(ProfilePosixTest, AFifoAsTheSettingsFileReadsAsEmptyAndRefusesWrites) {
+  ASSERT_EQ(mkfifo(file_.c_str(), 0600), 0);
+  EXPECT_EQ(Get("S", "k"), "default");
+  EXPECT_EQ(Set("S", "k", "v"), 0);
+  EXPECT_TRUE(fs::is_fifo(file_));
 }
 
 TEST_F(ProfilePosixTest, TwoProcessesWritingAtOnceLoseNothing) {
@@ -245,7 +237,7 @@ TEST_F(ProfilePosixTest, TwoProcessesWritingAtOnceLoseNothing) {
 // Run in a child started with an empty environment, as cron or systemd would
 // start the program: the code page must be UTF-8 and Japanese paths must work.
 TEST(EmptyEnvironment, DISABLED_JapanesePathsWorkInChild) {
-  ASSERT_EQ(platform::LocaleCodeset(), "UTF-8");
+  ASSERT_EQ(platform::posix::LocaleCodeset(), "UTF-8");
   std::string pattern = (fs::temp_directory_path() / "slotbackup-env-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const fs::path dir = fs::path(pattern) / fs::u8path("設定フォルダ");

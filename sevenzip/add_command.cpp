@@ -1,17 +1,17 @@
 #include "sevenzip/add_command.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <optional>
 
 #include "archlib/command_line.h"
 #include "archlib/entry.h"
-#include "archlib/temp_file.h"
+#include "archlib/unsafe_name.h"
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/file_error.h"
+#include "platform/posix/regular_file.h"
 #include "sevenzip/seven_z.h"
 #include "sevenzip/source.h"
 #include "sevenzip/zip_reader.h"
@@ -31,39 +31,27 @@ bool IsZipName(const std::string& path) {
   return extension == ".zip";
 }
 
-// An archive already at path, opened for reading; nothing when there is none.
-class Existing {
- public:
-  explicit Existing(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (fd_ < 0) {
-      if (errno == ENOENT) return;
-      throw archlib::Failure("cannot read " + path + ": " + std::strerror(errno));
-    }
-    struct stat info;
-    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-      close(fd_);
-      throw archlib::Failure(path + " exists and is not a file");
-    }
-  }
-  ~Existing() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Existing(const Existing&) = delete;
-  Existing& operator=(const Existing&) = delete;
-  bool Present() const { return fd_ >= 0; }
-  int Descriptor() const { return fd_; }
-
- private:
-  int fd_ = -1;
+// What a command wrote: entries in the new archive, and entries of the old
+// one left out for unsafe names.
+struct Written {
+  size_t entries = 0;
+  size_t dropped = 0;
 };
 
-size_t WriteZipArchive(const std::string& archive, archlib::TempFile& temp,
-                       const std::vector<Source>& sources) {
-  Existing existing(archive);
+// An archive already at the path is opened as a regular file only: a FIFO or
+// link planted at the name fails the command at once.
+using platform::posix::RegularFile;
+
+Written WriteZipArchive(const std::string& archive, platform::posix::AtomicFile& temp,
+                        const std::vector<Source>& sources) {
+  const std::optional<RegularFile> existing = RegularFile::OpenIfPresent(archive);
   std::optional<ZipOrigin> origin;
-  if (existing.Present()) {
-    origin = ZipOrigin{existing.Descriptor(), archive,
-                       ReadCentralDirectory(existing.Descriptor(), archive)};
+  size_t dropped = 0;
+  if (existing) {
+    origin = ZipOrigin{existing->Descriptor(), archive,
+                       ReadCentralDirectory(existing->Descriptor(), archive)};
+    dropped = std::erase_if(origin->records,
+                            [](const ZipRecord& r) { return archlib::IsUnsafeName(r.name); });
   }
   const std::vector<ZipRecord> written =
       WriteZip(temp.Descriptor(), temp.Path(), sources, origin ? &*origin : nullptr);
@@ -80,16 +68,17 @@ size_t WriteZipArchive(const std::string& archive, archlib::TempFile& temp,
     }
   }
   VerifyEntries(temp.Descriptor(), temp.Path(), stored);
-  return stored.size();
+  return {stored.size(), dropped};
 }
 
-size_t WriteSevenZArchive(const std::string& archive, archlib::TempFile& temp,
-                          const std::vector<Source>& sources) {
-  Existing existing(archive);
+Written WriteSevenZArchive(const std::string& archive, platform::posix::AtomicFile& temp,
+                           const std::vector<Source>& sources) {
+  const std::optional<RegularFile> existing = RegularFile::OpenIfPresent(archive);
+  SevenZOrigin origin{existing ? existing->Descriptor() : -1, archive};
   const std::vector<Expected> written =
-      WriteSevenZ(temp.Descriptor(), temp.Path(), sources, existing.Present() ? archive : "");
+      WriteSevenZ(temp.Descriptor(), temp.Path(), sources, existing ? &origin : nullptr);
   VerifySevenZ(temp.Path(), written);
-  return written.size();
+  return {written.size(), origin.dropped};
 }
 
 }  // namespace
@@ -107,16 +96,17 @@ std::string RunAdd(std::string_view commandLine) {
   }
   const std::vector<std::string> targets(tokens.begin() + 2, tokens.end());
 
-  archlib::TempFile temp(archive);
+  platform::posix::AtomicFile temp(archive);
   struct stat self;
   if (fstat(temp.Descriptor(), &self) != 0) {
-    throw archlib::Failure("cannot read " + temp.Path() + ": " + std::strerror(errno));
+    platform::posix::ThrowFileError("cannot read", temp.Path(), errno);
   }
   const std::vector<Source> sources = GatherSources(targets, self.st_dev, self.st_ino);
-  const size_t count = IsZipName(archive) ? WriteZipArchive(archive, temp, sources)
-                                          : WriteSevenZArchive(archive, temp, sources);
+  const Written written = IsZipName(archive) ? WriteZipArchive(archive, temp, sources)
+                                             : WriteSevenZArchive(archive, temp, sources);
   temp.Commit();
-  return "wrote " + std::to_string(count) + " entries to " + archive;
+  return "wrote " + std::to_string(written.entries) + " entries to " + archive +
+         archlib::DroppedNote(written.dropped);
 }
 
 }  // namespace sevenzip

@@ -1,6 +1,7 @@
-// Little-endian fields and file descriptor I/O for the archive formats:
-// a buffered writer that knows its offset, and exact positioned reads.
-// Every failure throws archlib::Failure naming the file and the reason.
+// Little-endian fields and file descriptor I/O for the archive formats: a
+// buffered writer that knows its offset, and the file layer's whole writes
+// and exact positioned reads. Every failure throws archlib::Failure naming
+// the file and the reason.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "archlib/little_endian.h"
+#include "platform/posix/io.h"
 
 namespace sevenzip {
 
@@ -18,6 +20,10 @@ using archlib::Get64;
 using archlib::Put16;
 using archlib::Put32;
 using archlib::Put64;
+// ReadAt(fd, name, offset, data, size): exactly size bytes, or a failure.
+using platform::posix::ReadAt;
+// WriteAll(fd, name, data, size): at the descriptor's position.
+using platform::posix::WriteAll;
 
 // Writes through a large buffer to a file descriptor it does not own.
 class FileWriter {
@@ -36,13 +42,6 @@ class FileWriter {
   uint64_t offset_ = 0;
 };
 
-// Reads exactly size bytes at offset; a short read is a failure.
-void ReadAt(int fd, const std::string& name, uint64_t offset, void* data, size_t size);
-// Writes all of data at the descriptor's current position.
-void WriteAll(int fd, const std::string& name, const void* data, size_t size);
 uint64_t FileSize(int fd, const std::string& name);
-
-// Reads a whole regular file that is expected to be about sizeHint bytes.
-std::vector<unsigned char> ReadWholeFile(const std::string& path, uint64_t sizeHint);
 
 }  // namespace sevenzip

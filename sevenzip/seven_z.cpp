@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "archlib/entry.h"
-#include "sevenzip/locale.h"
+#include "platform/posix/locale.h"
 #include "sevenzip/seven_z_writer.h"
 
 namespace sevenzip {
@@ -41,12 +41,12 @@ ArchivePtr OpenReader(const std::string& path) {
 }  // namespace
 
 std::vector<Expected> WriteSevenZ(int fd, const std::string& name,
-                                  const std::vector<Source>& sources, const std::string& origin) {
+                                  const std::vector<Source>& sources, SevenZOrigin* origin) {
   return WriteSevenZFolders(fd, name, sources, origin);
 }
 
 void VerifySevenZ(const std::string& path, const std::vector<Expected>& expected) {
-  ThreadLocale locale;
+  platform::posix::ThreadLocale locale(platform::posix::ThreadLocale::Of::kEnvironment);
   std::unordered_map<std::string, const Expected*> left;
   for (const Expected& e : expected) left[e.name] = &e;
   auto bad = [&](const std::string& why) {

@@ -20,10 +20,19 @@ struct Expected {
   std::string link;  // a symbolic link's target; its data reads back empty
 };
 
-// Writes the archive to fd. origin names an existing archive to update, or
-// is empty. Throws archlib::Failure.
+// An existing 7z archive being updated, open for reading. Its entries whose
+// names no source takes are carried over, but for those with unsafe names
+// (archlib/unsafe_name.h), whose number the writer puts in `dropped`.
+struct SevenZOrigin {
+  int fd = -1;
+  std::string name;
+  size_t dropped = 0;
+};
+
+// Writes the archive to fd, updating origin unless it is null. Throws
+// archlib::Failure.
 std::vector<Expected> WriteSevenZ(int fd, const std::string& name,
-                                  const std::vector<Source>& sources, const std::string& origin);
+                                  const std::vector<Source>& sources, SevenZOrigin* origin);
 
 // Reads every entry of the archive at path and checks that it holds exactly
 // the expected entries with their sizes and CRCs.

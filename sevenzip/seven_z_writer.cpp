@@ -23,9 +23,11 @@
 #include <unordered_set>
 
 #include "archlib/entry.h"
-#include "archlib/temp_file.h"
+#include "archlib/unsafe_name.h"
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/locale.h"
+#include "platform/posix/regular_file.h"
 #include "sevenzip/byte_io.h"
-#include "sevenzip/locale.h"
 #include "sevenzip/seven_z_header.h"
 
 namespace sevenzip {
@@ -209,28 +211,9 @@ using ArchivePtr = std::unique_ptr<archive, int (*)(archive*)>;
   throw archlib::Failure(what + ": " + (reason != nullptr ? reason : "unknown error"));
 }
 
-class FileHandle {
- public:
-  explicit FileHandle(const std::string& path)
-      : path_(path), fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)) {
-    if (fd_ < 0) throw archlib::Failure("cannot read " + path + ": " + std::strerror(errno));
-  }
-  ~FileHandle() { close(fd_); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  size_t Read(std::vector<unsigned char>& buffer) {
-    for (;;) {
-      ssize_t n = read(fd_, buffer.data(), buffer.size());
-      if (n >= 0) return static_cast<size_t>(n);
-      if (errno != EINTR)
-        throw archlib::Failure("cannot read " + path_ + ": " + std::strerror(errno));
-    }
-  }
-
- private:
-  std::string path_;
-  int fd_;
-};
+using platform::posix::AtomicFile;
+using platform::posix::RegularFile;
+using platform::posix::ThreadLocale;
 
 // The work of one folder: its share of the sources, and for the first
 // folder of an update the entries carried over from the old archive.
@@ -238,9 +221,10 @@ struct FolderJob {
   std::vector<size_t> sources;
   uint64_t plannedBytes = 0;
   bool carryOver = false;
-  std::unique_ptr<archlib::TempFile> spill;  // where it is written, but for the first folder
+  std::unique_ptr<AtomicFile> spill;  // where it is written, but for the first folder
   SevenZFolder folder;
   std::vector<Entry> carried;
+  size_t dropped = 0;  // carried-over entries left out for unsafe names
 };
 
 // The folders' compression threads: the first failure is kept and stops
@@ -321,27 +305,35 @@ class FolderCompressor {
   std::vector<unsigned char> buffer_ = std::vector<unsigned char>(kChunk);
 };
 
-// Recompresses every entry of the old archive whose name no source takes.
-void CarryOver(FolderCompressor& compressor, FolderJob& job, const std::string& origin,
+// Recompresses every entry of the old archive whose name no source takes,
+// but for those with unsafe names.
+void CarryOver(FolderCompressor& compressor, FolderJob& job, const SevenZOrigin& origin,
                const std::vector<Source>& sources) {
   std::unordered_set<std::string> replaced;
   for (const Source& s : sources) replaced.insert(WithoutSlash(s.archivePath));
   ArchivePtr reader(archive_read_new(), archive_read_free);
   if (!reader) throw std::bad_alloc();
   archive_read_support_format_7zip(reader.get());
-  if (archive_read_open_filename(reader.get(), origin.c_str(), kChunk) != ARCHIVE_OK) {
-    Fail(reader.get(), "cannot read " + origin);
+  // Read through the descriptor the caller opened as a regular file: the
+  // name may meanwhile stand for something else.
+  if (lseek(origin.fd, 0, SEEK_SET) != 0 ||
+      archive_read_open_fd(reader.get(), origin.fd, kChunk) != ARCHIVE_OK) {
+    Fail(reader.get(), "cannot read " + origin.name);
   }
   archive_entry* entry;
   for (;;) {
     const int status = archive_read_next_header(reader.get(), &entry);
     if (status == ARCHIVE_EOF) break;
-    if (status < ARCHIVE_WARN) Fail(reader.get(), "cannot read " + origin);
+    if (status < ARCHIVE_WARN) Fail(reader.get(), "cannot read " + origin.name);
     const char* local = archive_entry_pathname(entry);
     const std::string name = WithoutSlash(local != nullptr ? local : "");
     if (replaced.count(name)) continue;
     const wchar_t* wide = archive_entry_pathname_w(entry);
     std::u16string utf16 = wide != nullptr ? WideToUtf16(wide) : ToUtf16(name);
+    if (archlib::IsUnsafeName(name) || archlib::IsUnsafeName(FromUtf16(utf16))) {
+      ++job.dropped;
+      continue;
+    }
     if (!utf16.empty() && utf16.back() == u'/') utf16.pop_back();
     std::optional<uint64_t> time;
     if (archive_entry_mtime_is_set(entry)) {
@@ -358,7 +350,7 @@ void CarryOver(FolderCompressor& compressor, FolderJob& job, const std::string& 
     } else if (!S_ISDIR(mode)) {
       compressor.Add(e, [&](std::vector<unsigned char>& buffer) {
         const la_ssize_t n = archive_read_data(reader.get(), buffer.data(), buffer.size());
-        if (n < 0) Fail(reader.get(), "cannot read " + origin);
+        if (n < 0) Fail(reader.get(), "cannot read " + origin.name);
         return static_cast<size_t>(n);
       });
     }
@@ -367,11 +359,12 @@ void CarryOver(FolderCompressor& compressor, FolderJob& job, const std::string& 
 }
 
 void CompressFolder(FolderJob& job, Lzma2Encoder::Sink sink, const std::vector<Source>& sources,
-                    std::vector<Entry>& entries, const std::string& origin, uint32_t preset,
+                    std::vector<Entry>& entries, const SevenZOrigin* origin, uint32_t preset,
                     Cancel& cancel) {
-  ThreadLocale locale;  // names from the old archive come in the same locale
+  // Names from the old archive come in the same locale.
+  ThreadLocale locale(ThreadLocale::Of::kEnvironment);
   FolderCompressor compressor(job, std::move(sink), preset, cancel);
-  if (job.carryOver) CarryOver(compressor, job, origin, sources);
+  if (job.carryOver) CarryOver(compressor, job, *origin, sources);
   for (size_t i : job.sources) {
     const Source& s = sources[i];
     Entry& e = entries[i];
@@ -380,8 +373,10 @@ void CompressFolder(FolderJob& job, Lzma2Encoder::Sink sink, const std::vector<S
       e.expected.size = 0;
       e.expected.crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
     } else {
-      FileHandle file(s.entry.diskPath);
-      compressor.Add(e, [&](std::vector<unsigned char>& buffer) { return file.Read(buffer); });
+      RegularFile file = RegularFile::Open(s.entry.diskPath);
+      compressor.Add(e, [&](std::vector<unsigned char>& buffer) {
+        return file.Read(buffer.data(), buffer.size());
+      });
     }
   }
   compressor.Finish();
@@ -425,7 +420,7 @@ std::vector<FolderJob> PlanFolders(const std::vector<Source>& sources, bool carr
   return jobs;
 }
 
-void CopyInto(FileWriter& out, const archlib::TempFile& from, uint64_t size) {
+void CopyInto(FileWriter& out, const AtomicFile& from, uint64_t size) {
   std::string buffer(kChunk, '\0');
   for (uint64_t done = 0; done < size;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, buffer.size()));
@@ -453,9 +448,9 @@ void Seek(int fd, const std::string& name, uint64_t offset) {
 }  // namespace
 
 std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
-                                         const std::vector<Source>& sources,
-                                         const std::string& origin, const SevenZOptions& options) {
-  ThreadLocale locale;
+                                         const std::vector<Source>& sources, SevenZOrigin* origin,
+                                         const SevenZOptions& options) {
+  ThreadLocale locale(ThreadLocale::Of::kEnvironment);
   std::vector<Entry> entries;
   entries.reserve(sources.size());
   for (const Source& s : sources) {
@@ -468,9 +463,9 @@ std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
     if (s.IsLink()) entries.back().expected.link = s.entry.linkTarget;
   }
 
-  std::vector<FolderJob> jobs = PlanFolders(sources, !origin.empty(), options);
-  for (size_t i = 1; i < jobs.size(); ++i)
-    jobs[i].spill = std::make_unique<archlib::TempFile>(name);
+  std::vector<FolderJob> jobs = PlanFolders(sources, origin != nullptr, options);
+  // Scratch files for the other folders' data, never renamed: private.
+  for (size_t i = 1; i < jobs.size(); ++i) jobs[i].spill = std::make_unique<AtomicFile>(name, 0600);
 
   // Every folder's output goes through a FileWriter; the first one's
   // straight into the archive after the signature header.
@@ -499,6 +494,7 @@ std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
     if (!jobs.empty()) run(0);
   }
   cancel.Rethrow();
+  if (origin != nullptr && !jobs.empty()) origin->dropped = jobs[0].dropped;
 
   // The archive's entries: those carried over first, as the first folder
   // holds their data ahead of the sources'.

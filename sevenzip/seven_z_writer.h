@@ -23,13 +23,14 @@ struct SevenZOptions {
   uint32_t preset = 7;
 };
 
-// Writes the archive to fd. origin names an existing 7z archive whose
-// entries not replaced by a source are carried over (recompressed), or is
-// empty. Names are taken in the environment's locale (see ThreadLocale).
-// Returns what each entry must read back as. Throws archlib::Failure.
+// Writes the archive to fd. Unless origin is null, the entries of the
+// existing 7z archive it holds open that no source replaces are carried over
+// (recompressed), but for those with unsafe names, counted in
+// origin->dropped. Names are taken in the environment's locale
+// (platform::posix::ThreadLocale). Returns what each entry must read back
+// as. Throws archlib::Failure.
 std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
-                                         const std::vector<Source>& sources,
-                                         const std::string& origin,
+                                         const std::vector<Source>& sources, SevenZOrigin* origin,
                                          const SevenZOptions& options = {});
 
 }  // namespace sevenzip

@@ -7,9 +7,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 
 #include "archlib/entry.h"
+#include "platform/posix/regular_file.h"
 #include "sevenzip/add_command.h"
 #include "sevenzip/seven_z.h"
 #include "sevenzip/seven_z_header.h"
@@ -346,8 +348,14 @@ class SevenZWriter : public Archiver {
     EXPECT_GE(fd, 0);
     std::vector<sevenzip::Expected> expected;
     try {
+      std::optional<platform::posix::RegularFile> old;
+      sevenzip::SevenZOrigin from;
+      if (!origin.empty()) {
+        old.emplace(platform::posix::RegularFile::Open(origin));
+        from = {old->Descriptor(), origin};
+      }
       expected = sevenzip::WriteSevenZFolders(fd, temp, sevenzip::GatherSources(targets, 0, 0),
-                                              origin, options);
+                                              old ? &from : nullptr, options);
     } catch (...) {
       close(fd);
       throw;
@@ -434,7 +442,7 @@ TEST_F(SevenZWriter, AFileThatVanishesFailsTheWriteAndLeavesNoTemporaryFiles) {
   const int fd = open(archive.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   ASSERT_GE(fd, 0);
   try {
-    sevenzip::WriteSevenZFolders(fd, archive, sources, "", {3, 64 << 10, 6});
+    sevenzip::WriteSevenZFolders(fd, archive, sources, nullptr, {3, 64 << 10, 6});
     ADD_FAILURE() << "no failure";
   } catch (const archlib::Failure& e) {
     EXPECT_NE(std::string(e.what()).find("z5"), std::string::npos) << e.what();

@@ -1,7 +1,5 @@
 #include "sevenzip/zip_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -10,10 +8,12 @@
 #include <ctime>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 
 #include "archlib/entry.h"
+#include "platform/posix/regular_file.h"
 #include "sevenzip/byte_io.h"
 #include "sevenzip/zip_format.h"
 
@@ -201,17 +201,24 @@ class Deflater {
   z_stream z_{};
 };
 
-// A file read and compressed whole by a worker thread.
+using platform::posix::RegularFile;
+
+// A file read and compressed whole by a worker thread; or, when it has grown
+// past kWholeFileLimit since the walk, the open file for the writer to stream.
 struct Packed {
   std::vector<unsigned char> data;  // what goes into the archive
   uint16_t method = kMethodStored;
   uint32_t crc = 0;
   uint64_t size = 0;
+  std::optional<RegularFile> stream;
 };
 
-Packed PackWhole(const Source& s) {
+// Reads no further than the size the file had when opened, which the
+// caller holds within kWholeFileLimit: the buffer never grows.
+Packed PackWhole(RegularFile& file) {
   Packed p;
-  std::vector<unsigned char> raw = ReadWholeFile(s.entry.diskPath, s.entry.info.st_size);
+  std::vector<unsigned char> raw(static_cast<size_t>(file.Size()));
+  raw.resize(file.ReadFully(raw.data(), raw.size()));
   p.size = raw.size();
   p.crc = static_cast<uint32_t>(crc32_z(crc32(0, nullptr, 0), raw.data(), raw.size()));
   if (!raw.empty()) {
@@ -271,7 +278,7 @@ class PackPipeline {
   void Done(size_t i) {
     {
       std::lock_guard<std::mutex> hold(lock_);
-      if (jobs_[i].parallel) pending_ -= Cost(i);
+      if (jobs_[i].parallel) pending_ -= jobs_[i].cost;
       nextToWrite_ = i + 1;
     }
     changed_.notify_all();
@@ -281,13 +288,10 @@ class PackPipeline {
   struct Job {
     bool parallel = false;
     bool ready = false;
+    uint64_t cost = 0;  // memory it holds until written
     Packed packed;
     std::exception_ptr error;
   };
-
-  uint64_t Cost(size_t i) const {
-    return static_cast<uint64_t>(sources_[i].entry.info.st_size) + 1;
-  }
 
   void Work() {
     std::unique_lock<std::mutex> hold(lock_);
@@ -295,17 +299,33 @@ class PackPipeline {
       while (next_ < jobs_.size() && !jobs_[next_].parallel) ++next_;
       if (next_ >= jobs_.size() || stop_) return;
       const size_t i = next_++;
-      changed_.wait(
-          hold, [&] { return stop_ || pending_ + Cost(i) <= kPendingBudget || i == nextToWrite_; });
-      if (stop_) return;
-      pending_ += Cost(i);
       hold.unlock();
-      Packed packed;
+      // The memory a file takes is its size when opened, not when walked.
+      std::optional<RegularFile> file;
       std::exception_ptr error;
       try {
-        packed = PackWhole(sources_[i]);
+        file.emplace(RegularFile::Open(sources_[i].entry.diskPath));
       } catch (...) {
         error = std::current_exception();
+      }
+      const bool whole = file && file->Size() <= kWholeFileLimit;
+      const uint64_t cost = whole ? file->Size() + 1 : 0;
+      hold.lock();
+      changed_.wait(
+          hold, [&] { return stop_ || pending_ + cost <= kPendingBudget || i == nextToWrite_; });
+      if (stop_) return;
+      pending_ += cost;
+      jobs_[i].cost = cost;
+      hold.unlock();
+      Packed packed;
+      if (whole) {
+        try {
+          packed = PackWhole(*file);
+        } catch (...) {
+          error = std::current_exception();
+        }
+      } else {
+        packed.stream = std::move(file);
       }
       hold.lock();
       jobs_[i].packed = std::move(packed);
@@ -326,26 +346,10 @@ class PackPipeline {
   std::vector<std::thread> threads_;
 };
 
-class FileHandle {
- public:
-  explicit FileHandle(const std::string& path)
-      : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)) {
-    if (fd_ < 0) throw archlib::Failure("cannot read " + path + ": " + std::strerror(errno));
-  }
-  ~FileHandle() { close(fd_); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Compresses a large file straight into the archive, then fills in the
 // CRC and sizes in its local header.
-void StreamFile(FileWriter& out, const Source& s, ZipRecord& r) {
-  FileHandle file(s.entry.diskPath);
-  const bool zip64 = static_cast<uint64_t>(s.entry.info.st_size) >= kZip64StreamThreshold;
+void StreamFile(FileWriter& out, RegularFile& file, ZipRecord& r) {
+  const bool zip64 = file.Size() >= kZip64StreamThreshold;
   r.method = kMethodDeflate;
   r.localOffset = out.Offset();
   out.Write(LocalHeader(r, zip64));
@@ -354,11 +358,8 @@ void StreamFile(FileWriter& out, const Source& s, ZipRecord& r) {
   uLong crc = crc32(0, nullptr, 0);
   int flush = Z_NO_FLUSH;
   while (flush != Z_FINISH) {
-    ssize_t n = read(file.get(), in.data(), in.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0)
-      throw archlib::Failure("cannot read " + s.entry.diskPath + ": " + std::strerror(errno));
-    crc = crc32_z(crc, in.data(), static_cast<size_t>(n));
+    const size_t n = file.Read(in.data(), in.size());
+    crc = crc32_z(crc, in.data(), n);
     flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
     z->next_in = in.data();
     z->avail_in = static_cast<uInt>(n);
@@ -375,7 +376,7 @@ void StreamFile(FileWriter& out, const Source& s, ZipRecord& r) {
   r.size = z->total_in;
   r.compressedSize = z->total_out;
   if (!zip64 && (r.size >= k32 || r.compressedSize >= k32)) {
-    throw archlib::Failure(s.entry.diskPath + " grew while it was being read");
+    throw archlib::Failure(file.Path() + " grew while it was being read");
   }
   std::string sizes;
   Put32(sizes, r.crc);
@@ -425,11 +426,15 @@ std::vector<ZipRecord> WriteZip(int fd, const std::string& name, const std::vect
     const Source& s = sources[i];
     ZipRecord r = NewRecord(s);
     if (s.IsFile() && !pipeline.Parallel(i)) {
-      StreamFile(out, s, r);
+      RegularFile file = RegularFile::Open(s.entry.diskPath);
+      StreamFile(out, file, r);
     } else {
       std::string data;
-      if (s.IsFile()) {
-        Packed p = pipeline.Take(i);
+      Packed p;
+      if (s.IsFile()) p = pipeline.Take(i);
+      if (p.stream) {
+        StreamFile(out, *p.stream, r);
+      } else if (s.IsFile()) {
         r.method = p.method;
         r.crc = p.crc;
         r.size = p.size;

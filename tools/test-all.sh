@@ -34,13 +34,17 @@ step "fuzz"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSLOTBACKUP_FUZZ=ON -DSLOTBACKUP_TESTS=OFF -DSLOTBACKUP_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j"$jobs"
+# Each target starts from the seeds checked in under fuzz/corpus/<name>; what
+# it finds goes to build-fuzz/corpus/<name>.
 for target in build-fuzz/bin/*_fuzz; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
   mkdir -p "build-fuzz/corpus/$name"
+  seeds=()
+  [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
   echo "--- $name for ${FUZZ_SECONDS:-60} s"
   "$target" -max_total_time="${FUZZ_SECONDS:-60}" -rss_limit_mb=2048 -print_final_stats=1 \
-    "build-fuzz/corpus/$name" 2>&1 | tail -n 4
+    "build-fuzz/corpus/$name" "${seeds[@]}" 2>&1 | tail -n 4
 done
 
 if [ -z "${SKIP_WINDOWS:-}" ]; then

@@ -1,0 +1,218 @@
+#include "platform/posix/fault_injection.h"
+
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <stdexcept>
+
+#include "platform/posix/system_calls.h"
+
+namespace platform::posix {
+
+namespace {
+
+// Call number `call` of a kind fails with `error`; 0 is never.
+struct Planned {
+  uint64_t call = 0;
+  int error = 0;
+};
+
+enum Kind { kFileSync, kRename, kFolderSync, kKinds };
+
+}  // namespace
+
+struct FaultInjector::State {
+  std::mutex lock;
+  Counts seen;
+  Planned write;
+  Planned planned[kKinds];
+  size_t writeBytes = 0;   // what the failing write still transfers
+  int writesFailWith = 0;  // once set, every write fails
+  std::deque<uint64_t> numbers;
+  std::function<void(const std::string&)> onOpen;
+  std::function<void(const std::string&, mode_t)> onCreate;
+};
+
+namespace {
+
+std::atomic<FaultInjector::State*> installed{nullptr};
+
+// Counts a call of a kind; true, with errno set, when it is the one
+// planned to fail.
+bool Injected(Kind kind) {
+  FaultInjector::State* state = installed.load();
+  if (state == nullptr) return false;
+  std::lock_guard<std::mutex> hold(state->lock);
+  FaultInjector::Counts& seen = state->seen;
+  const uint64_t count = ++(kind == kFileSync ? seen.fileSyncs
+                            : kind == kRename ? seen.renames
+                                              : seen.folderSyncs);
+  const Planned& planned = state->planned[kind];
+  if (planned.call == 0 || count != planned.call) return false;
+  errno = planned.error;
+  return true;
+}
+
+// Decides how much of a write of `size` bytes may go through; -1 with
+// errno set when none may.
+ssize_t WriteAllowance(size_t size) {
+  FaultInjector::State* state = installed.load();
+  if (state == nullptr) return static_cast<ssize_t>(size);
+  std::lock_guard<std::mutex> hold(state->lock);
+  ++state->seen.writes;
+  if (state->writesFailWith == 0 && state->write.call != 0 &&
+      state->seen.writes == state->write.call) {
+    state->writesFailWith = state->write.error;
+    if (state->writeBytes > 0) {
+      size = std::min(size, state->writeBytes);
+      state->seen.bytes += size;
+      return static_cast<ssize_t>(size);
+    }
+  }
+  if (state->writesFailWith != 0) {
+    errno = state->writesFailWith;
+    return -1;
+  }
+  state->seen.bytes += size;
+  return static_cast<ssize_t>(size);
+}
+
+uint64_t SystemRandom() {
+  uint64_t value = 0;
+  if (getrandom(&value, sizeof value, GRND_NONBLOCK) == sizeof value) return value;
+  // No entropy yet (early boot) or no getrandom: the clock, mixed. The
+  // name is created exclusively, so this only makes it easier to guess.
+  static std::atomic<uint64_t> counter{0};
+  uint64_t z = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) +
+               (++counter) * 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+}  // namespace
+
+FaultInjector::FaultInjector() : state_(std::make_unique<State>()) {
+  State* expected = nullptr;
+  if (!installed.compare_exchange_strong(expected, state_.get())) {
+    throw std::logic_error("a FaultInjector is already in place");
+  }
+}
+
+FaultInjector::~FaultInjector() {
+  installed.store(nullptr);
+}
+
+void FaultInjector::FailWrite(uint64_t call, size_t bytes, int error) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->write = {call, error};
+  state_->writeBytes = bytes;
+}
+
+void FaultInjector::FailFileSync(uint64_t call, int error) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->planned[kFileSync] = {call, error};
+}
+
+void FaultInjector::FailRename(uint64_t call, int error) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->planned[kRename] = {call, error};
+}
+
+void FaultInjector::FailFolderSync(uint64_t call, int error) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->planned[kFolderSync] = {call, error};
+}
+
+void FaultInjector::DrawNumbers(std::vector<uint64_t> numbers) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->numbers.assign(numbers.begin(), numbers.end());
+}
+
+void FaultInjector::OnOpen(std::function<void(const std::string&)> callback) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->onOpen = std::move(callback);
+}
+
+void FaultInjector::OnCreate(std::function<void(const std::string&, mode_t)> callback) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->onCreate = std::move(callback);
+}
+
+FaultInjector::Counts FaultInjector::Seen() const {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  return state_->seen;
+}
+
+namespace sys {
+
+ssize_t Write(int fd, const void* data, size_t size) {
+  const ssize_t allowed = WriteAllowance(size);
+  if (allowed < 0) return -1;
+  return write(fd, data, static_cast<size_t>(allowed));
+}
+
+ssize_t WriteAt(int fd, const void* data, size_t size, off_t offset) {
+  const ssize_t allowed = WriteAllowance(size);
+  if (allowed < 0) return -1;
+  return pwrite(fd, data, static_cast<size_t>(allowed), offset);
+}
+
+int SyncFile(int fd) {
+  return Injected(kFileSync) ? -1 : fsync(fd);
+}
+
+int Rename(const char* from, const char* to) {
+  return Injected(kRename) ? -1 : rename(from, to);
+}
+
+int SyncFolder(int fd) {
+  return Injected(kFolderSync) ? -1 : fsync(fd);
+}
+
+uint64_t Random() {
+  if (FaultInjector::State* state = installed.load()) {
+    std::lock_guard<std::mutex> hold(state->lock);
+    if (!state->numbers.empty()) {
+      const uint64_t next = state->numbers.front();
+      state->numbers.pop_front();
+      return next;
+    }
+  }
+  return SystemRandom();
+}
+
+void Opening(const std::string& path) {
+  FaultInjector::State* state = installed.load();
+  if (state == nullptr) return;
+  std::function<void(const std::string&)> callback;
+  {
+    std::lock_guard<std::mutex> hold(state->lock);
+    callback = state->onOpen;
+  }
+  if (callback) callback(path);
+}
+
+void Created(const std::string& path, int fd) {
+  FaultInjector::State* state = installed.load();
+  if (state == nullptr) return;
+  std::function<void(const std::string&, mode_t)> callback;
+  {
+    std::lock_guard<std::mutex> hold(state->lock);
+    ++state->seen.creates;
+    callback = state->onCreate;
+  }
+  struct stat info;
+  if (callback && fstat(fd, &info) == 0) callback(path, info.st_mode & 07777);
+}
+
+}  // namespace sys
+
+}  // namespace platform::posix
