@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 
 namespace platform {
 
@@ -89,6 +90,7 @@ void ReplaceWithCopy(const std::string& source, const std::string& destination) 
     fchmod(out.get(), (hasOld ? old.st_mode : from.st_mode) & 07777);
     std::vector<char> buffer(1 << 20);
     for (;;) {
+      ThrowIfInterrupted();  // a long copy stops soon after a signal
       const ssize_t n = read(in.get(), buffer.data(), buffer.size());
       if (n < 0) {
         if (errno == EINTR) continue;

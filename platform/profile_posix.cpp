@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/ini_document.h"
 #include "platform/profile.h"
+#include "settings/ini_document.h"
 
 namespace {
 
@@ -376,4 +376,31 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
     return 0;
   }
   return CopyList(settings::ini::SectionLines(ProfileReader(file).ReadAll(), section), out, size);
+}
+
+std::optional<std::string> platform::WriteProfileStringUnderFreeKey(const char* section,
+                                                                    const char* key,
+                                                                    const char* value,
+                                                                    const char* file, int* error) {
+  if (section == nullptr || key == nullptr || value == nullptr || file == nullptr ||
+      *file == '\0') {
+    *error = EINVAL;
+    return std::nullopt;
+  }
+  std::string chosen;
+  // The edit runs on the file's text as read under its lock, so the key it
+  // finds free is still free when the new text replaces the file.
+  const bool written = ModifyProfile(file, true, [&](std::string_view old) {
+    for (int n = 1;; ++n) {
+      chosen = NumberedKey(key, n);
+      const std::optional<std::string_view> taken = settings::ini::FindValue(old, section, chosen);
+      if (!taken || taken->empty()) break;
+    }
+    return settings::ini::SetValue(old, section, chosen, value);
+  });
+  if (!written) {
+    *error = errno;
+    return std::nullopt;
+  }
+  return chosen;
 }
