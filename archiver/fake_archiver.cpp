@@ -7,7 +7,7 @@
 //                          folder, as a library writes an archive, and
 //                          removes it again before returning;
 //   FAKE_ARCHIVER_DELAY_MS takes this long, with that file in place;
-//   FAKE_ARCHIVER_CRASH    crashes (SIGSEGV) instead of returning;
+//   FAKE_ARCHIVER_CRASH    raises this signal (a crash) instead of returning;
 //   FAKE_ARCHIVER_MESSAGE  the text left in the output area ("fake archiver");
 //   FAKE_ARCHIVER_RESULT   the integer returned (0 when unset).
 // Standard C++ and the platform layer only, so it builds as a DLL for Windows
@@ -79,7 +79,7 @@ int Record(const char* commandLine, char* output, uint32_t outputSize) {
   {
     TemporaryFile temporary(ArchiveFolder(commandLine), Number("FAKE_ARCHIVER_TEMPORARY_BYTES"));
     std::this_thread::sleep_for(std::chrono::milliseconds(Number("FAKE_ARCHIVER_DELAY_MS")));
-    if (Number("FAKE_ARCHIVER_CRASH") != 0) std::raise(SIGSEGV);
+    if (const long crash = Number("FAKE_ARCHIVER_CRASH")) std::raise(static_cast<int>(crash));
   }
   if (output != nullptr && outputSize > 0) {
     const char* message = std::getenv("FAKE_ARCHIVER_MESSAGE");

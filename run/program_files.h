@@ -33,7 +33,8 @@ inline constexpr char kArchiverMessageSection[] = "ArchiverMessage";
 // In the error log: what a run did after finding that an earlier run was
 // interrupted: "Restored:<folder>\tAttributes:<word>\tInterruptedRun:<holder>",
 // "Dropped:<folder>\tAttributes:<word>\tReason:<why it could not be restored>",
-// "RemovedTemporaryFile:<path>\tBytes:<size>".
+// "RemovedTemporaryFile:<path>\tBytes:<size>", and
+// "NotRemoved:<path>\tBytes:<size>\tReason:<why>".
 inline constexpr char kRecoverySection[] = "Recovery";
 
 // In the recovery file: key = slot key, value = "<attribute word> <folder>".
