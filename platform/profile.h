@@ -44,9 +44,9 @@ inline std::string NumberedKey(std::string_view key, int n) {
 // missing or empty, so that no earlier record is replaced. Choosing the key
 // and writing it are one step that no other writer of file (another process
 // or thread) can come between. Returns the key written; nothing when file
-// could not be written, with the system's error code in *error.
+// could not be written, with the reason in *failure.
 std::optional<std::string> WriteProfileStringUnderFreeKey(const char* section, const char* key,
                                                           const char* value, const char* file,
-                                                          int* error);
+                                                          std::string* failure);
 
 }  // namespace platform

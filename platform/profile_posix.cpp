@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/profile.h"
 #include "settings/ini_document.h"
 
@@ -381,15 +382,22 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
 std::optional<std::string> platform::WriteProfileStringUnderFreeKey(const char* section,
                                                                     const char* key,
                                                                     const char* value,
-                                                                    const char* file, int* error) {
+                                                                    const char* file,
+                                                                    std::string* failure) {
   if (section == nullptr || key == nullptr || value == nullptr || file == nullptr ||
       *file == '\0') {
-    *error = EINVAL;
+    *failure = SystemErrorText(EINVAL);
+    return std::nullopt;
+  }
+  struct stat info;
+  if (stat(file, &info) == 0 && !S_ISREG(info.st_mode)) {
+    *failure = "it is not a regular file";
     return std::nullopt;
   }
   std::string chosen;
   // The edit runs on the file's text as read under its lock, so the key it
   // finds free is still free when the new text replaces the file.
+  errno = 0;
   const bool written = ModifyProfile(file, true, [&](std::string_view old) {
     for (int n = 1;; ++n) {
       chosen = NumberedKey(key, n);
@@ -399,7 +407,7 @@ std::optional<std::string> platform::WriteProfileStringUnderFreeKey(const char* 
     return settings::ini::SetValue(old, section, chosen, value);
   });
   if (!written) {
-    *error = errno;
+    *failure = errno != 0 ? SystemErrorText(errno) : "the file was not written";
     return std::nullopt;
   }
   return chosen;

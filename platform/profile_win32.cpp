@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cwctype>
 
+#include "platform/error.h"
 #include "platform/profile.h"
 #include "platform/utf16_win32.h"
 
@@ -51,10 +52,10 @@ class ProfileMutex {
 
 std::optional<std::string> WriteProfileStringUnderFreeKey(const char* section, const char* key,
                                                           const char* value, const char* file,
-                                                          int* error) {
+                                                          std::string* failure) {
   if (section == nullptr || key == nullptr || value == nullptr || file == nullptr ||
       *file == '\0') {
-    *error = ERROR_INVALID_PARAMETER;
+    *failure = SystemErrorText(ERROR_INVALID_PARAMETER);
     return std::nullopt;
   }
   ProfileMutex guard(file);
@@ -67,7 +68,7 @@ std::optional<std::string> WriteProfileStringUnderFreeKey(const char* section, c
     }
   }
   if (!WritePrivateProfileStringA(section, chosen.c_str(), value, file)) {
-    *error = static_cast<int>(GetLastError());
+    *failure = SystemErrorText(static_cast<int>(GetLastError()));
     return std::nullopt;
   }
   return chosen;

@@ -315,11 +315,11 @@ TEST_F(InterruptedRuns, ACrashingArchiverIsAFailedSlotWithItsReasonAndTheRunGoes
   EXPECT_EQ(LinesOf(output_).size(), 2u) << output_;
 }
 
-// ------------------------------------------------------------ unusable settings
+// ------------------------------------------------------------ unusable files
 
-using UnusableSettings = Installation;
+using UnusableFiles = Installation;
 
-TEST_F(UnusableSettings, AMissingFolderLinkOrFifoInsteadOfTheFileEndsTheRunWithAnEntry) {
+TEST_F(UnusableFiles, AMissingFolderLinkOrFifoInsteadOfTheFileEndsTheRunWithAnEntry) {
   InstallFakeArchivers();
   const fs::path settings = program_ / "slotbackup.ini";
   const std::vector<std::pair<std::string, std::function<void()>>> cases = {
@@ -342,7 +342,7 @@ TEST_F(UnusableSettings, AMissingFolderLinkOrFifoInsteadOfTheFileEndsTheRunWithA
   }
 }
 
-TEST_F(UnusableSettings, AnUnreadableSettingsFileEndsTheRunWithAnEntry) {
+TEST_F(UnusableFiles, AnUnreadableSettingsFileEndsTheRunWithAnEntry) {
   InstallFakeArchivers();
   Settings(SaveSection("ZIP") + Slots({Target("t")}));
   RunUnprivileged();
@@ -355,6 +355,35 @@ TEST_F(UnusableSettings, AnUnreadableSettingsFileEndsTheRunWithAnEntry) {
                         ": Permission denied"),
             std::string::npos)
       << log[0];
+}
+
+TEST_F(UnusableFiles, AFifoOrLinkPlantedAtTheRunsOwnFilesStopsItBeforeAnythingChanges) {
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  MakeReadOnly(t);
+  Settings(SaveSection("ZIP") + Slots({t}));
+  const fs::path lock = program_ / "slotbackup.lock", recovery = program_ / "slotbackup.recovery";
+  const std::vector<std::pair<std::string, std::function<void()>>> cases = {
+      {"Cannot open the lock file " + lock.string() + ": it is not a regular file",
+       [&] { ASSERT_EQ(mkfifo(lock.c_str(), 0600), 0); }},
+      {"Cannot open the lock file " + lock.string() + ": Too many levels of symbolic links",
+       [&] { fs::create_symlink(data_ / "elsewhere", lock); }},
+      {"Cannot write " + recovery.string() + ": it is not a regular file",
+       [&] { ASSERT_EQ(mkfifo(recovery.c_str(), 0600), 0); }},
+  };
+  for (const auto& [said, plant] : cases) {
+    fs::remove(lock);
+    fs::remove(recovery);
+    fs::remove(program_ / "slotbackup.log");
+    plant();
+    EXPECT_EQ(Run(), 1) << said;
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_FALSE(Writable(t));
+    const auto log = LogFile();
+    ASSERT_EQ(log.size(), 1u) << said;
+    EXPECT_NE(log[0].find("ErrorInfo:" + said), std::string::npos) << log[0];
+  }
+  EXPECT_FALSE(fs::exists(data_ / "elsewhere"));
 }
 
 // ------------------------------------------------------------ failures kept

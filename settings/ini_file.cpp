@@ -64,13 +64,12 @@ bool clsIniFile::SetString(const std::string& strKey, const std::string& strValu
 
 std::string clsIniFile::SetStringUnderFreeKey(const std::string& strKey,
                                               const std::string& strValue) {
-  int error = 0;
+  std::string failure;
   const std::optional<std::string> written = platform::WriteProfileStringUnderFreeKey(
       platform::ToMultiByte(strSection_).c_str(), platform::ToMultiByte(strKey).c_str(),
-      platform::ToMultiByte(strValue).c_str(), platform::ToMultiByte(strFileName_).c_str(), &error);
-  if (!written) {
-    throw platform::Error("Cannot write " + strFileName_ + ": " + platform::SystemErrorText(error));
-  }
+      platform::ToMultiByte(strValue).c_str(), platform::ToMultiByte(strFileName_).c_str(),
+      &failure);
+  if (!written) throw platform::Error("Cannot write " + strFileName_ + ": " + failure);
   return platform::ToUtf8(*written);
 }
 
