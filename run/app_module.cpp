@@ -66,8 +66,9 @@ class Run {
       }
       return false;
     }
-    if (!slot->constantPath.empty())
+    if (!slot->constantPath.empty()) {
       platform::ReplaceWithCopy(slot->archivePath, slot->constantPath);
+    }
     return true;
   }
 

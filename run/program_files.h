@@ -30,8 +30,9 @@ inline constexpr char kErrorDescriptionSection[] = "ErrorDescription";
 // "Error_LOG" entry, "Target:<folder>\tMessage:<the archiver's message>", and
 // "\tNotInError_LOG:<reason>" when the "Error_LOG" entry could not be written.
 inline constexpr char kArchiverMessageSection[] = "ArchiverMessage";
-// In the error log: what a run did after finding that an earlier run was
-// interrupted: "Restored:<folder>\tAttributes:<word>\tInterruptedRun:<holder>",
+// In the error log: what a run did about what an interrupted run, or an
+// archiver process that crashed or was stopped, left behind:
+// "Restored:<folder>\tAttributes:<word>\tInterruptedRun:<holder>",
 // "Dropped:<folder>\tAttributes:<word>\tReason:<why it could not be restored>",
 // "RemovedTemporaryFile:<path>\tBytes:<size>", and
 // "NotRemoved:<path>\tBytes:<size>\tReason:<why>".

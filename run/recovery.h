@@ -22,7 +22,8 @@ void RestoreClearedFolders(const std::string& recoveryFile, const std::string& i
                            const ReportFiles& report);
 
 // Removes the abandoned temporary files (platform/abandoned.h) in each of
-// folders, each folder once.
+// folders, each folder once: at the start of a run, and after each archiver
+// call for what a crashed or stopped archiver process left.
 void RemoveAbandonedFiles(const std::vector<std::string>& folders, const ReportFiles& report);
 
 }  // namespace AppModule

@@ -5,6 +5,7 @@
 // Random timing prints its seed; SLOTBACKUP_TEST_SEED repeats a run.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -158,6 +159,10 @@ TEST_F(InterruptedRuns, ASignalMidArchiveRestoresTheFolderRemovesTheTemporaryFil
 
 TEST_F(InterruptedRuns, RunsKilledAtRandomPointsLeaveNoFolderClearedAndNoTemporaryFile) {
   std::mt19937 random = SeededRandom();
+  // The archiver processes of killed runs come to this process, which leaves
+  // them uncollected until the end, as a busy init might: an ended process
+  // must count as ended all the same.
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
   InstallFakeArchivers();
   const fs::path a = Target("a"), b = Target("b");
   // A fixed-name copy of a few MB, so that kills land in the copy as well.
@@ -203,6 +208,9 @@ TEST_F(InterruptedRuns, RunsKilledAtRandomPointsLeaveNoFolderClearedAndNoTempora
   EXPECT_EQ(leftWritable, 0);
   EXPECT_EQ(leftRecords, 0);
   EXPECT_TRUE(TemporaryFiles().empty());
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+  while (waitpid(-1, nullptr, WNOHANG) > 0) {
+  }
   // The settings the runs rewrote (Error_LOG) still hold every slot.
   EXPECT_EQ(Lines(program_ / "slotbackup.ini", "BackUP_Target").size(), 3u);
   EXPECT_EQ(Read(program_ / "slotbackup.ini").substr(0, settingsTargets.size()), settingsTargets);
