@@ -1,7 +1,6 @@
 #include "archiver/unlha32.h"
 
-#include <vector>
-
+#include "platform/archiver_call.h"
 #include "platform/codepage.h"
 #include "platform/library.h"
 #include "platform/program.h"
@@ -10,19 +9,33 @@ namespace Unlha32 {
 
 namespace {
 
-// The archivers write their messages here; the run does not read them.
-constexpr uint32_t kOutputSize = 256;
+// The archivers write their messages here: room for a reason that names a
+// file or two.
+constexpr uint32_t kOutputSize = 4096;
 
 std::string ArchivePath(const std::string& strSavePath, const std::string& strName) {
   return strSavePath + platform::kPathSeparator + strName;
 }
 
-bool Call(ArchiverEntryPoint entry, uint32_t window, const std::string& strCommandLine) {
-  const std::string commandLine = platform::ToMultiByte(strCommandLine);
-  // 256 blanks and a terminating NUL: a filled, NUL-terminated text area.
-  std::vector<char> output(kOutputSize + 1, ' ');
-  output[kOutputSize] = '\0';
-  return entry(window, commandLine.c_str(), output.data(), kOutputSize) == 0;
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : text) {
+    const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    if (!blank) {
+      line += c;
+    } else if (!line.empty() && line.back() != ' ') {
+      line += ' ';
+    }
+  }
+  if (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+Result Call(ArchiverEntryPoint entry, uint32_t window, const std::string& strCommandLine) {
+  const platform::ArchiverCall call =
+      platform::CallArchiver(entry, window, platform::ToMultiByte(strCommandLine), kOutputSize);
+  if (!call.returned) return Result{false, call.failure};
+  return Result{call.result == 0, OneLine(platform::ToUtf8(call.output))};
 }
 
 }  // namespace
@@ -50,11 +63,11 @@ ArchiverEntryPoint Archivers::EntryPoint(Loaded& loaded, const char* library, co
   return loaded.entry;
 }
 
-bool Archivers::RunUnlha(uint32_t window, const std::string& strCommandLine) {
+Result Archivers::RunUnlha(uint32_t window, const std::string& strCommandLine) {
   return Call(EntryPoint(unlha_, "Unlha32", "Unlha"), window, strCommandLine);
 }
 
-bool Archivers::RunSevenZip(uint32_t window, const std::string& strCommandLine) {
+Result Archivers::RunSevenZip(uint32_t window, const std::string& strCommandLine) {
   return Call(EntryPoint(sevenZip_, "7-zip32", "SevenZip"), window, strCommandLine);
 }
 

@@ -25,6 +25,14 @@ std::string LhaCommandLine(const std::string& strSavePath, const std::string& st
 std::string ZipCommandLine(const std::string& strSavePath, const std::string& strName,
                            const std::string& strTarget);
 
+// What an archiver run came to: success, and the library's one-line message
+// (its output area with line breaks, tabs and runs of blanks made single
+// blanks, trimmed), or why there is none ("the archiver crashed: ...").
+struct Result {
+  bool succeeded = false;
+  std::string message;
+};
+
 // The archiver libraries of one run. Each library is loaded at the first call
 // of its entry point and stays loaded as long as this object lives, so a run
 // that never chooses a type never loads that type's library.
@@ -36,10 +44,12 @@ class Archivers {
   Archivers& operator=(const Archivers&) = delete;
 
   // Hand strCommandLine (UTF-8) to Unlha / SevenZip in the system's multibyte
-  // code page. True when the archiver returns 0. Throws platform::Error when
-  // the library or its entry point cannot be loaded.
-  bool RunUnlha(uint32_t window, const std::string& strCommandLine);
-  bool RunSevenZip(uint32_t window, const std::string& strCommandLine);
+  // code page, through platform::CallArchiver (on POSIX in a child process).
+  // Succeeded when the archiver returns 0. Throws platform::Error when the
+  // library or its entry point cannot be loaded or the call cannot be made,
+  // platform::Interrupted when a signal stopped it.
+  Result RunUnlha(uint32_t window, const std::string& strCommandLine);
+  Result RunSevenZip(uint32_t window, const std::string& strCommandLine);
 
  private:
   struct Loaded {

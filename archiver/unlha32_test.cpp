@@ -82,9 +82,9 @@ TEST_F(Runners, ZeroResultIsSuccessAndTheLibraryGetsTheLineUnchanged) {
   Unlha32::Archivers archivers;
   const std::string zip = Unlha32::ZipCommandLine("/my save", "書類.zip", "/my docs");
   const std::string lha = Unlha32::LhaCommandLine("/s", "x.lzh", "/t");
-  EXPECT_TRUE(archivers.RunSevenZip(0, zip));
-  EXPECT_TRUE(archivers.RunUnlha(0, lha));
-  EXPECT_TRUE(archivers.RunSevenZip(0, zip));
+  EXPECT_TRUE(archivers.RunSevenZip(0, zip).succeeded);
+  EXPECT_TRUE(archivers.RunUnlha(0, lha).succeeded);
+  EXPECT_TRUE(archivers.RunSevenZip(0, zip).succeeded);
   // The library gets the line in the system's code page (CP932 on Japanese Windows).
   const std::string zipBytes = platform::ToMultiByte(zip), lhaBytes = platform::ToMultiByte(lha);
   EXPECT_EQ(Received(), zipBytes + "\n" + lhaBytes + "\n" + zipBytes + "\n");
@@ -94,8 +94,8 @@ TEST_F(Runners, AnyNonZeroResultIsFailure) {
   Unlha32::Archivers archivers;
   for (const char* result : {"1", "-1", "32768"}) {
     SetEnvironment("FAKE_ARCHIVER_RESULT", result);
-    EXPECT_FALSE(archivers.RunUnlha(0, "a")) << result;
-    EXPECT_FALSE(archivers.RunSevenZip(0, "a")) << result;
+    EXPECT_FALSE(archivers.RunUnlha(0, "a").succeeded) << result;
+    EXPECT_FALSE(archivers.RunSevenZip(0, "a").succeeded) << result;
   }
 }
 

@@ -71,9 +71,10 @@ int main(int argc, char** argv) {
   for (const char* extension : {".zip", ".7z"}) {
     const fs::path archive = work / (std::string("bench-sevenzip") + extension);
     Report(std::string("RunSevenZip ") + extension + " (verified)", archive, input, [&] {
-      return archivers.RunSevenZip(
-          0, Unlha32::ZipCommandLine(archive.parent_path().string(), archive.filename().string(),
-                                     folder.string()));
+      return archivers
+          .RunSevenZip(0, Unlha32::ZipCommandLine(archive.parent_path().string(),
+                                                  archive.filename().string(), folder.string()))
+          .succeeded;
     });
   }
   const fs::path zip = work / "bench-other.zip", sevenZ = work / "bench-other.7z";

@@ -10,6 +10,7 @@ namespace platform {
 // temporary file beside destination, is flushed, and is renamed over it. On
 // any failure (missing source, a read-only destination, a full disk)
 // destination is left exactly as it was and the temporary file is removed.
+// An interrupt signal stops the copy with platform::Interrupted, the same way.
 void ReplaceWithCopy(const std::string& source, const std::string& destination);
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/io.h"
 #include "platform/posix/regular_file.h"
@@ -28,6 +29,7 @@ void Copy(const std::string& source, const std::string& destination) {
   posix::AtomicFile out(destination, (hasOld ? old.st_mode : in.Info().st_mode) & 07777);
   std::vector<char> buffer(1 << 20);
   while (const size_t n = in.Read(buffer.data(), buffer.size())) {
+    ThrowIfInterrupted();  // a long copy stops soon after a signal
     posix::WriteAll(out.Descriptor(), destination, buffer.data(), n);
   }
   out.Commit();
@@ -40,6 +42,8 @@ void ReplaceWithCopy(const std::string& source, const std::string& destination) 
   // up in come back as the program's text.
   try {
     Copy(ToMultiByte(source), ToMultiByte(destination));
+  } catch (const Interrupted&) {
+    throw;
   } catch (const Error& e) {
     throw Error(ToUtf8(e.what()));
   }

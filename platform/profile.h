@@ -4,6 +4,10 @@
 // All text crosses in the system's multibyte code page.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <string_view>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -25,3 +29,24 @@ uint32_t GetPrivateProfileSectionNamesA(char* out, uint32_t size, const char* fi
 // The key=value lines of a section as a NUL-separated list ended by an empty item.
 uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size, const char* file);
 #endif
+
+namespace platform {
+
+// The n-th key a record keyed by key may take: key itself, then "<key> (2)",
+// "<key> (3)", ...
+inline std::string NumberedKey(std::string_view key, int n) {
+  std::string numbered(key);
+  if (n > 1) numbered += " (" + std::to_string(n) + ")";
+  return numbered;
+}
+
+// Writes value under the first NumberedKey(key, n) whose value in section is
+// missing or empty, so that no earlier record is replaced. Choosing the key
+// and writing it are one step that no other writer of file (another process
+// or thread) can come between. Returns the key written; nothing when file
+// could not be written, with the reason in *failure.
+std::optional<std::string> WriteProfileStringUnderFreeKey(const char* section, const char* key,
+                                                          const char* value, const char* file,
+                                                          std::string* failure);
+
+}  // namespace platform

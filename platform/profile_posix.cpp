@@ -174,7 +174,9 @@ bool ModifyProfile(const char* file, bool create, const Edit& edit) {
       if (const std::optional<std::string> next = edit(old)) ReplaceFile(path, *next, now);
       return true;
     } catch (const platform::Error&) {
+      const int reason = errno;  // for a caller that reports why
       if (created) unlink(path.c_str());
+      errno = reason;
       return false;
     }
   }
@@ -310,4 +312,38 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
     return 0;
   }
   return CopyList(settings::ini::SectionLines(ProfileReader(file).ReadAll(), section), out, size);
+}
+
+std::optional<std::string> platform::WriteProfileStringUnderFreeKey(const char* section,
+                                                                    const char* key,
+                                                                    const char* value,
+                                                                    const char* file,
+                                                                    std::string* failure) {
+  if (section == nullptr || key == nullptr || value == nullptr || file == nullptr ||
+      *file == '\0') {
+    *failure = SystemErrorText(EINVAL);
+    return std::nullopt;
+  }
+  struct stat info;
+  if (stat(file, &info) == 0 && !S_ISREG(info.st_mode)) {
+    *failure = "it is not a regular file";
+    return std::nullopt;
+  }
+  std::string chosen;
+  // The edit runs on the file's text as read under its lock, so the key it
+  // finds free is still free when the new text replaces the file.
+  errno = 0;
+  const bool written = ModifyProfile(file, true, [&](std::string_view old) {
+    for (int n = 1;; ++n) {
+      chosen = NumberedKey(key, n);
+      const std::optional<std::string_view> taken = settings::ini::FindValue(old, section, chosen);
+      if (!taken || taken->empty()) break;
+    }
+    return settings::ini::SetValue(old, section, chosen, value);
+  });
+  if (!written) {
+    *failure = errno != 0 ? SystemErrorText(errno) : "the file was not written";
+    return std::nullopt;
+  }
+  return chosen;
 }

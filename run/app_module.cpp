@@ -1,72 +1,29 @@
 #include "run/app_module.h"
 
 #include <limits>
+#include <optional>
+#include <vector>
 
 #include "archiver/unlha32.h"
 #include "platform/attributes.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/program.h"
+#include "platform/readable_file.h"
+#include "run/cleared_folder.h"
 #include "run/err_module.h"
-#include "run/expand_name.h"
-#include "run/log_entry.h"
 #include "run/program_files.h"
+#include "run/recovery.h"
+#include "run/report.h"
+#include "run/run_lock.h"
+#include "run/slot.h"
 #include "settings/ini_file.h"
 
 namespace AppModule {
 
 namespace {
-
-constexpr int kSlotCount = 100;
-
-// A target folder with its attribute word cleared for the archiver. The
-// saved word is restored by Restore(), or, when an error leaves the slot
-// first, by the destructor (best effort: the original error is what gets
-// logged), so no run leaves a folder stripped of its attributes.
-class ClearedFolder {
- public:
-  explicit ClearedFolder(const std::string& path)
-      : path_(path), saved_(FolderAttributes(path, -1)) {
-    FolderAttributes(path, 0);
-  }
-  ~ClearedFolder() {
-    if (restored_) return;
-    try {
-      FolderAttributes(path_, saved_);
-    } catch (...) {
-      // The error already on its way out is the one to report.
-    }
-  }
-  ClearedFolder(const ClearedFolder&) = delete;
-  ClearedFolder& operator=(const ClearedFolder&) = delete;
-
-  void Restore() {
-    restored_ = true;
-    FolderAttributes(path_, saved_);
-  }
-
- private:
-  std::string path_;
-  int16_t saved_;
-  bool restored_ = false;
-};
-
-std::string UpperCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
-std::string SlotKey(int32_t slot) {
-  std::string key = std::to_string(slot);
-  return std::string(4 - key.size(), '0') + key;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  return folder + platform::kPathSeparator + name;
-}
 
 // A double quote would end a quoted path on the archiver's command line and
 // let the rest of the text pass as switches.
@@ -76,60 +33,109 @@ bool ContainsQuote(const std::string& text) {
 
 class Run {
  public:
-  explicit Run(clsIniFile& settings) : settings_(settings) {
-    settings_.Section("BackUP_Save");
-    strSavePath_ = settings_.GetString("SavePath", "");
-    strArchiveType_ = UpperCase(settings_.GetString("ArchiveType", ""));
+  Run(clsIniFile& settings, const ReportFiles& report)
+      : settings_(settings), report_(report), save_(ReadSaveSettings(settings)) {}
+
+  // The folders any slot writes into, for the recovery.
+  std::vector<std::string> SlotFolders() {
+    std::vector<std::string> folders{save_.savePath};
+    const platform::LocalTime now = platform::Now();
+    for (int32_t i = 0; i < kSlotCount; ++i) {
+      if (const std::optional<Slot> slot = ReadSlot(settings_, i, save_.savePath, now)) {
+        for (const std::string& folder : slot->Folders()) folders.push_back(folder);
+      }
+    }
+    return folders;
   }
 
-  // Returns false when the slot's archiver run failed and was recorded.
-  bool Slot(int32_t slot) {
-    const std::string key = SlotKey(slot);
-    settings_.Section("BackUP_Target");
-    const std::string strTarget = settings_.GetString(key, "");
-    if (strTarget.empty()) return true;
-    settings_.Section("BackUP_Name");
-    std::string strName = settings_.GetString(key, "");
-    if (strName.empty()) return true;
-    strName = ExpandName(strName, platform::Now());
+  // Returns false when the slot's archiver run failed.
+  bool RunSlot(int32_t index) {
+    const std::optional<Slot> slot = ReadSlot(settings_, index, save_.savePath, platform::Now());
+    if (!slot) return true;
 
-    ClearedFolder folder(strTarget);
-    if (!Archive(strName, strTarget)) {
-      settings_.Section("Error_LOG");
-      SetStringUnderFreeKey(settings_, platform::DateTimeText(platform::Now()), strTarget);
+    Unlha32::Result result;
+    {
+      ClearedFolder folder(RecoveryFilePath(), slot->key, slot->target);
+      result = Archive(*slot);
       folder.Restore();
+    }
+    if (!result.succeeded) {
+      if (!RecordFailedSlot(report_, slot->key, slot->target, result.message,
+                            platform::DateTimeText(platform::Now()))) {
+        unrecorded_ = true;
+      }
       return false;
     }
-    folder.Restore();
-
-    settings_.Section("BackUP_ConstantName");
-    const std::string strConstantName = settings_.GetString(key, "");
-    if (strConstantName.empty()) return true;
-    platform::ReplaceWithCopy(JoinPath(strSavePath_, strName),
-                              JoinPath(strSavePath_, strConstantName));
+    if (!slot->constantPath.empty()) {
+      platform::ReplaceWithCopy(slot->archivePath, slot->constantPath);
+    }
     return true;
   }
 
+  // Whether a failed archiver run could not be written to "Error_LOG".
+  bool Unrecorded() const { return unrecorded_; }
+
  private:
   // Runs the archiver the archive type names; any other type runs none and
-  // counts as success.
-  bool Archive(const std::string& strName, const std::string& strTarget) {
-    const bool lha = strArchiveType_ == "LHA";
-    if (!lha && strArchiveType_ != "ZIP") return true;
-    if (ContainsQuote(strSavePath_) || ContainsQuote(strName) || ContainsQuote(strTarget)) {
-      return false;
+  // counts as success. Whatever way the call ends, the temporary files its
+  // process left in the archive's folder are removed.
+  Unlha32::Result Archive(const Slot& slot) {
+    const bool lha = save_.archiveType == "LHA";
+    if (!lha && save_.archiveType != "ZIP") return Unlha32::Result{true, ""};
+    if (ContainsQuote(save_.savePath) || ContainsQuote(slot.name) || ContainsQuote(slot.target)) {
+      return Unlha32::Result{false,
+                             "a double quote in the save folder, the name or the target would "
+                             "end a path on the archiver's command line"};
     }
+    struct Sweep {
+      std::vector<std::string> folders;
+      const ReportFiles& report;
+      ~Sweep() {
+        try {
+          RemoveAbandonedFiles(folders, report);
+        } catch (...) {
+          // What stays is removed by the next run.
+        }
+      }
+    } sweep{{ParentFolder(slot.archivePath)}, report_};
     if (lha) {
-      return archivers_.RunUnlha(0, Unlha32::LhaCommandLine(strSavePath_, strName, strTarget));
+      return archivers_.RunUnlha(0,
+                                 Unlha32::LhaCommandLine(save_.savePath, slot.name, slot.target));
     }
-    return archivers_.RunSevenZip(0, Unlha32::ZipCommandLine(strSavePath_, strName, strTarget));
+    return archivers_.RunSevenZip(0,
+                                  Unlha32::ZipCommandLine(save_.savePath, slot.name, slot.target));
   }
 
   clsIniFile& settings_;
-  std::string strSavePath_;
-  std::string strArchiveType_;
+  const ReportFiles& report_;
+  SaveSettings save_;
   Unlha32::Archivers archivers_;
+  bool unrecorded_ = false;
 };
+
+int RunAll() {
+  RunLock lock(RunLockPath(), kRunLockWait);
+  ReportFiles report;
+  report.settingsFile = SettingsFilePath();
+  report.logFile = ErrorLogPath();
+  RestoreClearedFolders(RecoveryFilePath(), lock.PreviousHolder(), report);
+  RemoveAbandonedFiles({platform::GetProgramPath().directory}, report);
+
+  platform::RequireReadableFile(report.settingsFile);
+  clsIniFile settings;
+  settings.FileName(report.settingsFile);
+  Run run(settings, report);
+  RemoveAbandonedFiles(run.SlotFolders(), report);
+
+  bool allArchived = true;
+  for (int32_t slot = 0; slot < kSlotCount; ++slot) {
+    platform::ThrowIfInterrupted();
+    if (!run.RunSlot(slot)) allArchived = false;
+  }
+  platform::ThrowIfInterrupted();
+  if (run.Unrecorded()) return kRunEndedByError;
+  return allArchived ? kRunSucceeded : kArchiverRunFailed;
+}
 
 }  // namespace
 
@@ -144,21 +150,14 @@ int16_t FolderAttributes(const std::string& strPath, const int16_t& intAttribute
 }
 
 int Main() {
+  platform::InstallInterruptHandlers();
   try {
-    clsIniFile settings;
-    settings.FileName(SettingsFilePath());
-    Run run(settings);
-    bool allArchived = true;
-    for (int32_t slot = 0; slot < kSlotCount; ++slot) {
-      if (!run.Slot(slot)) allArchived = false;
-    }
-    return allArchived ? kRunSucceeded : kArchiverRunFailed;
+    return RunAll();
+  } catch (const platform::Interrupted& interrupted) {
+    ErrModule::WriteErrorLog("Main", "AppModule");
+    return kInterruptedBase + interrupted.Signal();
   } catch (...) {
-    try {
-      ErrModule::WriteErrorLog("Main", "AppModule");
-    } catch (...) {
-      // Nothing is left to record the failure with; the exit status still tells.
-    }
+    ErrModule::WriteErrorLog("Main", "AppModule");
     return kRunEndedByError;
   }
 }

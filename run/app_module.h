@@ -10,10 +10,16 @@ namespace AppModule {
 
 // Exit statuses of a run, for schedulers.
 inline constexpr int kRunSucceeded = 0;
-inline constexpr int kRunEndedByError = 1;    // one entry in the error log
+// An error ended the run, or a failed archiver run could not be recorded in
+// "Error_LOG": see the error log (or standard error when that could not be
+// written either).
+inline constexpr int kRunEndedByError = 1;
 inline constexpr int kArchiverRunFailed = 2;  // one or more "Error_LOG" entries
+// A signal stopped the run: 128 + its number (143 for SIGTERM), with an
+// "ErrorDescription" entry.
+inline constexpr int kInterruptedBase = 128;
 
-// The whole run, from reading the settings to the last slot. Never throws.
+// The whole run, from taking the run lock to the last slot. Never throws.
 int Main();
 
 // Sets a folder's attribute word first unless intAttributes is -1, then

@@ -3,9 +3,8 @@
 #include <exception>
 
 #include "platform/clock.h"
-#include "run/log_entry.h"
 #include "run/program_files.h"
-#include "settings/ini_file.h"
+#include "run/report.h"
 
 namespace ErrModule {
 
@@ -23,14 +22,18 @@ std::string DescriptionOfCurrentError() {
 
 }  // namespace
 
-void WriteErrorLog(const std::string& strModuleName, const std::string& strObjectName) {
+bool WriteErrorLog(const std::string& strModuleName, const std::string& strObjectName) {
   const std::string description = DescriptionOfCurrentError();
   const std::string message = "ModuleName:" + strModuleName + "\tObjectName:" + strObjectName +
                               "\tErrorInfo:" + description;
-  clsIniFile log;
-  log.FileName(AppModule::ErrorLogPath());
-  log.Section("ErrorDescription");
-  AppModule::SetStringUnderFreeKey(log, platform::DateTimeText(platform::Now()), message);
+  AppModule::ReportFiles files;
+  try {
+    files.logFile = AppModule::ErrorLogPath();
+  } catch (...) {
+    // With no path the write fails, and the line on standard error says why.
+  }
+  return AppModule::RecordError(files, message, description,
+                                platform::DateTimeText(platform::Now()));
 }
 
 }  // namespace ErrModule

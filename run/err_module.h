@@ -1,5 +1,6 @@
 // The error log: one "ErrorDescription" entry in "<program>.log" beside the
-// executable for the error that ended the run.
+// executable for the error that ended the run, and the same description as a
+// line on standard error.
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@ namespace ErrModule {
 
 // Records the error being handled (call only inside a catch block) as
 // "ModuleName:<module>\tObjectName:<object>\tErrorInfo:<description>".
-void WriteErrorLog(const std::string& strModuleName, const std::string& strObjectName);
+// Returns whether the entry was written; never throws.
+bool WriteErrorLog(const std::string& strModuleName, const std::string& strObjectName);
 
 }  // namespace ErrModule

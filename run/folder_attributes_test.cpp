@@ -6,6 +6,9 @@
 
 #include "platform/error.h"
 #include "run/app_module.h"
+#include "run/cleared_folder.h"
+#include "run/program_files.h"
+#include "settings/ini_file.h"
 
 namespace fs = std::filesystem;
 using AppModule::FolderAttributes;
@@ -72,6 +75,47 @@ TEST_F(FolderAttributesTest, AMissingFolderOrAFileIsPathNotFound) {
       EXPECT_EQ(std::string(e.what()), "Path not found: " + path);
     }
   }
+}
+
+// The recovery file's lines, as the next run would read them.
+std::vector<std::string> Records(const fs::path& file) {
+  clsIniFile ini;
+  ini.FileName(file.string());
+  ini.Section(AppModule::kClearedFolderSection);
+  std::vector<std::string> lines;
+  ini.EnumSectionString(lines);
+  return lines;
+}
+
+TEST_F(FolderAttributesTest, AClearedFolderIsRecordedFromBeforeItIsClearedUntilItsWordIsBack) {
+  fs::create_directory(root_ / "ro");
+  fs::permissions(root_ / "ro", fs::perms::owner_write, fs::perm_options::remove);
+  const std::string path = (root_ / "ro").string();
+  const fs::path records = root_ / "slotbackup.recovery";
+  {
+    AppModule::ClearedFolder folder(records.string(), "0007", path);
+    EXPECT_EQ(FolderAttributes(path, kReadOnlySentinel), kDirectory);
+    EXPECT_EQ(Records(records), std::vector<std::string>{"0007=17 " + path});
+    folder.Restore();
+    EXPECT_EQ(FolderAttributes(path, kReadOnlySentinel), kDirectory | kReadOnly);
+    EXPECT_TRUE(Records(records).empty());
+  }
+  try {
+    AppModule::ClearedFolder folder(records.string(), "0008", path);
+    throw platform::Error("the archiver could not be loaded");
+  } catch (const platform::Error&) {
+  }
+  EXPECT_EQ(FolderAttributes(path, kReadOnlySentinel), kDirectory | kReadOnly);
+  EXPECT_TRUE(Records(records).empty());
+}
+
+TEST_F(FolderAttributesTest, AFolderWhoseRecordCannotBeWrittenIsNeverCleared) {
+  fs::create_directory(root_ / "ro");
+  fs::permissions(root_ / "ro", fs::perms::owner_write, fs::perm_options::remove);
+  const std::string path = (root_ / "ro").string();
+  EXPECT_THROW(AppModule::ClearedFolder((root_ / "gone" / "x.recovery").string(), "0000", path),
+               platform::Error);
+  EXPECT_EQ(FolderAttributes(path, kReadOnlySentinel), kDirectory | kReadOnly);
 }
 
 }  // namespace

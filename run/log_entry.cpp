@@ -1,13 +1,15 @@
 #include "run/log_entry.h"
 
+#include "settings/ini_file.h"
+
 namespace AppModule {
 
-bool SetStringUnderFreeKey(clsIniFile& ini, const std::string& key, const std::string& value) {
-  std::string freeKey = key;
-  for (int n = 2; !ini.GetString(freeKey, "").empty(); ++n) {
-    freeKey = key + " (" + std::to_string(n) + ")";
-  }
-  return ini.SetString(freeKey, value);
+std::string WriteEntry(const std::string& file, const std::string& section, const std::string& key,
+                       const std::string& value) {
+  clsIniFile ini;
+  ini.FileName(file);
+  ini.Section(section);
+  return ini.SetStringUnderFreeKey(key, value);
 }
 
 }  // namespace AppModule

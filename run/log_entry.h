@@ -1,16 +1,17 @@
-// Writing a date-time keyed record ("Error_LOG", "ErrorDescription") without
-// losing an earlier one written in the same second.
+// Writing a date-time keyed record ("Error_LOG", "ErrorDescription", ...)
+// without losing an earlier one written in the same second, also when
+// another run writes the same file at the same moment.
 #pragma once
 
 #include <string>
 
-#include "settings/ini_file.h"
-
 namespace AppModule {
 
-// Writes value under key in ini's current section; when key already holds a
-// value, under the first free "<key> (2)", "<key> (3)", ... instead.
-// Returns what SetString returned.
-bool SetStringUnderFreeKey(clsIniFile& ini, const std::string& key, const std::string& value);
+// Writes value under key in section of file; when key already holds a value,
+// under the first free "<key> (2)", "<key> (3)", ... instead, chosen and
+// written in one step. Returns the key written. Throws platform::Error naming
+// the file and the system's reason when it cannot be written.
+std::string WriteEntry(const std::string& file, const std::string& section, const std::string& key,
+                       const std::string& value);
 
 }  // namespace AppModule

@@ -19,5 +19,11 @@ std::string SettingsFilePath() {
 std::string ErrorLogPath() {
   return BesideProgram(".log");
 }
+std::string RunLockPath() {
+  return BesideProgram(".lock");
+}
+std::string RecoveryFilePath() {
+  return BesideProgram(".recovery");
+}
 
 }  // namespace AppModule

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/codepage.h"
+#include "platform/error.h"
 #include "platform/profile.h"
 
 namespace {
@@ -59,6 +60,17 @@ bool clsIniFile::SetString(const std::string& strKey, const std::string& strValu
                                     platform::ToMultiByte(strKey).c_str(),
                                     platform::ToMultiByte(strValue).c_str(),
                                     platform::ToMultiByte(strFileName_).c_str()) != 0;
+}
+
+std::string clsIniFile::SetStringUnderFreeKey(const std::string& strKey,
+                                              const std::string& strValue) {
+  std::string failure;
+  const std::optional<std::string> written = platform::WriteProfileStringUnderFreeKey(
+      platform::ToMultiByte(strSection_).c_str(), platform::ToMultiByte(strKey).c_str(),
+      platform::ToMultiByte(strValue).c_str(), platform::ToMultiByte(strFileName_).c_str(),
+      &failure);
+  if (!written) throw platform::Error("Cannot write " + strFileName_ + ": " + failure);
+  return platform::ToUtf8(*written);
 }
 
 std::string clsIniFile::GetString(const std::string& strKey, const std::string& strDefault) {

@@ -30,6 +30,12 @@ class clsIniFile {
   void DeleteSection(std::string& strSection);
   // Writes strKey=strValue into the current section; false when the write failed.
   bool SetString(const std::string& strKey, const std::string& strValue);
+  // Writes strValue under strKey in the current section, or, when strKey
+  // already holds a value, under the first free "<strKey> (2)",
+  // "<strKey> (3)", ..., choosing and writing in one step no other writer can
+  // come between. Returns the key written. Throws platform::Error naming the
+  // file and the system's reason when the file cannot be written.
+  std::string SetStringUnderFreeKey(const std::string& strKey, const std::string& strValue);
   // The value of strKey in the current section; strDefault when the key, the
   // section or the file is missing, or the value is empty.
   std::string GetString(const std::string& strKey, const std::string& strDefault);

@@ -5,8 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "platform/error.h"
 
 namespace fs = std::filesystem;
 
@@ -71,6 +75,63 @@ TEST_F(IniFileTest, SetStringCreatesAMissingFileWithTheSectionAndKey) {
 TEST_F(IniFileTest, SetStringReportsAFailedWrite) {
   ini_.FileName((dir_ / "no such folder" / "slotbackup.ini").string());
   EXPECT_FALSE(ini_.SetString("0000", "C:\\data"));
+}
+
+TEST_F(IniFileTest, SetStringUnderFreeKeyKeepsEveryRecordOfOneKey) {
+  const std::string key = "2026/12/07 10:00:00";
+  ini_.Section("Error_LOG");
+  EXPECT_EQ(ini_.SetStringUnderFreeKey(key, "/first"), key);
+  EXPECT_EQ(ini_.SetStringUnderFreeKey(key, "/second"), key + " (2)");
+  // A key with an empty value holds no record, so it is taken.
+  ASSERT_TRUE(ini_.SetString(key + " (3)", ""));
+  EXPECT_EQ(ini_.SetStringUnderFreeKey(key, "/third"), key + " (3)");
+  EXPECT_EQ(ini_.GetString(key, ""), "/first");
+  EXPECT_EQ(ini_.GetString(key + " (2)", ""), "/second");
+  EXPECT_EQ(ini_.GetString(key + " (3)", ""), "/third");
+}
+
+TEST_F(IniFileTest, WritersAtTheSameMomentNeverChooseTheSameKey) {
+  // Each writer has a file object (and so an open file) of its own, as two
+  // runs have: choosing outside the file's lock would let two take one key.
+  constexpr int kWriters = 4, kEach = 40;
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      clsIniFile ini;
+      ini.FileName(ini_.FileName());
+      ini.Section("Error_LOG");
+      for (int i = 0; i < kEach; ++i) {
+        ini.SetStringUnderFreeKey("2026/12/07 22:00:00",
+                                  std::to_string(w) + "/" + std::to_string(i));
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  ini_.Section("Error_LOG");
+  std::vector<std::string> lines;
+  ini_.EnumSectionString(lines);
+  std::set<std::string> keys, values;
+  for (const std::string& line : lines) {
+    keys.insert(line.substr(0, line.find('=')));
+    values.insert(line.substr(line.find('=') + 1));
+  }
+  EXPECT_EQ(lines.size(), static_cast<size_t>(kWriters * kEach));
+  EXPECT_EQ(keys.size(), lines.size());
+  EXPECT_EQ(values.size(), lines.size());
+  EXPECT_TRUE(keys.count("2026/12/07 22:00:00 (" + std::to_string(kWriters * kEach) + ")"));
+}
+
+TEST_F(IniFileTest, SetStringUnderFreeKeyThrowsNamingTheFileAndTheReason) {
+  const std::string file = (dir_ / "no such folder" / "slotbackup.ini").string();
+  ini_.FileName(file);
+  try {
+    ini_.SetStringUnderFreeKey("0000", "C:\\data");
+    FAIL() << "wrote into a missing folder";
+  } catch (const platform::Error& e) {
+    const std::string what = e.what();
+    EXPECT_EQ(what.rfind("Cannot write " + file + ": ", 0), 0u) << what;
+    EXPECT_GT(what.size(), ("Cannot write " + file + ": ").size() + 5) << what;
+  }
 }
 
 TEST_F(IniFileTest, NothingIsCachedBetweenObjects) {

@@ -16,6 +16,7 @@
 #include "platform/program.h"
 #include "run/app_module.h"
 #include "run/expand_name.h"
+#include "run/program_files.h"
 #include "settings/ini_file.h"
 
 namespace check {
@@ -29,8 +30,8 @@ const std::string kSave = "BackUP_Save";
 const std::string kTarget = "BackUP_Target";
 const std::string kName = "BackUP_Name";
 const std::string kConstantName = "BackUP_ConstantName";
-const std::string kErrorLog = "Error_LOG";
-const std::string kErrorDescription = "ErrorDescription";
+const std::string kErrorLog = AppModule::kErrorLogSection;
+const std::string kErrorDescription = AppModule::kErrorDescriptionSection;
 
 char UpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;

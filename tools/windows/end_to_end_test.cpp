@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <regex>
 
 #include "platform/codepage.h"
+#include "platform/file_lock.h"
+#include "run/program_files.h"
 #include "settings/ini_file.h"
 
 namespace fs = std::filesystem;
@@ -89,9 +93,8 @@ class Installation : public ::testing::Test {
     if (!constantName.empty()) Set("BackUP_ConstantName", key, constantName);
   }
 
-  // Starts slotbackup.exe from the system folder, as Task Scheduler does,
-  // and returns its exit status.
-  DWORD Run(int fakeResult = 0) {
+  // Starts slotbackup.exe from the system folder, as Task Scheduler does.
+  HANDLE Start(int fakeResult = 0) {
     SetEnvironmentVariableW(L"FAKE_ARCHIVER_LOG", (root_ / "calls.log").c_str());
     SetEnvironmentVariableW(L"FAKE_ARCHIVER_RESULT", std::to_wstring(fakeResult).c_str());
     std::wstring commandLine = L"\"" + (program_ / "slotbackup.exe").wstring() + L"\"";
@@ -103,19 +106,27 @@ class Installation : public ::testing::Test {
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system,
                         &startup, &process)) {
       ADD_FAILURE() << "cannot start slotbackup.exe: " << GetLastError();
-      return 0xFFFFFFFF;
-    }
-    DWORD status = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-      GetExitCodeProcess(process.hProcess, &status);
-    } else {
-      ADD_FAILURE() << "slotbackup.exe did not end within a minute";
-      TerminateProcess(process.hProcess, 1);
+      return nullptr;
     }
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    return process.hProcess;
+  }
+
+  // Waits for a run started by Start() and returns its exit status.
+  DWORD Wait(HANDLE process) {
+    if (process == nullptr) return 0xFFFFFFFF;
+    DWORD status = 0xFFFFFFFF;
+    if (WaitForSingleObject(process, 60000) == WAIT_OBJECT_0) {
+      GetExitCodeProcess(process, &status);
+    } else {
+      ADD_FAILURE() << "slotbackup.exe did not end within a minute";
+      TerminateProcess(process, 1);
+    }
+    CloseHandle(process);
     return status;
   }
+
+  DWORD Run(int fakeResult = 0) { return Wait(Start(fakeResult)); }
 
   // The command lines the archiver got, each converted from the ANSI code
   // page back to UTF-8.
@@ -192,6 +203,9 @@ TEST_F(Installation, AFailedArchiverRunIsRecordedUnderTheSystemsDateTime) {
   }
   EXPECT_EQ(entries[0].substr(entries[0].find('=') + 1), Utf8(t));
   EXPECT_EQ(Read(save_ / "latest.zip"), "previous copy");
+  // The archiver's message is logged beside it, under the same key.
+  EXPECT_EQ(Lines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection),
+            std::vector<std::string>{key + "=Target:" + Utf8(t) + "\tMessage:fake archiver"});
 }
 
 TEST_F(Installation, AMissingTargetOrDllEndsTheRunWithOneErrorLogEntry) {
@@ -213,6 +227,67 @@ TEST_F(Installation, AMissingTargetOrDllEndsTheRunWithOneErrorLogEntry) {
   log = Lines(program_ / "slotbackup.log", "ErrorDescription");
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].find("ErrorInfo:Path not found: " + Utf8(absent)), std::string::npos) << log[0];
+}
+
+TEST_F(Installation, AMissingSettingsFileEndsTheRunWithAnEntryNamingIt) {
+  InstallFakeArchivers();
+  EXPECT_EQ(Run(), 1u);
+  const auto log = Lines(program_ / "slotbackup.log", "ErrorDescription");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("ErrorInfo:Cannot read " + Utf8(program_ / "slotbackup.ini") + ": "),
+            std::string::npos)
+      << log[0];
+}
+
+TEST_F(Installation, ARunWaitsWhileAnotherHoldsTheRunLock) {
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  SaveSection("ZIP");
+  Slot("0000", t, "t.zip");
+  auto holder = std::make_unique<platform::FileLock>(Utf8(program_ / "slotbackup.lock"));
+  ASSERT_TRUE(holder->Acquire(std::chrono::milliseconds(0)));
+  HANDLE run = Start();
+  EXPECT_EQ(WaitForSingleObject(run, 500), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_TRUE(Calls().empty());
+  holder.reset();
+  EXPECT_EQ(Wait(run), 0u) << Read(program_ / "slotbackup.log");
+  EXPECT_EQ(Calls().size(), 1u);
+}
+
+// Task Scheduler ends a task with TerminateProcess, which nothing can
+// intercept: what such a run leaves, the next one restores.
+TEST_F(Installation, WhatATerminatedRunLeftIsRestoredAndRemovedByTheNext) {
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  SaveSection("ZIP");
+  ASSERT_TRUE(SetFileAttributesW(t.c_str(), FILE_ATTRIBUTE_NORMAL));  // as cleared
+  const int word = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN;
+  clsIniFile records;
+  records.FileName(Utf8(program_ / "slotbackup.recovery"));
+  records.Section(AppModule::kClearedFolderSection);
+  ASSERT_TRUE(records.SetString("0004", std::to_string(word) + " " + Utf8(t)));
+  // Windows process ids are multiples of 4: no process ever has this one.
+  const std::string abandoned = ".slotbackup-4294967291-0123456789abcdef.tmp";
+  Write(save_ / abandoned, "left by a killed run");
+  Write(save_ / (abandoned + ".bak"), "a user's file");
+  fs::create_directories(save_ / ".slotbackup-4294967287-0123456789abcdef.tmp");
+
+  ASSERT_EQ(Run(), 0u) << Read(program_ / "slotbackup.log");
+  EXPECT_EQ(GetFileAttributesW(t.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
+            static_cast<DWORD>(word));
+  EXPECT_TRUE(Lines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection).empty());
+  EXPECT_FALSE(fs::exists(save_ / abandoned));
+  EXPECT_TRUE(fs::exists(save_ / (abandoned + ".bak")));
+  EXPECT_TRUE(fs::is_directory(save_ / ".slotbackup-4294967287-0123456789abcdef.tmp"));
+  const auto recovery = Lines(program_ / "slotbackup.log", AppModule::kRecoverySection);
+  ASSERT_EQ(recovery.size(), 2u);
+  EXPECT_NE(recovery[0].find("=Restored:" + Utf8(t) + "\tAttributes:" + std::to_string(word)),
+            std::string::npos)
+      << recovery[0];
+  EXPECT_NE(
+      recovery[1].find("=RemovedTemporaryFile:" + Utf8(save_) + "\\" + abandoned + "\tBytes:20"),
+      std::string::npos)
+      << recovery[1];
 }
 
 }  // namespace

@@ -1,0 +1,73 @@
+#include "run/report.h"
+
+#include <exception>
+
+#include "platform/codepage.h"
+#include "run/log_entry.h"
+#include "run/program_files.h"
+
+namespace AppModule {
+
+namespace {
+
+// One line on standard error, in the system's code page. A program without
+// a console (Windows) or with standard error closed loses it harmlessly.
+void Say(std::FILE* out, const std::string& line) {
+  if (out == nullptr) return;
+  try {
+    std::fputs(platform::ToMultiByte("slotbackup: " + line + "\n").c_str(), out);
+    std::fflush(out);
+  } catch (...) {
+    // Nowhere left to say it.
+  }
+}
+
+// Writes the entry; "" when written, else why not.
+std::string TryWrite(const std::string& file, const char* section, const std::string& key,
+                     const std::string& value, std::string* written = nullptr) {
+  try {
+    const std::string chosen = WriteEntry(file, section, key, value);
+    if (written != nullptr) *written = chosen;
+    return "";
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
+
+}  // namespace
+
+bool RecordFailedSlot(const ReportFiles& files, const std::string& slotKey,
+                      const std::string& target, const std::string& message,
+                      const std::string& when) {
+  std::string key = when;
+  const std::string notInErrorLog =
+      TryWrite(files.settingsFile, kErrorLogSection, when, target, &key);
+  std::string value = "Target:" + target + "\tMessage:" + message;
+  if (!notInErrorLog.empty()) value += "\tNotInError_LOG:" + notInErrorLog;
+  const std::string notInLog = TryWrite(files.logFile, kArchiverMessageSection, key, value);
+
+  std::string line = "slot " + slotKey + ": archiving " + target + " failed: " + message;
+  if (!notInErrorLog.empty()) line += " [not recorded in Error_LOG: " + notInErrorLog + "]";
+  if (!notInLog.empty()) line += " [not recorded in the error log: " + notInLog + "]";
+  Say(files.standardError, line);
+  return notInErrorLog.empty();
+}
+
+bool RecordError(const ReportFiles& files, const std::string& entry, const std::string& description,
+                 const std::string& when) {
+  const std::string notInLog = TryWrite(files.logFile, kErrorDescriptionSection, when, entry);
+  Say(files.standardError,
+      description + (notInLog.empty() ? "" : " [not recorded in the error log: " + notInLog + "]"));
+  return notInLog.empty();
+}
+
+void RecordRecovery(const ReportFiles& files, const std::string& entry, const std::string& when) {
+  const std::string notInLog = TryWrite(files.logFile, kRecoverySection, when, entry);
+  if (!notInLog.empty()) {
+    Say(files.standardError, entry + " [not recorded in the error log: " + notInLog + "]");
+  }
+}
+
+}  // namespace AppModule

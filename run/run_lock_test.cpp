@@ -1,0 +1,79 @@
+// One run at a time: two lock objects on one file stand for two runs.
+#include "run/run_lock.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <thread>
+
+#include "platform/error.h"
+#include "platform/process.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+class RunLockTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        fs::temp_directory_path() / ("slotbackup-lock-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+    path_ = (dir_ / "slotbackup.lock").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path dir_;
+  std::string path_;
+};
+
+TEST_F(RunLockTest, ASecondRunWaitsAndGoesOnWhenTheFirstEnds) {
+  auto first = std::make_unique<AppModule::RunLock>(path_, 0ms);
+  const auto started = std::chrono::steady_clock::now();
+  std::thread ending([&] {
+    std::this_thread::sleep_for(300ms);
+    first.reset();
+  });
+  AppModule::RunLock second(path_, 30s);
+  const auto waited = std::chrono::steady_clock::now() - started;
+  ending.join();
+  EXPECT_GE(waited, 250ms);
+  // The second run learns who held the lock before it.
+  EXPECT_EQ(second.PreviousHolder().rfind(
+                "process " + std::to_string(platform::CurrentProcessId()) + ", since ", 0),
+            0u)
+      << second.PreviousHolder();
+}
+
+TEST_F(RunLockTest, ARunWaitingPastItsBoundSaysWhoHoldsTheLockAndSinceWhen) {
+  AppModule::RunLock holder(path_, 0ms);
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    AppModule::RunLock waiting(path_, 200ms);
+    FAIL() << "took a lock that was held";
+  } catch (const platform::Error& e) {
+    const std::string what = e.what();
+    EXPECT_EQ(
+        what.rfind(
+            "Another run (process " + std::to_string(platform::CurrentProcessId()) + ", since ", 0),
+        0u)
+        << what;
+    EXPECT_NE(
+        what.find(") has held the run lock " + path_ + " for longer than this run waits (200 ms)"),
+        std::string::npos)
+        << what;
+  }
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 200ms);
+}
+
+TEST_F(RunLockTest, TheLockIsFreeAgainOnceItsHolderIsGoneAndAFolderIsNoLockFile) {
+  { AppModule::RunLock once(path_, 0ms); }
+  AppModule::RunLock again(path_, 0ms);
+  fs::create_directory(dir_ / "folder.lock");
+  EXPECT_THROW(AppModule::RunLock((dir_ / "folder.lock").string(), 0ms), platform::Error);
+}
+
+}  // namespace
