@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -90,6 +93,48 @@ TEST_F(Work, TimesAreThoseOfTheProgramRunInTheGivenFolder) {
   std::string line;
   std::getline(where, line);
   EXPECT_EQ(fs::path(line), fs::canonical(folder_));
+}
+
+TEST_F(Work, EveryArchiverPacksTheWholeFolderAsAnIndependentReaderSeesIt) {
+  // Figures of an archiver that left files out would mean nothing.
+  const fs::path data = folder_ / "data set";
+  fs::create_directories(data / "sub" / "deeper");
+  std::ofstream(data / "a.txt") << "some text\n";
+  std::ofstream(data / "with blank.txt") << "more text\n";
+  std::ofstream(data / "empty.txt");
+  std::ofstream(data / "sub" / "b.txt") << std::string(50000, 'b');
+  std::ofstream(data / "sub" / "deeper" / "c.bin") << std::string(200000, '\x07');
+  const std::set<std::string> expected = {"data set/a.txt", "data set/with blank.txt",
+                                          "data set/empty.txt", "data set/sub/b.txt",
+                                          "data set/sub/deeper/c.bin"};
+  if (std::system("command -v bsdtar >/dev/null") != 0) GTEST_SKIP() << "bsdtar is not installed";
+#ifdef BENCH_OURS_FOLDER
+  const std::string ours = BENCH_OURS_FOLDER;
+#else
+  const std::string ours = "/nonexistent";
+#endif
+  int ran = 0, index = 0;
+  for (const bench::Contender& contender : bench::Contenders(ours, {})) {
+    const std::string label = contender.format + " " + contender.name;
+    if (!bench::Missing(contender).empty()) continue;
+    const fs::path archive = folder_ / ("out" + std::to_string(index++) + contender.extension);
+    const bench::Sample sample = Run(bench::CommandFor(contender, archive.string(), "data set"));
+    ASSERT_TRUE(sample.ok) << label << ": " << sample.failure;
+    ++ran;
+    std::set<std::string> listed;
+    FILE* pipe = popen(("bsdtar -tf '" + archive.string() + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[1024];
+    while (std::fgets(line, sizeof line, pipe)) {
+      std::string name(line);
+      while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+      if (name.rfind("./", 0) == 0) name = name.substr(2);
+      if (!name.empty() && name.back() != '/' && name != "data set") listed.insert(name);
+    }
+    EXPECT_EQ(pclose(pipe), 0) << label;
+    EXPECT_EQ(listed, expected) << label;
+  }
+  if (ran == 0) GTEST_SKIP() << "none of the archivers is installed";
 }
 
 TEST(Median, IsTheMiddleOrTheMeanOfTheMiddleTwo) {

@@ -10,6 +10,8 @@
 
 namespace corpus {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 // x86-64 machine code in the shape compilers emit: functions with a
@@ -59,7 +61,7 @@ class Code {
     out += "\x48\x83\xec";
     out += char(8 * slots_);
     const bool guarded = random_.Percent(40);
-    if (guarded) out += "\x64\x48\x8b\x04\x25\x28\x00\x00\x00\x48\x89\x45\xf8\x31\xc0";
+    if (guarded) out += "\x64\x48\x8b\x04\x25\x28\x00\x00\x00\x48\x89\x45\xf8\x31\xc0"sv;
     const size_t body = out.size() + 20 + random_.Below(random_.Percent(80) ? 200 : 2000);
     while (out.size() < body) {
       if (random_.Percent(12)) {
@@ -69,7 +71,7 @@ class Code {
       }
     }
     if (guarded) {
-      out += "\x48\x8b\x45\xf8\x64\x48\x2b\x04\x25\x28\x00\x00\x00\x75";
+      out += "\x48\x8b\x45\xf8\x64\x48\x2b\x04\x25\x28\x00\x00\x00\x75"sv;
       out += char(random_.Between(8, 40));
     }
     out += "\x48\x83\xc4";
@@ -262,14 +264,36 @@ std::string WindowsInstaller(Random& random, std::string_view product, size_t by
   std::string out = "MZ\x90";
   out += std::string(57, '\0');
   Le32(out, 0x80);
-  out +=
-      "\x0e\x1f\xba\x0e\x00\xb4\x09\xcd\x21\xb8\x01\x4c\xcd\x21"
-      "This program cannot be run in DOS mode.\r\r\n$";
+  out += "\x0e\x1f\xba\x0e\x00\xb4\x09\xcd\x21\xb8\x01\x4c\xcd\x21"sv;
+  out += "This program cannot be run in DOS mode.\r\r\n$";
   out.resize(0x80, '\0');
-  out += std::string("PE\0\0", 4);
+  // The COFF header and the start of the optional header of a 64-bit GUI
+  // program.
+  out += "PE\0\0"sv;
   Le16(out, 0x8664);
   Le16(out, 4);
   Le32(out, 1672531200 + uint32_t(random.Below(365 * 86400)));
+  Le32(out, 0);
+  Le32(out, 0);
+  Le16(out, 240);
+  Le16(out, 0x22);
+  Le16(out, 0x20b);
+  out += "\x0e\x1d"sv;
+  Le32(out, uint32_t(bytes / 10));
+  Le32(out, uint32_t(bytes - bytes / 10));
+  Le32(out, 0);
+  Le32(out, 0x1000);
+  Le32(out, 0x1000);
+  Le64(out, 0x140000000);
+  Le32(out, 0x1000);
+  Le32(out, 0x200);
+  for (int version : {6, 0, 0, 0, 6, 0}) Le16(out, uint32_t(version));
+  Le32(out, 0);
+  Le32(out, uint32_t(bytes + 0x1000));
+  Le32(out, 0x400);
+  Le32(out, 0);
+  Le16(out, 2);  // Windows GUI
+  Le16(out, 0x8160);
   out.resize(0x400, '\0');
   Code code(random);
   out += code.Generate(bytes / 10);
@@ -290,9 +314,13 @@ std::string Database(Random& random, size_t bytes) {
   constexpr size_t kPage = 4096;
   std::string out = std::string("SQLite format 3", 15) + '\0';
   Be16(out, kPage);
-  out += "\x01\x01\x00\x40\x20\x20";
-  Be32(out, 1);
-  Be32(out, uint32_t(bytes / kPage));
+  out += "\x01\x01\x00\x40\x20\x20"sv;
+  Be32(out, 1);                        // change counter
+  Be32(out, uint32_t(bytes / kPage));  // pages
+  for (uint32_t field : {0u, 0u, 1u, 4u, 0u, 0u, 1u, 0u, 0u, 0u}) Be32(out, field);
+  out.resize(92, '\0');
+  Be32(out, 1);        // valid for change 1
+  Be32(out, 3040001);  // written by SQLite 3.40.1
   out.resize(kPage, '\0');
   uint32_t rowid = 0;
   while (out.size() + kPage <= bytes) {

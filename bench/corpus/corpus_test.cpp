@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -44,7 +46,7 @@ namespace {
 // generator is changed on purpose; then the reference digest in
 // make_corpus.cpp and the README's figures change with it.
 constexpr const char* kDigestAt20 =
-    "af72b09b38330fc8f3d813b5f116feb8c6ecc18342a260a041e839f5d1fab3e7";
+    "822ff9af61418fd73e9eb44c5a122f9640e83b5e398eef8527a6008fa8955e26";
 
 class Folder {
  public:
@@ -368,4 +370,81 @@ TEST(MakeCorpus, AKilledBuildLeavesNoCorpusAndTheNextBuildIsWhole) {
   ASSERT_EQ(whole.status, 0) << whole.output;
   EXPECT_EQ(DigestLine(whole.output), kDigestAt20);
   EXPECT_FALSE(fs::exists(corpus + ".partial"));
+}
+
+TEST(Tree, NeverWritesOverAFileThatIsThere) {
+  Folder folder;
+  corpus::Tree tree(folder.path());
+  tree.File("notes/a.txt", "first");
+  EXPECT_THROW(tree.File("notes/a.txt", "second"), std::runtime_error);
+  std::ifstream in(folder.path() / "notes" / "a.txt");
+  std::string text;
+  std::getline(in, text);
+  EXPECT_EQ(text, "first");
+}
+
+TEST(Tree, FoldersGetTheirTimeAfterEverythingInsideThemWasWritten) {
+  Folder folder;
+  corpus::Tree tree(folder.path());
+  tree.File("a/b/c/deep.txt", "x");
+  tree.File("a/top.txt", "y");
+  tree.Folder("a/empty");
+  tree.Finish();
+  for (const char* path : {"a", "a/b", "a/b/c", "a/empty"}) {
+    struct stat st {};
+    ASSERT_EQ(stat((folder.path() / path).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, corpus::FixedTime(path, true)) << path;
+    EXPECT_EQ(st.st_mode & 07777, 0755u) << path;
+  }
+}
+
+TEST(Manifest, AFifoOrALinkIsListedWithoutBeingRead) {
+  // Reading a FIFO would wait for a writer for ever; a link is listed as a
+  // link, its target not followed.
+  Folder folder;
+  const fs::path root = folder.path() / "c";
+  fs::create_directories(root / "sub");
+  std::ofstream(root / "sub" / "file.txt") << "text";
+  ASSERT_EQ(mkfifo((root / "pipe").c_str(), 0644), 0);
+  fs::create_symlink("sub/file.txt", root / "link");
+  fs::create_directory_symlink("/", root / "everything");
+  const std::string manifest = corpus::Manifest(root);
+  EXPECT_NE(manifest.find("\no 0644 "), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find(" - pipe\n"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find(corpus::Sha256Hex("sub/file.txt") + " link\n"), std::string::npos)
+      << manifest;
+  EXPECT_EQ(manifest.find("everything/"), std::string::npos) << "a linked folder was followed";
+}
+
+TEST(MakeCorpus, RefusesWrongArgumentsAndReportsWhatItCannotRead) {
+  Folder folder;
+  const std::string corpus = (folder.path() / "corpus").string();
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
+                                                    {corpus, "abc"},
+                                                    {corpus, "0"},
+                                                    {corpus, "20000"},
+                                                    {"--scale", corpus}}) {
+    EXPECT_EQ(MakeCorpus(arguments).status, 2);
+  }
+  EXPECT_FALSE(fs::exists(corpus));
+  const Outcome missing = MakeCorpus({"--digest", corpus});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.output.find("make_corpus:"), std::string::npos) << missing.output;
+}
+
+TEST(MakeCorpus, AFullDiskFailsTheBuildAndLeavesNoCorpus) {
+  Folder folder;
+  const fs::path disk = folder.path() / "disk";
+  fs::create_directories(disk);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
+  }
+  const Outcome full = MakeCorpus({(disk / "corpus").string(), "20"});
+  const bool corpusThere = fs::exists(disk / "corpus");
+  const bool manifestThere = fs::exists(disk / "corpus.manifest");
+  umount(disk.c_str());
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.output.find("No space left on device"), std::string::npos) << full.output;
+  EXPECT_FALSE(corpusThere);
+  EXPECT_FALSE(manifestThere);
 }

@@ -292,30 +292,38 @@ std::string Mp4(Random& random, size_t bytes) {
 std::string Pdf(Random& random, size_t bytes) {
   Prose prose(random, random.Percent(30));
   std::string out = "%PDF-1.7\n%\xe2\xe3\xcf\xd3\n";
-  std::vector<size_t> offsets;
-  auto object = [&](const std::string& body) {
-    offsets.push_back(out.size());
-    out << offsets.size() << " 0 obj\n" << body << "\nendobj\n";
+  // Object n's offset is offsets[n - 1]; the page tree (2) comes last, when
+  // its pages are known.
+  std::vector<size_t> offsets(3);
+  auto object = [&](size_t number, const std::string& body) {
+    offsets[number - 1] = out.size();
+    out << number << " 0 obj\n" << body << "\nendobj\n";
   };
-  object("<< /Type /Catalog /Pages 2 0 R >>");
-  object("<< /Type /Pages /Kids [] /Count 0 >>");
+  object(1, "<< /Type /Catalog /Pages 2 0 R >>");
   std::string info;
   info << "<< /Title (" << prose.Title() << ") /Producer (LibreOffice 7.4) /CreationDate (D:2023"
        << random.Between(1001, 1228) << "120000+09'00') >>";
-  object(info);
+  object(3, info);
+  std::string kids;
   while (out.size() < bytes) {
-    std::string page;
-    page << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 "
-         << random.Between(4, 9) << " 0 R >> >> /Contents " << offsets.size() + 2 << " 0 R >>";
-    object(page);
+    const size_t page = offsets.size() + 1;
+    offsets.resize(page + 1);
+    std::string body;
+    body << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 "
+         << random.Between(4, 9) << " 0 R >> >> /Contents " << page + 1 << " 0 R >>";
+    object(page, body);
+    kids << (kids.empty() ? "" : " ") << page << " 0 R";
     std::string stream;
     const size_t length =
         std::min<size_t>(bytes - std::min(bytes, out.size()) + 64, random.Between(4000, 60000));
     stream << "<< /Length " << length << " /Filter /FlateDecode >>\nstream\n";
     random.Fill(stream, length);
     stream += "\nendstream";
-    object(stream);
+    object(page + 1, stream);
   }
+  std::string pages;
+  pages << "<< /Type /Pages /Kids [" << kids << "] /Count " << (offsets.size() - 3) / 2 << " >>";
+  object(2, pages);
   const size_t xref = out.size();
   out << "xref\n0 " << offsets.size() + 1 << "\n0000000000 65535 f \n";
   char line[24];

@@ -6,6 +6,6 @@
 namespace corpus {
 
 inline constexpr const char* kReferenceDigest =
-    "0112f4748fbaaf633d61cace50b380750b41a171bc643568418c53655858a3f8";
+    "61bb29b180d1c83d47761424607a6142051e02b90e4205d11748e3418673c1e8";
 
 }  // namespace corpus

@@ -21,7 +21,6 @@ class Project {
   std::string_view Identifier(Random& random) const;
   std::string_view Type(Random& random) const;
   std::string_view Function(Random& random) const;
-  const std::vector<std::string>& functions() const { return functions_; }
 
  private:
   std::string name_, license_;

@@ -19,8 +19,6 @@ class Prose {
   // A few words, English ones capitalized.
   std::string Title();
   std::string Noun();
-  Random& random() { return random_; }
-  bool japanese() const { return japanese_; }
 
  private:
   std::string English();
