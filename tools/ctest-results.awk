@@ -37,14 +37,14 @@ function finish(    i, first) {
     ++passed
   } else if (status == "notrun" && skipped ~ /^SKIP_/) {
     ++skipped_count
-    skips = skips sprintf("  skipped: %s: %s\n", name, skip_reason())
+    skips = skips sprintf("   skipped: %s: %s\n", name, skip_reason())
   } else if (status == "disabled") {
     --tests
   } else {
     ++failed
-    failures = failures sprintf("  FAILED: %s (%.1f s%s)\n", name, seconds, why == "" ? "" : ", " why)
+    failures = failures sprintf("   FAILED: %s (%.1f s%s)\n", name, seconds, why == "" ? "" : ", " why)
     first = lines > 40 ? lines - 39 : 1
-    for (i = first; i <= lines; ++i) failures = failures "    | " out[i] "\n"
+    for (i = first; i <= lines; ++i) failures = failures "   | " out[i] "\n"
   }
 }
 BEGIN { tests = passed = failed = skipped_count = 0 }

@@ -109,7 +109,7 @@ fuzz() {
     if "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix=build-fuzz/artifacts/ "build-fuzz/corpus/$name" >>"$log" 2>&1; then
       passed=$((passed + 1))
-      runs=$(sed -n 's/^stat::number_executed_units: *//p' "$log" | tail -n 1)
+      runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
       printf '   %-16s ok, %s inputs\n' "$name" "${runs:-?}"
     else
       failed=$((failed + 1))

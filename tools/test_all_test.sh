@@ -47,7 +47,7 @@ if [ "$1" = --build ]; then
   fi
   if [ "$2" = build-fuzz ]; then
     mkdir -p build-fuzz/bin
-    printf '#!/bin/sh\necho stat::number_executed_units: 4242\n' >build-fuzz/bin/good_fuzz
+    printf '#!/bin/sh\necho stat::number_of_executed_units: 4242\n' >build-fuzz/bin/good_fuzz
     printf '#!/bin/sh\necho "ERROR: AddressSanitizer: heap-buffer-overflow"\nexit 1\n' \
       >build-fuzz/bin/crash_fuzz
     chmod +x build-fuzz/bin/*
