@@ -315,6 +315,15 @@ TEST(MakeCorpus, KeepsAnIntactCorpusAndBuildsAChangedOneAgain) {
   EXPECT_NE(changed.output.find("building it again"), std::string::npos) << changed.output;
   EXPECT_EQ(DigestLine(changed.output), kDigestAt20);
 
+  // The manifest names the generator, so that a corpus an older version
+  // made is built again.
+  std::ifstream manifest(corpus + ".manifest");
+  std::string header;
+  std::getline(manifest, header);
+  EXPECT_NE(header.find("generator " + std::string(corpus::kReferenceDigest).substr(0, 16)),
+            std::string::npos)
+      << header;
+
   const Outcome otherScale = MakeCorpus({corpus, "10"});
   ASSERT_EQ(otherScale.status, 0) << otherScale.output;
   EXPECT_NE(DigestLine(otherScale.output), kDigestAt20);

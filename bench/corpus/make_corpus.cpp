@@ -7,9 +7,10 @@
 //
 // FOLDER is built as FOLDER.partial and renamed into place when complete, so
 // an interrupted build leaves no corpus behind. When FOLDER is there already
-// and matches FOLDER.manifest, it is kept; when it differs (changed files, an
-// interrupted change, another scale) it is built again. A FOLDER without a
-// manifest is not ours and is left alone: that is an error.
+// and matches FOLDER.manifest, it is kept; when it differs (changed files,
+// another scale, made by another version of this program) it is built again.
+// A FOLDER without a manifest is not ours and is left alone: that is an
+// error.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,9 +28,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The header names the generator by the reference digest, which changes with
+// every change to what it makes: a corpus an older generator made no longer
+// matches and is built again.
 std::string Header(uint32_t permille, const std::string& digest) {
-  return "# slotbackup benchmark corpus, scale " + std::to_string(permille) + ", digest " + digest +
-         "\n";
+  return "# slotbackup benchmark corpus, scale " + std::to_string(permille) + ", generator " +
+         std::string(corpus::kReferenceDigest).substr(0, 16) + ", digest " + digest + "\n";
 }
 
 std::string ReadFile(const fs::path& path) {
