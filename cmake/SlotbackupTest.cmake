@@ -2,10 +2,10 @@
 # executable linked with the core library. Each of its cases is a CTest test
 # of its own, named NAME.Suite.Case: `ctest -R NAME` still selects the
 # program, and a case that calls GTEST_SKIP shows as skipped, with its reason
-# in its output. The properties apply to every case. The cases are listed when CTest
-# starts, not at build time: under a cross build the listing runs through
-# CMAKE_CROSSCOMPILING_EMULATOR (Wine), which the build need not have.
-# DISABLED_ cases are helpers other cases start in a child; they are not
+# in its output. The properties apply to every case. The cases are listed
+# when CTest starts, not at build time: under a cross build the listing runs
+# through CMAKE_CROSSCOMPILING_EMULATOR (Wine), which the build need not have.
+# DISABLED_ cases are run only by other cases, in a child; they are not
 # listed.
 include(GoogleTest)
 function(slotbackup_test name)

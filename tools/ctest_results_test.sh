@@ -1,9 +1,9 @@
 #!/bin/bash
 # What tools/test-all.sh reports is what CTest saw: a small project registers
 # GoogleTest cases through cmake/SlotbackupTest.cmake (one that passes, one
-# that fails, one that skips itself, a DISABLED_ helper) and shell tests (one
-# that exits 77, one whose program does not exist, one that runs past its
-# time), runs CTest, and checks the counts and the reasons
+# that fails, one that skips itself, a DISABLED_ case that others start) and
+# shell tests (one that exits 77, one whose program does not exist, one that
+# runs past its time), runs CTest, and checks the counts and the reasons
 # tools/ctest-results.awk reads from the results.
 # Usage: ctest_results_test.sh SOURCE_FOLDER
 set -euo pipefail
@@ -36,7 +36,7 @@ cat >"$work/project/cases.cpp" <<'CPP'
 TEST(Cases, Passes) { EXPECT_EQ(2, 1 + 1); }
 TEST(Cases, Fails) { EXPECT_EQ(3, 1 + 1) << "the sum & <its> \"reason\""; }
 TEST(Cases, SkipsItself) { GTEST_SKIP() << "runs only as a user without privileges"; }
-TEST(Cases, DISABLED_HelperStartedByAnotherCase) { FAIL() << "never listed"; }
+TEST(Cases, DISABLED_StartedByAnotherCase) { FAIL() << "never listed"; }
 CPP
 cmake -S "$work/project" -B "$work/build" >"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; exit 1; }
 cmake --build "$work/build" >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
@@ -46,7 +46,7 @@ ctest --test-dir "$work/build" --output-junit results.xml >"$work/ctest.log" 2>&
 [ $status != 0 ] || fail "ctest reports success although cases failed"
 report=$(awk -f "$source/tools/ctest-results.awk" "$work/build/results.xml")
 
-# Six tests: the DISABLED_ helper is not one of them. The missing program
+# Six tests: the DISABLED_ case is not one of them. The missing program
 # and the timeout are failures, not skips.
 counts=$(head -n 1 <<<"$report")
 [ "$counts" = "COUNTS 6 1 3 2" ] || fail "counts '$counts', not 'COUNTS 6 1 3 2':"$'\n'"$report"
@@ -58,5 +58,5 @@ grep -qF "skipped: cases.Cases.SkipsItself: runs only as a user without privileg
   fail "the skipped case's reason is missing"
 grep -qF "skipped: shell_skips: needs a tool that is missing" <<<"$report" ||
   fail "the shell test's reason for skipping is missing"
-! grep -q "Helper" <<<"$report" || fail "a DISABLED_ helper was listed"
+! grep -q "StartedByAnotherCase" <<<"$report" || fail "a DISABLED_ case was listed"
 echo "ok: counts and reasons match what CTest ran"

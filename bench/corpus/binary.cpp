@@ -22,7 +22,7 @@ class Code {
   explicit Code(Random& random) : random_(random) {}
 
   std::string Generate(size_t bytes) {
-    // Inlined helpers and repeated idioms: the same bytes in many functions.
+    // Inlined functions and repeated idioms: the same bytes in many functions.
     std::string scratch;
     for (size_t i = 0; i < snippetRanks_.size(); ++i) {
       scratch.clear();
