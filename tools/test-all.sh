@@ -96,7 +96,7 @@ run_tests() {
 }
 
 fuzz() {
-  local start=$SECONDS log="$logs/fuzz.log" tests=0 passed=0 failed=0 target name runs
+  local start=$SECONDS log="$logs/fuzz.log" tests=0 passed=0 failed=0 target name runs seeds
   heading "fuzz, $fuzz_seconds s per target" "$log"
   : >"$log"
   mkdir -p build-fuzz/artifacts
