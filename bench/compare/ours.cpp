@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   const std::string save = archive.parent_path().string(), name = archive.filename().string();
   try {
     Unlha32::Archivers archivers;
-    bool ok = false;
+    Unlha32::Result result;
     if (method == "lh5" || method == "lh7") {
       std::string line = Unlha32::LhaCommandLine(save, name, argv[3]);
       // lh7 is the run's command line with the method switch added.
@@ -31,15 +31,18 @@ int main(int argc, char** argv) {
         if (at == std::string::npos) throw std::runtime_error("no -x1 in " + line);
         line.insert(at + switches.size(), "-o7 ");
       }
-      ok = archivers.RunUnlha(0, line);
+      result = archivers.RunUnlha(0, line);
     } else if (method == "zip" || method == "7z") {
-      ok = archivers.RunSevenZip(0, Unlha32::ZipCommandLine(save, name, argv[3]));
+      result = archivers.RunSevenZip(0, Unlha32::ZipCommandLine(save, name, argv[3]));
     } else {
       std::fprintf(stderr, "bench_ours: unknown method %s\n", method.c_str());
       return 2;
     }
-    if (!ok) std::fprintf(stderr, "bench_ours: the archiver failed on %s\n", argv[3]);
-    return ok ? 0 : 1;
+    if (!result.succeeded) {
+      std::fprintf(stderr, "bench_ours: the archiver failed on %s: %s\n", argv[3],
+                   result.message.c_str());
+    }
+    return result.succeeded ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_ours: %s\n", e.what());
     return 1;
