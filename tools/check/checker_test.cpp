@@ -131,6 +131,10 @@ TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
   EXPECT_NE(misspelt->message.find("Did you mean [BackUP_Target]?"), std::string::npos);
   const std::vector<std::string> codes = Codes(report);
   EXPECT_EQ(std::count(codes.begin(), codes.end(), "unknown-section"), 2);
+  // A section that appears twice is still looked through once.
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "duplicate-key"), 1);
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "not-a-slot-key"), 2);
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "duplicate-section"), 1);
 
   // The first of the duplicate keys is the one the run uses.
   ASSERT_EQ(report.slots.size(), 1u);

@@ -1,0 +1,43 @@
+// A profile file's bytes as the INI engine (settings/ini_document.h) reads
+// them: text in the system's code page. A file in that code page, or in
+// UTF-8 behind its byte-order mark (which the engine skips), is read as it
+// is. A file that starts with a UTF-16 byte-order mark, little-endian (FF FE)
+// or big-endian (FE FF), as Windows' Notepad saves "Unicode", is read as its
+// characters in the code page, one the code page lacks becoming '?' as on
+// Windows; it is edited in UTF-16 with the same mark, and only the lines an
+// edit touches change: every other byte of the file stays as it was.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/ini_document.h"
+
+namespace platform {
+
+class ProfileText {
+ public:
+  // Whether a file whose first bytes are start is UTF-16, so must be read
+  // whole before the engine can read any of it.
+  static bool IsUtf16(std::string_view start);
+
+  explicit ProfileText(std::string bytes);
+
+  // The text the engine reads and edits.
+  std::string_view Text() const { return utf16_ ? std::string_view(text_) : bytes_; }
+
+  // The file's bytes with splices of Text() made, in the file's encoding.
+  // Throws platform::Error when the lines of a UTF-16 file cannot be matched
+  // with those of its text, rather than write a file it has not read right.
+  std::string Edited(const settings::ini::Splices& splices) const;
+
+ private:
+  std::string bytes_;
+  bool utf16_ = false;
+  bool bigEndian_ = false;
+  std::string text_;  // the text of a UTF-16 file
+};
+
+}  // namespace platform
