@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/clock.h"
+#include "platform/utf8.h"
 #include "run/log_entry.h"
 #include "run/program_files.h"
 #include "settings/ini_file.h"
@@ -25,8 +26,11 @@ std::string DescriptionOfCurrentError() {
 
 void WriteErrorLog(const std::string& strModuleName, const std::string& strObjectName) {
   const std::string description = DescriptionOfCurrentError();
-  const std::string message = "ModuleName:" + strModuleName + "\tObjectName:" + strObjectName +
-                              "\tErrorInfo:" + description;
+  // A path in the description may hold bytes the code page cannot show; the
+  // log names them instead (platform/utf8.h).
+  const std::string message =
+      platform::Printable("ModuleName:" + strModuleName + "\tObjectName:" + strObjectName +
+                          "\tErrorInfo:" + description);
   clsIniFile log;
   log.FileName(AppModule::ErrorLogPath());
   log.Section("ErrorDescription");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/file_path.h"
 #include "platform/program.h"
 #include "run/app_module.h"
 #include "run/expand_name.h"
@@ -87,14 +88,13 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 // Text read from the settings file is UTF-8; the file system wants its own
-// encoding, which std::filesystem converts to from UTF-8 explicitly.
+// encoding, which the platform converts to as the run does.
 fs::path FsPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+  return platform::FileSystemPath(utf8);
 }
 
 std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
+  return platform::PathText(path);
 }
 
 std::string Quoted(const std::string& text) {

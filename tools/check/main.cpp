@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/program.h"
+#include "platform/utf8.h"
 #include "tools/check/checker.h"
 #include "tools/check/render.h"
 
@@ -74,11 +75,13 @@ int main(int argc, char** argv) {
     if (json) {
       Print(stdout, check::JsonReport(report));
     } else {
-      Print(report.readable ? stdout : stderr, platform::ToMultiByte(check::TextReport(report)));
+      Print(report.readable ? stdout : stderr,
+            platform::ToMultiByte(platform::Printable(check::TextReport(report))));
     }
     return check::ExitStatus(report);
   } catch (const std::exception& error) {
-    Print(stderr, platform::ToMultiByte("slotbackup-check: " + std::string(error.what()) + "\n"));
+    Print(stderr, platform::ToMultiByte(platform::Printable(
+                      "slotbackup-check: " + std::string(error.what()) + "\n")));
     return check::kCannotRead;
   }
 }
