@@ -11,6 +11,7 @@
 
 #include "platform/codepage.h"
 #include "platform/profile.h"
+#include "platform/utf16_file_testing.h"
 
 namespace fs = std::filesystem;
 
@@ -220,22 +221,16 @@ TEST_F(ProfileTest, AnEmptyValueIsWrittenAndReadAsEmpty) {
   EXPECT_EQ(Get("App", "key"), "");
 }
 
-// Text as UTF-16 bytes with a byte-order mark, little- or big-endian.
-std::string Utf16(std::u16string_view text, bool bigEndian) {
-  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (const char16_t unit : text) {
-    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-    bytes += bigEndian ? high : low;
-    bytes += bigEndian ? low : high;
-  }
-  return bytes;
-}
+using platform::testing::Utf16File;
 
 TEST_F(ProfileTest, AUtf16FileWithAByteOrderMarkReadsInTheSystemCodePage) {
   for (const bool bigEndian : {false, true}) {
-    WriteFile(Utf16(u"[S]\r\nk=v\r\n[T]\r\npath=C:\\\u8868\u30bd\u80fd\r\n", bigEndian));
+    WriteFile(Utf16File(u"[S]\r\nk=v\r\n[T]\r\npath=C:\\\u8868\u30bd\u80fd\r\nlone=\xD800\r\n",
+                        bigEndian));
     EXPECT_EQ(Get("S", "k"), "v") << "big-endian " << bigEndian;
     EXPECT_EQ(Get("t", "path"), platform::ToMultiByte("C:\\表ソ能")) << "big-endian " << bigEndian;
+    // An unpaired surrogate is read as U+FFFD would be.
+    EXPECT_EQ(Get("T", "lone"), platform::ToMultiByte("\uFFFD")) << "big-endian " << bigEndian;
     EXPECT_EQ(Sections(), "S,T") << "big-endian " << bigEndian;
     char out[64];
     EXPECT_EQ(GetPrivateProfileSectionA("S", out, sizeof out, file_.c_str()), 4u);
@@ -250,16 +245,17 @@ TEST_F(ProfileTest, AWriteKeepsAUtf16FileInUtf16WithItsMark) {
   for (const bool bigEndian : {false, true}) {
     const std::u16string before =
         u"[S]\r\nk=v\r\n;\U0001F600 \u8868\r\nother=\u8868\u30bd\u80fd\U0001F600\r\n[T]\r\nx=1\r\n";
-    WriteFile(Utf16(before, bigEndian));
+    WriteFile(Utf16File(before, bigEndian));
     EXPECT_NE(WritePrivateProfileStringA("S", "k", "w", file_.c_str()), 0);
     std::u16string after = before;
     after.replace(after.find(u"k=v"), 3, u"k=w");
-    EXPECT_EQ(ReadFile(), Utf16(after, bigEndian)) << "big-endian " << bigEndian;
+    EXPECT_EQ(ReadFile(), Utf16File(after, bigEndian)) << "big-endian " << bigEndian;
     const std::string japanese = platform::ToMultiByte("表");
     EXPECT_NE(WritePrivateProfileStringA("T", "y", japanese.c_str(), file_.c_str()), 0);
     after += u"y=\u8868\r\n";
-    EXPECT_EQ(ReadFile(), Utf16(after, bigEndian)) << "big-endian " << bigEndian;
+    EXPECT_EQ(ReadFile(), Utf16File(after, bigEndian)) << "big-endian " << bigEndian;
     EXPECT_EQ(Get("T", "y"), japanese);
+    EXPECT_EQ(Get("S", "other"), platform::ToMultiByte("表ソ能😀"));
   }
 }
 
@@ -292,6 +288,20 @@ TEST_F(ProfileTest, LinesBeforeTheFirstHeaderFormTheSectionWithTheEmptyName) {
   EXPECT_EQ(GetPrivateProfileStringA("", nullptr, "", out, sizeof out, file_.c_str()), 3u);
   EXPECT_EQ(std::string(out, 4), std::string("k0\0", 4));
   EXPECT_EQ(Sections(), "S");
+}
+
+TEST_F(ProfileTest, WritesToTheSectionWithTheEmptyNameGoBeforeTheFirstHeader) {
+  WriteFile("k0=zero\r\n[S]\r\nk=v\r\n");
+  EXPECT_NE(WritePrivateProfileStringA("", "k1", "one", file_.c_str()), 0);
+  EXPECT_EQ(ReadFile(), "k0=zero\r\nk1=one\r\n[S]\r\nk=v\r\n");
+  EXPECT_NE(WritePrivateProfileStringA("", "k0", "ZERO", file_.c_str()), 0);
+  EXPECT_EQ(ReadFile(), "k0=ZERO\r\nk1=one\r\n[S]\r\nk=v\r\n");
+  EXPECT_NE(WritePrivateProfileStringA("", "k0", nullptr, file_.c_str()), 0);
+  EXPECT_NE(WritePrivateProfileStringA("", "k1", nullptr, file_.c_str()), 0);
+  EXPECT_EQ(ReadFile(), "[S]\r\nk=v\r\n");
+  EXPECT_NE(WritePrivateProfileStringA("", "k1", "one", file_.c_str()), 0);
+  EXPECT_EQ(ReadFile(), "k1=one\r\n[S]\r\nk=v\r\n");
+  EXPECT_EQ(Get("", "k1"), "one");
 }
 
 TEST_F(ProfileTest, AKeyListingWithNoKeysGivesTheDefault) {

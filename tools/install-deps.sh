@@ -1,17 +1,19 @@
 #!/bin/bash
-# Installs, when missing, the Debian packages that building and testing
-# slotbackup need. Usage: install-deps.sh [build|test|windows]...
+# Installs, when missing, the Debian packages (and the one locale) that
+# building and testing slotbackup need.
+# Usage: install-deps.sh [build|test|windows]...
 set -euo pipefail
 
 build="cmake g++ make pkg-config libgtest-dev libarchive-dev liblzma-dev zlib1g-dev"
-test="libarchive-tools lhasa 7zip unar unzip zip clang libclang-rt-14-dev systemd"
+test="libarchive-tools lhasa 7zip unar unzip zip clang libclang-rt-14-dev systemd locales"
 windows="mingw-w64 wine64 googletest locales"
 
 wanted=""
+eucjp=""
 for group in "${@:-build}"; do
   case "$group" in
     build) wanted="$wanted $build" ;;
-    test) wanted="$wanted $build $test" ;;
+    test) wanted="$wanted $build $test" eucjp=yes ;;
     windows) wanted="$wanted $windows" ;;
     *) echo "install-deps.sh: unknown group $group" >&2; exit 2 ;;
   esac
@@ -21,12 +23,24 @@ missing=""
 for p in $wanted; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-if [ "$(id -u)" != 0 ]; then
-  echo "missing packages:$missing (run as root, or: sudo apt-get install$missing)" >&2
-  exit 1
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "missing packages:$missing (run as root, or: sudo apt-get install$missing)" >&2
+    exit 1
+  fi
+  echo "installing:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get install -y --no-install-recommends $missing >/dev/null 2>&1 ||
+    { apt-get update >/dev/null && apt-get install -y --no-install-recommends $missing >/dev/null; }
 fi
-echo "installing:$missing"
-export DEBIAN_FRONTEND=noninteractive
-apt-get install -y --no-install-recommends $missing >/dev/null 2>&1 ||
-  { apt-get update >/dev/null && apt-get install -y --no-install-recommends $missing >/dev/null; }
+
+# The profile tests read settings files on a system whose code page is not
+# UTF-8 (EUC-JP), which needs that locale.
+if [ -n "$eucjp" ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.euc-\?jp'; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "missing locale ja_JP.EUC-JP (run as root, or: sudo localedef -i ja_JP -f EUC-JP ja_JP.EUC-JP)" >&2
+    exit 1
+  fi
+  echo "generating the ja_JP.EUC-JP locale"
+  localedef -i ja_JP -f EUC-JP ja_JP.EUC-JP
+fi

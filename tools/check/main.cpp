@@ -75,8 +75,7 @@ int main(int argc, char** argv) {
     if (json) {
       Print(stdout, check::JsonReport(report));
     } else {
-      Print(report.readable ? stdout : stderr,
-            platform::ToMultiByte(platform::Printable(check::TextReport(report))));
+      Print(report.readable ? stdout : stderr, platform::ToMultiByte(check::TextReport(report)));
     }
     return check::ExitStatus(report);
   } catch (const std::exception& error) {
