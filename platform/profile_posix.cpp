@@ -1,5 +1,5 @@
 // The private-profile functions for POSIX, on the INI text model of
-// settings/ini_document.h over a file's text as platform/profile_text_posix.h
+// settings/ini_document.h over a file's text as settings/profile_text.h
 // gives it. Reads open the file afresh each call; writes are atomic
 // (platform/posix/atomic_file.h) and serialised between processes by an
 // exclusive flock() on the file they replace.
@@ -24,14 +24,14 @@
 #include "platform/posix/io.h"
 #include "platform/posix/regular_file.h"
 #include "platform/profile.h"
-#include "platform/profile_text_posix.h"
 #include "settings/ini_document.h"
+#include "settings/profile_text.h"
 
 namespace {
 
 using platform::posix::RegularFile;
 
-using platform::ProfileText;
+using settings::ProfileText;
 
 // Reads a profile from its start in growing pieces, so a lookup that settles
 // early (the usual case: the sections a run reads come before its large error

@@ -112,7 +112,7 @@ class Installation : public ::testing::Test {
 
   std::vector<std::string> Lines(const fs::path& file, const std::string& section) {
     clsIniFile ini;
-    ini.FileName(file.string());
+    ini.FileName(platform::ToUtf8(file.string()));
     ini.Section(section);
     std::vector<std::string> lines;
     ini.EnumSectionString(lines);
@@ -290,6 +290,21 @@ TEST_F(Installation, PathsInBytesOutsideTheCodePageReachTheArchiverByteForByte) 
   EXPECT_EQ(Run(), 0) << Read(program_ / "slotbackup.log");
   EXPECT_EQ(Calls(),
             std::vector<std::string>{"a \"/sav\xE9/\xFF\xFE.zip\" \"" + t.string() + "\""});
+}
+
+// The program finds its settings file, its archivers and its log beside
+// itself whatever bytes its folder's name holds.
+TEST_F(Installation, AProgramInAFolderNamedInLatin1FindsItsSettingsArchiversAndLog) {
+  const fs::path moved = root_ / "progr\xE4mm";
+  fs::rename(program_, moved);
+  program_ = moved;
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + t.string() + "\n0002=" +
+           (data_ / "absent").string() + "\n[BackUP_Name]\n0001=t.zip\n0002=a.zip\n");
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(Calls().size(), 1u);
+  EXPECT_EQ(LogFile().size(), 1u);
 }
 
 // A settings file copied from Windows, where Notepad saved it "Unicode".

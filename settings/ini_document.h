@@ -71,7 +71,8 @@ std::string Applied(std::string_view text, const Splices& splices);
 
 // SetValue replaces the value of an existing key in place, or adds "key=value"
 // after the last non-blank line of the section (before the blank lines that
-// close it), or adds the section with the key at the end of the text. New
+// close it; at the very start for a section with the empty name and no
+// lines), or adds the section with the key at the end of the text. New
 // lines end like the line before them, else like the file's first line, else
 // CRLF. Line breaks inside names or the value become blanks, so a value can
 // never add lines of its own to the file.

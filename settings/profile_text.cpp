@@ -1,4 +1,4 @@
-#include "platform/profile_text_posix.h"
+#include "settings/profile_text.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@
 #include "platform/error.h"
 #include "platform/utf8.h"
 
-namespace platform {
+namespace settings {
 namespace {
 
 constexpr size_t kMarkSize = 2;
@@ -53,7 +53,7 @@ std::string Utf8Of(std::u16string_view units) {
     } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
       c = kReplacement;
     }
-    AppendUtf8(utf8, c);
+    platform::AppendUtf8(utf8, c);
   }
   return utf8;
 }
@@ -64,10 +64,10 @@ std::u16string Utf16Of(std::string_view utf8) {
   std::u16string units;
   units.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
-    const size_t length = Utf8SequenceLength(utf8.substr(i));
+    const size_t length = platform::Utf8SequenceLength(utf8.substr(i));
     if (length == 0) {
       units += static_cast<char16_t>(kReplacement);
-      i += EscapedByte(utf8.substr(i)) ? kEscapedByteLength : 1;
+      i += platform::EscapedByte(utf8.substr(i)) ? platform::kEscapedByteLength : 1;
       continue;
     }
     const auto byte = [&](size_t k) { return static_cast<char32_t>(utf8[i + k] & 0x3F); };
@@ -113,18 +113,19 @@ ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
   if (!IsUtf16(bytes_)) return;
   utf16_ = true;
   bigEndian_ = bytes_[0] == '\xFE';
-  text_ = ToMultiByte(Utf8Of(Units(std::string_view(bytes_).substr(kMarkSize), bigEndian_)));
+  text_ =
+      platform::ToMultiByte(Utf8Of(Units(std::string_view(bytes_).substr(kMarkSize), bigEndian_)));
 }
 
-std::string ProfileText::Edited(const settings::ini::Splices& splices) const {
-  if (!utf16_) return settings::ini::Applied(bytes_, splices);
+std::string ProfileText::Edited(const ini::Splices& splices) const {
+  if (!utf16_) return ini::Applied(bytes_, splices);
 
   const std::string_view body = std::string_view(bytes_).substr(kMarkSize);
   const std::u16string units = Units(body, bigEndian_);
   const std::vector<size_t> textBounds = LineBounds(std::string_view(text_));
   const std::vector<size_t> unitBounds = LineBounds(std::u16string_view(units));
   if (textBounds.size() != unitBounds.size()) {
-    throw Error("The lines of the UTF-16 profile file do not match its text");
+    throw platform::Error("The lines of the UTF-16 profile file do not match its text");
   }
   // The index of the line bound at or before / at or after offset.
   const auto boundBefore = [&](size_t offset) {
@@ -158,7 +159,7 @@ std::string ProfileText::Edited(const settings::ini::Splices& splices) const {
     }
     out += Bytes(std::u16string_view(units).substr(keptUnits, unitBounds[first] - keptUnits),
                  bigEndian_);
-    out += Bytes(Utf16Of(ToUtf8(lines)), bigEndian_);
+    out += Bytes(Utf16Of(platform::ToUtf8(lines)), bigEndian_);
     keptUnits = unitBounds[last];
   }
   out += Bytes(std::u16string_view(units).substr(keptUnits), bigEndian_);
@@ -166,4 +167,4 @@ std::string ProfileText::Edited(const settings::ini::Splices& splices) const {
   return out;
 }
 
-}  // namespace platform
+}  // namespace settings

@@ -1,5 +1,7 @@
 // A profile file's bytes as the INI engine (settings/ini_document.h) reads
-// them: text in the system's code page. A file in that code page, or in
+// them: text in the system's code page (platform/codepage.h). The POSIX
+// profile functions read and edit every file through it; on Windows, where
+// kernel32 reads the file, it gives other readers the same text. A file in that code page, or in
 // UTF-8 behind its byte-order mark (which the engine skips), is read as it
 // is. A file that starts with a UTF-16 byte-order mark, little-endian (FF FE)
 // or big-endian (FE FF), as Windows' Notepad saves "Unicode", is read as its
@@ -15,7 +17,7 @@
 
 #include "settings/ini_document.h"
 
-namespace platform {
+namespace settings {
 
 class ProfileText {
  public:
@@ -31,7 +33,7 @@ class ProfileText {
   // The file's bytes with splices of Text() made, in the file's encoding.
   // Throws platform::Error when the lines of a UTF-16 file cannot be matched
   // with those of its text, rather than write a file it has not read right.
-  std::string Edited(const settings::ini::Splices& splices) const;
+  std::string Edited(const ini::Splices& splices) const;
 
  private:
   std::string bytes_;
@@ -40,4 +42,4 @@ class ProfileText {
   std::string text_;  // the text of a UTF-16 file
 };
 
-}  // namespace platform
+}  // namespace settings
