@@ -30,7 +30,6 @@
 namespace {
 
 using platform::posix::RegularFile;
-
 using settings::ProfileText;
 
 // Reads a profile from its start in growing pieces, so a lookup that settles
