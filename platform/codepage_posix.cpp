@@ -71,14 +71,20 @@ template <typename OnInvalid>
 std::string Convert(std::string_view text, const char* from, const char* to, OnInvalid onInvalid) {
   Output out(text.size());
   if (IsUtf8Name(from) && IsUtf8Name(to)) {
+    // Runs of well-formed text are copied whole.
     for (size_t i = 0; i < text.size();) {
-      const size_t length = Utf8SequenceLength(text.substr(i));
-      if (length > 0) {
-        out.Append(text.substr(i, length));
-        i += length;
-      } else {
-        i += onInvalid(i, text.substr(i), out);
+      size_t end = i;
+      while (end < text.size()) {
+        if (static_cast<unsigned char>(text[end]) < 0x80) {
+          ++end;
+        } else if (const size_t length = Utf8SequenceLength(text.substr(end))) {
+          end += length;
+        } else {
+          break;
+        }
       }
+      out.Append(text.substr(i, end - i));
+      i = end < text.size() ? end + onInvalid(end, text.substr(end), out) : end;
     }
     return std::move(out).Take();
   }

@@ -34,9 +34,9 @@ using settings::ProfileText;
 
 // Reads a profile from its start in growing pieces, so a lookup that settles
 // early (the usual case: the sections a run reads come before its large error
-// log) does not read the whole file; a UTF-16 file is read whole and seen as
-// its text. A missing, unreadable or special file (a directory, a FIFO) reads
-// as an empty profile; a link is followed.
+// log) does not read the whole file; the pieces of a UTF-16 file are seen as
+// their text (settings/profile_text.h). A missing, unreadable or special file
+// (a directory, a FIFO) reads as an empty profile; a link is followed.
 class ProfileReader {
  public:
   explicit ProfileReader(const char* file) {
@@ -52,9 +52,10 @@ class ProfileReader {
     data_.reset(new char[std::max<size_t>(capacity_, 1)]);
     complete_ = false;
     ReadMore();
-    if (ProfileText::IsUtf16(std::string_view(data_.get(), size_))) {
-      text_.emplace(std::string(ReadAll()));
-      data_.reset();
+    encoding_ = ProfileText::EncodingOf(std::string_view(data_.get(), size_));
+    if (encoding_ != Encoding::kCodePage) {
+      decoded_ = std::min(size_, ProfileText::kMarkSize);
+      Decode();
     }
   }
 
@@ -62,7 +63,7 @@ class ProfileReader {
 
   // What has been read, cut after its last line break while more is to come.
   std::string_view Start() const {
-    if (text_) return text_->Text();
+    if (encoding_ != Encoding::kCodePage) return text_;
     const std::string_view read(data_.get(), size_);
     if (complete_) return read;
     const size_t cut = read.find_last_of("\r\n");
@@ -78,9 +79,11 @@ class ProfileReader {
       size_ += got;
       complete_ = got < want || size_ == capacity_;
     } catch (const platform::Error&) {
-      size_ = 0;
+      size_ = decoded_ = 0;
+      text_.clear();
       complete_ = true;
     }
+    if (encoding_ != Encoding::kCodePage) Decode();
   }
 
   std::string_view ReadAll() {
@@ -89,12 +92,33 @@ class ProfileReader {
   }
 
  private:
+  using Encoding = ProfileText::Encoding;
+
+  // Adds the text of the UTF-16 units read but not yet decoded, up to the
+  // last line break while more is to come.
+  void Decode() {
+    const std::string_view units(data_.get() + decoded_, (size_ - decoded_) & ~size_t{1});
+    size_t end = units.size();
+    if (!complete_) {
+      const bool bigEndian = encoding_ == Encoding::kUtf16BigEndian;
+      for (; end >= 2; end -= 2) {
+        const char low = units[end - (bigEndian ? 1 : 2)];
+        const char high = units[end - (bigEndian ? 2 : 1)];
+        if (high == '\0' && (low == '\r' || low == '\n')) break;
+      }
+    }
+    text_ += ProfileText::Utf16Text(units.substr(0, end), encoding_);
+    decoded_ += end;
+  }
+
   std::optional<RegularFile> file_;
-  std::optional<ProfileText> text_;
   std::unique_ptr<char[]> data_;
   size_t size_ = 0;
   size_t capacity_ = 0;
   bool complete_ = true;
+  Encoding encoding_ = Encoding::kCodePage;
+  size_t decoded_ = 0;  // bytes of a UTF-16 file whose text is in text_
+  std::string text_;
 };
 
 std::optional<std::string> LookUpValue(const char* file, const char* section, const char* key) {

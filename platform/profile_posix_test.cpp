@@ -140,16 +140,29 @@ TEST_F(ProfilePosixTest, AnyBytesAtAllReadWithoutHarm) {
 
 TEST_F(ProfilePosixTest, LookupsGiveTheSameAnswerWhereverAFileIsCutIntoReadPieces) {
   // Reads take the file in pieces of 64 KiB, 128 KiB, ...: move the lines
-  // that decide each answer across those boundaries, CRLF pairs included.
-  for (const size_t boundary : {size_t{64 * 1024}, size_t{192 * 1024}}) {
-    for (size_t shift = 0; shift < 24; ++shift) {
-      const std::string filler = ";" + std::string(boundary - 12 + shift, 'x') + "\r\n";
-      WriteBytes(file_, "[S]\r\na=1\r\n" + filler + "k=first\r\n[T]\r\n" + filler +
-                            "t=2\r\n[S]\r\nk=second\r\nm=3\r\n");
-      EXPECT_EQ(Get("S", "k"), "first") << "shift " << shift;
-      EXPECT_EQ(Get("T", "t"), "2") << "shift " << shift;
-      EXPECT_EQ(Get("S", "m"), "default") << "shift " << shift;
-      EXPECT_EQ(GetPrivateProfileIntA("T", "t", 0, file_.c_str()), 2u);
+  // that decide each answer across those boundaries, CRLF pairs included, in
+  // a file in the code page and in one in UTF-16 (two bytes a character).
+  enum { kCodePage, kLittleEndian, kBigEndian };
+  for (const int encoding : {kCodePage, kLittleEndian, kBigEndian}) {
+    const size_t unit = encoding == kCodePage ? 1 : 2, mark = encoding == kCodePage ? 0 : 2;
+    for (const size_t boundary : {size_t{64 * 1024}, size_t{192 * 1024}}) {
+      // From the boundary inside the line after the filler to inside the filler.
+      for (size_t shift = 0; shift < 36; ++shift) {
+        const std::string filler =
+            ";" + std::string((boundary - mark) / unit - 24 + shift, 'x') + "\r\n";
+        const std::string text = "[S]\r\na=1\r\n" + filler + "k=first\r\n[T]\r\n" + filler +
+                                 "t=2\r\n[S]\r\nk=second\r\nm=3\r\n";
+        WriteBytes(file_, encoding == kCodePage ? text
+                                                : platform::testing::Utf16File(
+                                                      std::u16string(text.begin(), text.end()),
+                                                      encoding == kBigEndian));
+        const std::string where =
+            "encoding " + std::to_string(encoding) + " shift " + std::to_string(shift);
+        EXPECT_EQ(Get("S", "k"), "first") << where;
+        EXPECT_EQ(Get("T", "t"), "2") << where;
+        EXPECT_EQ(Get("S", "m"), "default") << where;
+        EXPECT_EQ(GetPrivateProfileIntA("T", "t", 0, file_.c_str()), 2u) << where;
+      }
     }
   }
 }

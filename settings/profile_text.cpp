@@ -9,7 +9,6 @@
 namespace settings {
 namespace {
 
-constexpr size_t kMarkSize = 2;
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsHighSurrogate(char32_t unit) {
@@ -41,15 +40,25 @@ std::string Bytes(std::u16string_view units, bool bigEndian) {
   return bytes;
 }
 
-// UTF-16 to the program's text; an unpaired surrogate becomes U+FFFD, as
-// Windows converts it.
-std::string Utf8Of(std::u16string_view units) {
+// UTF-16 bytes (a last odd byte is no unit) to the program's text; an
+// unpaired surrogate becomes U+FFFD, as Windows converts it.
+std::string Utf8Of(std::string_view bytes, bool bigEndian) {
+  const size_t count = bytes.size() / 2;
+  const auto unit = [&](size_t i) -> char32_t {
+    const auto first = static_cast<unsigned char>(bytes[2 * i]);
+    const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+    return bigEndian ? (first << 8) | second : (second << 8) | first;
+  };
   std::string utf8;
-  utf8.reserve(units.size() * 3);
-  for (size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (IsHighSurrogate(c) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+  utf8.reserve(count + count / 2);
+  for (size_t i = 0; i < count; ++i) {
+    char32_t c = unit(i);
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+      continue;
+    }
+    if (IsHighSurrogate(c) && i + 1 < count && IsLowSurrogate(unit(i + 1))) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(++i) - 0xDC00);
     } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
       c = kReplacement;
     }
@@ -105,23 +114,30 @@ std::vector<size_t> LineBounds(std::basic_string_view<Char> text) {
 
 }  // namespace
 
-bool ProfileText::IsUtf16(std::string_view start) {
-  return start.substr(0, kMarkSize) == "\xFF\xFE" || start.substr(0, kMarkSize) == "\xFE\xFF";
+ProfileText::Encoding ProfileText::EncodingOf(std::string_view start) {
+  const std::string_view mark = start.substr(0, kMarkSize);
+  return mark == "\xFF\xFE"   ? Encoding::kUtf16LittleEndian
+         : mark == "\xFE\xFF" ? Encoding::kUtf16BigEndian
+                              : Encoding::kCodePage;
 }
 
-ProfileText::ProfileText(std::string bytes) : bytes_(std::move(bytes)) {
-  if (!IsUtf16(bytes_)) return;
-  utf16_ = true;
-  bigEndian_ = bytes_[0] == '\xFE';
-  text_ =
-      platform::ToMultiByte(Utf8Of(Units(std::string_view(bytes_).substr(kMarkSize), bigEndian_)));
+std::string ProfileText::Utf16Text(std::string_view units, Encoding encoding) {
+  return platform::ToMultiByte(Utf8Of(units, encoding == Encoding::kUtf16BigEndian));
+}
+
+ProfileText::ProfileText(std::string bytes)
+    : bytes_(std::move(bytes)), encoding_(EncodingOf(bytes_)) {
+  if (encoding_ != Encoding::kCodePage) {
+    text_ = Utf16Text(std::string_view(bytes_).substr(kMarkSize), encoding_);
+  }
 }
 
 std::string ProfileText::Edited(const ini::Splices& splices) const {
-  if (!utf16_) return ini::Applied(bytes_, splices);
+  if (encoding_ == Encoding::kCodePage) return ini::Applied(bytes_, splices);
+  const bool bigEndian = encoding_ == Encoding::kUtf16BigEndian;
 
   const std::string_view body = std::string_view(bytes_).substr(kMarkSize);
-  const std::u16string units = Units(body, bigEndian_);
+  const std::u16string units = Units(body, bigEndian);
   const std::vector<size_t> textBounds = LineBounds(std::string_view(text_));
   const std::vector<size_t> unitBounds = LineBounds(std::u16string_view(units));
   if (textBounds.size() != unitBounds.size()) {
@@ -158,11 +174,11 @@ std::string ProfileText::Edited(const ini::Splices& splices) const {
       last = std::max(last, boundAfter(splices[i].end));
     }
     out += Bytes(std::u16string_view(units).substr(keptUnits, unitBounds[first] - keptUnits),
-                 bigEndian_);
-    out += Bytes(Utf16Of(platform::ToUtf8(lines)), bigEndian_);
+                 bigEndian);
+    out += Bytes(Utf16Of(platform::ToUtf8(lines)), bigEndian);
     keptUnits = unitBounds[last];
   }
-  out += Bytes(std::u16string_view(units).substr(keptUnits), bigEndian_);
+  out += Bytes(std::u16string_view(units).substr(keptUnits), bigEndian);
   if (body.size() % 2 != 0) out += body.back();  // an odd last byte stays last
   return out;
 }

@@ -21,14 +21,22 @@ namespace settings {
 
 class ProfileText {
  public:
-  // Whether a file whose first bytes are start is UTF-16, so must be read
-  // whole before the engine can read any of it.
-  static bool IsUtf16(std::string_view start);
+  enum class Encoding { kCodePage, kUtf16LittleEndian, kUtf16BigEndian };
+  // The encoding of a file whose first bytes are start.
+  static Encoding EncodingOf(std::string_view start);
+  // The size of a UTF-16 byte-order mark.
+  static constexpr size_t kMarkSize = 2;
+  // The text of UTF-16 code units in a file's encoding, for a reader that
+  // decodes a file piece by piece (each piece ended after a line break, the
+  // last one after the mark); an odd last byte is no unit.
+  static std::string Utf16Text(std::string_view units, Encoding encoding);
 
   explicit ProfileText(std::string bytes);
 
   // The text the engine reads and edits.
-  std::string_view Text() const { return utf16_ ? std::string_view(text_) : bytes_; }
+  std::string_view Text() const {
+    return encoding_ == Encoding::kCodePage ? std::string_view(bytes_) : text_;
+  }
 
   // The file's bytes with splices of Text() made, in the file's encoding.
   // Throws platform::Error when the lines of a UTF-16 file cannot be matched
@@ -37,8 +45,7 @@ class ProfileText {
 
  private:
   std::string bytes_;
-  bool utf16_ = false;
-  bool bigEndian_ = false;
+  Encoding encoding_;
   std::string text_;  // the text of a UTF-16 file
 };
 
