@@ -193,11 +193,15 @@ TEST_F(ProfilePosixTest, EveryWriteFlushOrRenameFailureFailsTheWriteAndLeavesThe
   for (int i = 0; before.size() < 16 * 1024; ++i) {
     before += "2024/01/01 0:00:" + std::to_string(i) + "=/some/target/folder\r\n";
   }
-  WriteBytes(file_, before);
-  const size_t faults = platform::posix::testing::ExpectFaultsLeaveFileWhole(file_, [&] {
-    return WritePrivateProfileStringA("Error_LOG", "new", "entry", file_.c_str()) != 0;
-  });
-  EXPECT_EQ(faults, 3u);  // the one write, its flush, the rename
+  for (const std::string& bytes :
+       {before,
+        platform::testing::Utf16File(std::u16string(before.begin(), before.end()), false)}) {
+    WriteBytes(file_, bytes);
+    const size_t faults = platform::posix::testing::ExpectFaultsLeaveFileWhole(file_, [&] {
+      return WritePrivateProfileStringA("Error_LOG", "new", "entry", file_.c_str()) != 0;
+    });
+    EXPECT_EQ(faults, 3u);  // the one write, its flush, the rename
+  }
 }
 
 TEST_F(ProfilePosixTest, TheRewrittenFileIsPrivateFromTheMomentItExists) {
@@ -223,6 +227,8 @@ TEST_F(ProfilePosixTest, AFifoAsTheSettingsFileReadsAsEmptyAndRefusesWrites) {
 
 TEST_F(ProfilePosixTest, TwoProcessesWritingAtOnceLoseNothing) {
   constexpr int kKeysEach = 500;
+  // Into a UTF-16 file, which must stay one.
+  WriteBytes(file_, platform::testing::Utf16File(u"[Keys]\r\n", false));
   pid_t children[2];
   for (int child = 0; child < 2; ++child) {
     children[child] = fork();
@@ -246,6 +252,7 @@ TEST_F(ProfilePosixTest, TwoProcessesWritingAtOnceLoseNothing) {
   int count = 0;
   for (const char* item = keys.data(); *item; item += std::strlen(item) + 1) ++count;
   EXPECT_EQ(count, 2 * kKeysEach);
+  EXPECT_EQ(ReadBytes(file_).substr(0, 4), std::string("\xFF\xFE[\0", 4));
 }
 
 TEST_F(ProfilePosixTest, EditsOfAUtf16FileKeepEveryLineTheyDoNotTouch) {
