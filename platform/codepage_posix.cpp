@@ -42,7 +42,7 @@ class Converter {
 // Text put out piece by piece into a buffer that grows as needed.
 class Output {
  public:
-  explicit Output(size_t expected) : buffer_(expected * 2 + 16, '\0') {}
+  explicit Output(size_t room) : buffer_(room, '\0') {}
 
   char* end() { return buffer_.data() + written_; }
   size_t room() const { return buffer_.size() - written_; }
@@ -69,9 +69,9 @@ class Output {
 // returns how many bytes of rest it used, at least one.
 template <typename OnInvalid>
 std::string Convert(std::string_view text, const char* from, const char* to, OnInvalid onInvalid) {
-  Output out(text.size());
   if (IsUtf8Name(from) && IsUtf8Name(to)) {
-    // Runs of well-formed text are copied whole.
+    // Runs of well-formed text are copied whole, usually all of it.
+    Output out(text.size() + 16);
     for (size_t i = 0; i < text.size();) {
       size_t end = i;
       while (end < text.size()) {
@@ -90,6 +90,7 @@ std::string Convert(std::string_view text, const char* from, const char* to, OnI
   }
 
   Converter converter(from, to);
+  Output out(text.size() * 2 + 16);
   char* in = const_cast<char*>(text.data());
   size_t inLeft = text.size();
   while (inLeft > 0) {
