@@ -14,7 +14,7 @@ set -euo pipefail
 export LC_ALL=C DEBIAN_FRONTEND=noninteractive
 
 build="cmake g++ make pkg-config libgtest-dev libarchive-dev liblzma-dev zlib1g-dev"
-test="libarchive-tools lhasa 7zip unar unzip zip clang systemd file libxml2-utils binutils"
+test="libarchive-tools lhasa 7zip unar unzip zip clang systemd file libxml2-utils binutils locales"
 demo="libarchive-tools"
 bench="jlha-utils zip 7zip libarchive-tools"
 windows="cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 googletest locales"
@@ -131,13 +131,25 @@ runtime_package() {
 
 missing=$(missing_of $wanted)
 [ $runtime = no ] || [ -n "$missing" ] || missing=$(runtime_package)
-[ -z "$missing" ] && exit 0
-if [ "$(id -u)" != 0 ]; then
-  echo "missing packages:$missing (run as root, or: sudo apt-get install$missing)" >&2
-  exit 1
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "missing packages:$missing (run as root, or: sudo apt-get install$missing)" >&2
+    exit 1
+  fi
+  install_packages $missing
+  if [ $runtime = yes ]; then
+    missing=$(runtime_package)
+    [ -z "$missing" ] || install_packages $missing
+  fi
 fi
-install_packages $missing
-if [ $runtime = yes ]; then
-  missing=$(runtime_package)
-  [ -z "$missing" ] || install_packages $missing
+
+# The profile tests also read settings files on a system whose code page is
+# not UTF-8 (EUC-JP), which needs that locale.
+if [ $runtime = yes ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.euc-\?jp'; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "missing locale ja_JP.EUC-JP (run as root, or: sudo localedef -i ja_JP -f EUC-JP ja_JP.EUC-JP)" >&2
+    exit 1
+  fi
+  echo "generating the ja_JP.EUC-JP locale"
+  localedef -i ja_JP -f EUC-JP ja_JP.EUC-JP
 fi

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -11,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/file_path.h"
 #include "platform/program.h"
 #include "run/app_module.h"
 #include "run/expand_name.h"
@@ -90,14 +89,13 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 // Text read from the settings file is UTF-8; the file system wants its own
-// encoding, which std::filesystem converts to from UTF-8 explicitly.
+// encoding, which the platform converts to as the run does.
 fs::path FsPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+  return platform::FileSystemPath(utf8);
 }
 
 std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
+  return platform::PathText(path);
 }
 
 std::string Quoted(const std::string& text) {
@@ -184,12 +182,16 @@ class Inspector {
     ini_.FileName(report.settingsPath);
   }
 
-  // Every section and line of the file, against what the run reads.
+  // Every section and line of the file, against what the run reads. The
+  // listing names a section again wherever its header is repeated; the run
+  // reads the first alone, so each is looked through once.
   void ListEverything() {
     std::vector<std::string> sections;
     const int32_t count = ini_.EmnumSection(sections);
+    std::set<std::string> listed;
     for (int32_t i = 0; i < count; ++i) {
       const std::string& section = sections[static_cast<size_t>(i)];
+      if (!listed.insert(UpperCase(section)).second) continue;
       switch (KindOf(section)) {
         case SectionKind::kSave:
           CheckLines(section, false);
@@ -209,22 +211,15 @@ class Inspector {
     }
   }
 
-  // The section listing names each section once, and the run reads only the
-  // first of sections with the same name, so a second one (often appended
-  // later) is invisible to both: the file's own lines tell.
+  // The section listing names every header, and the run reads only the
+  // first of sections with the same name, so the lines of a second one
+  // (often appended later) are never read.
   void CheckDuplicateSections() {
-    std::ifstream in(FsPath(report_.settingsPath), std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> sections;
+    const int32_t count = ini_.EmnumSection(sections);
     std::map<std::string, int> seen;
-    size_t begin = 0;
-    while (begin < text.size()) {
-      size_t end = text.find_first_of("\r\n", begin);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = Trim(std::string_view(text).substr(begin, end - begin));
-      begin = end + 1;
-      const size_t close = line.rfind(']');
-      if (line.empty() || line.front() != '[' || close == std::string::npos || close == 0) continue;
-      const std::string name = platform::ToUtf8(Trim(std::string_view(line).substr(1, close - 1)));
+    for (int32_t i = 0; i < count; ++i) {
+      const std::string& name = sections[static_cast<size_t>(i)];
       if (KindOf(name) == SectionKind::kUnknown || ++seen[UpperCase(name)] != 2) continue;
       Problem("duplicate-section", name, "",
               "The section [" + name +

@@ -8,7 +8,9 @@
 #include <random>
 
 #include "platform/codepage.h"
+#include "platform/file_path.h"
 #include "tools/check/checker.h"
+#include "tools/check/render.h"
 
 namespace fs = std::filesystem;
 
@@ -131,10 +133,35 @@ TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
   EXPECT_NE(misspelt->message.find("Did you mean [BackUP_Target]?"), std::string::npos);
   const std::vector<std::string> codes = Codes(report);
   EXPECT_EQ(std::count(codes.begin(), codes.end(), "unknown-section"), 2);
+  // A section that appears twice is still looked through once.
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "duplicate-key"), 1);
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "not-a-slot-key"), 2);
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "duplicate-section"), 1);
 
   // The first of the duplicate keys is the one the run uses.
   ASSERT_EQ(report.slots.size(), 1u);
   EXPECT_EQ(report.slots[0].target, Path("data/notes"));
+}
+
+// Where file names are bytes (POSIX), a folder named in bytes the code page
+// cannot decode is the folder the run will archive, and the report names
+// those bytes in text any terminal or JSON reader takes.
+TEST_F(InspectTest, AFolderNamedInBytesTheCodePageCannotDecodeIsFoundAndShownReadably) {
+  const std::string latin1 = "caf\xE9";  // not text in UTF-8, CP932 or EUC-JP
+  const std::string name = platform::ToUtf8(latin1);
+  if (platform::ToMultiByte(name) != latin1) {
+    GTEST_SKIP() << "file names here are not bytes the code page can carry";
+  }
+  fs::create_directories(platform::FileSystemPath(Path("data/" + name)));
+  const check::Report report = Check(kSaveZip + "[BackUP_Target]\n0001=@/data/" + name +
+                                     "\n[BackUP_Name]\n0001=" + name + "_%D.zip\n");
+  EXPECT_EQ(Find(report, "target-missing"), nullptr);
+  ASSERT_EQ(report.slots.size(), 1u);
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kArchive);
+  const std::string text = check::TextReport(report);
+  EXPECT_NE(text.find(Path("data/caf\\xE9")), std::string::npos) << text;
+  EXPECT_EQ(text.find(name), std::string::npos) << "an escaped byte was printed as it is";
+  EXPECT_NE(check::JsonReport(report).find("caf\\\\xE9_" + kStamp + ".zip"), std::string::npos);
 }
 
 TEST_F(InspectTest, SlotsMissingATargetOrANameAreReported) {
