@@ -20,7 +20,6 @@ constexpr uint8_t kExtDirName = 0x02;
 constexpr uint8_t kExtCodePage = 0x46;
 constexpr uint8_t kExtUnixMode = 0x50;
 constexpr uint8_t kExtUnixIds = 0x51;
-constexpr uint8_t kExtUnixTime = 0x54;
 constexpr uint8_t kPathSeparator = 0xFF;
 
 uint32_t ClampTime(int64_t t) {
@@ -83,14 +82,15 @@ std::vector<uint8_t> EncodeHeader(const MemberHeader& h) {
   }
   uint8_t mode[2] = {uint8_t(h.mode), uint8_t(h.mode >> 8)};
   ext(kExtUnixMode, mode, 2);
-  // Ids that do not fit 16 bits are left out rather than stored wrong.
-  if (h.uid && h.gid && *h.uid <= 0xFFFF && *h.gid <= 0xFFFF) {
+  // Ids that do not fit 16 bits are left out rather than stored wrong. So
+  // are ids 0:0: a reader run by root restores a member without ids as
+  // root's, and no other user can give a file to root, so they would
+  // change nothing. (The modification time needs no extended header of its
+  // own: a level-2 base header holds it as Unix time.)
+  if (h.uid && h.gid && *h.uid <= 0xFFFF && *h.gid <= 0xFFFF && (*h.uid != 0 || *h.gid != 0)) {
     uint8_t ids[4] = {uint8_t(*h.gid), uint8_t(*h.gid >> 8), uint8_t(*h.uid), uint8_t(*h.uid >> 8)};
     ext(kExtUnixIds, ids, 4);
   }
-  const uint32_t t = ClampTime(h.mtime);
-  uint8_t time[4] = {uint8_t(t), uint8_t(t >> 8), uint8_t(t >> 16), uint8_t(t >> 24)};
-  ext(kExtUnixTime, time, 4);
   Put16(b, 0);  // no further extended header
   // A header whose size has a zero low byte would read as the archive's
   // end marker: one padding byte avoids it.

@@ -1,6 +1,6 @@
-// Level-2 member headers: the fixed part, then extended headers for the
-// header CRC, file and folder names, the code page of the names, and the
-// Unix permissions, owner ids and modification time.
+// Level-2 member headers: the fixed part with the Unix modification time,
+// then extended headers for the header CRC, file and folder names, the code
+// page of the names, and the Unix permissions and owner ids.
 #pragma once
 
 #include <cstdint>
