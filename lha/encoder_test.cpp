@@ -9,6 +9,7 @@
 #include "lha/bit_writer.h"
 #include "lha/block.h"
 #include "lha/crc16.h"
+#include "lha/encoder.h"
 #include "lha/huffman.h"
 #include "lha/lzss.h"
 #include "lha/memory_archive.h"
@@ -145,6 +146,37 @@ TEST(Block, BitsFromCountsEqualTheBitsWritten) {
     BitWriter w([&](const uint8_t*, size_t n) { bytes += n; });
     WriteBlock(kLh5, PlanBlock(kLh5, symbols), symbols, w);
     EXPECT_EQ(BlockBits(kLh5, counts), w.BitCount()) << trial;
+  }
+}
+
+// Everything a member compresses to, from a given encoder.
+std::vector<uint8_t> Compress(Encoder& encoder, std::vector<uint8_t>& sink,
+                              const std::vector<uint8_t>& data) {
+  sink.clear();
+  encoder.Begin();
+  encoder.Write(data.data(), data.size());
+  EXPECT_TRUE(encoder.Finish());
+  return sink;
+}
+
+TEST(Encoder, AMembersBytesDependOnItsDataAloneNotOnTheMembersBefore) {
+  // Members are compressed on whichever thread is free, by an encoder that
+  // has seen other members or none: the archive must come out the same.
+  std::mt19937 rng(13);
+  auto text = [&](size_t n, int alphabet) {
+    std::vector<uint8_t> s(n);
+    for (auto& c : s) c = static_cast<uint8_t>('a' + rng() % alphabet);
+    return s;
+  };
+  const std::vector<uint8_t> member = text(300000, 7);
+  for (const Method* method : {&kLh5, &kLh7}) {
+    std::vector<uint8_t> sink;
+    Encoder fresh(*method, [&](const uint8_t* d, size_t n) { sink.insert(sink.end(), d, d + n); });
+    const std::vector<uint8_t> alone = Compress(fresh, sink, member);
+    Encoder used(*method, [&](const uint8_t* d, size_t n) { sink.insert(sink.end(), d, d + n); });
+    Compress(used, sink, text(500000, 3));  // other statistics, several blocks
+    Compress(used, sink, text(1000, 90));   // a short one, a single block
+    EXPECT_TRUE(Compress(used, sink, member) == alone) << method->id;
   }
 }
 

@@ -16,6 +16,22 @@ inline uint64_t Load64(const uint8_t* p) {
   return v;
 }
 
+// 16 * log2(x) for x > 0, rounded down, in integers alone so that every
+// machine makes the same choices.
+uint32_t Log2Sixteenths(uint32_t x) {
+  const int whole = 31 - __builtin_clz(x);
+  uint64_t y = (uint64_t{x} << 30) >> whole;  // x / 2^whole in [1, 2), 30 fraction bits
+  uint32_t result = static_cast<uint32_t>(whole) << 4;
+  for (uint32_t bit = 8; bit != 0; bit >>= 1) {
+    y = (y * y) >> 30;
+    if (y >= (uint64_t{1} << 31)) {
+      y >>= 1;
+      result |= bit;
+    }
+  }
+  return result;
+}
+
 // Length of the common prefix of a and b, at most limit.
 inline int CommonLength(const uint8_t* a, const uint8_t* b, int limit) {
   int n = 0;
@@ -35,6 +51,20 @@ Prices::Prices() {
   for (int i = 256; i < kCharCodes; ++i) chars[i] = (6 + (32 - __builtin_clz(i - 255)) / 2) * kOne;
   for (uint16_t& p : positions) p = 4 * kOne;
   perByte = 6 * kOne;
+}
+
+void Prices::Guess(const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  uint32_t count[256] = {};
+  for (size_t i = 0; i < size; ++i) count[data[i]]++;
+  // A byte's information content, and a bit and a quarter more: literals
+  // share their table with the match lengths.
+  constexpr uint32_t kShare = kOne + kOne / 4;
+  const uint32_t all = Log2Sixteenths(static_cast<uint32_t>(size));
+  for (int b = 0; b < 256; ++b) {
+    const uint32_t bits = all - Log2Sixteenths(std::max<uint32_t>(count[b], 1)) + kShare;
+    chars[b] = static_cast<uint16_t>(std::clamp<uint32_t>(bits, kOne, kMaxCodeLength * kOne));
+  }
 }
 
 void Prices::Learn(const BlockPlan& plan, const Method& method, uint64_t bits, uint64_t bytes) {
@@ -82,6 +112,8 @@ void Lzss::Reset() {
   base_ = position_ = inserted_ = next;
   fill_ = 0;
   held_ = false;
+  prices_ = Prices();
+  guessed_ = false;
 }
 
 void Lzss::InsertBefore(uint64_t position) {
@@ -144,6 +176,13 @@ Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
 }
 
 void Lzss::Parse(bool final, std::vector<Symbol>& out) {
+  if (!guessed_) {
+    // The first input of a member: its literals are priced by how often
+    // each byte occurs in it until a block's tables tell better.
+    prices_.Guess(buffer_.data() + (position_ - base_),
+                  static_cast<size_t>(base_ + fill_ - position_));
+    guessed_ = true;
+  }
   // Keep enough input ahead for the longest match at the held position and the next.
   const uint64_t end = base_ + fill_;
   const uint64_t stop = final ? end : (end > kMaxMatch + 1 ? end - kMaxMatch - 1 : 0);

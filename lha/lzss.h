@@ -25,6 +25,8 @@ struct Prices {
 
   // Costs before any block was written: a guess that suits text and code.
   Prices();
+  // Literal costs guessed from how often each byte occurs in data.
+  void Guess(const uint8_t* data, size_t size);
   // Costs under a block's tables, `bits` long for `bytes` of input.
   void Learn(const BlockPlan& plan, const Method& method, uint64_t bits, uint64_t bytes);
 
@@ -40,7 +42,9 @@ class Lzss {
   explicit Lzss(const Method& method);
 
   // Starts a new, independent input. Earlier input can no longer be
-  // matched: its positions lie more than a window behind the new ones.
+  // matched: its positions lie more than a window behind the new ones, and
+  // prices start from the same guess, so what an input becomes does not
+  // depend on what came before it.
   void Reset();
 
   // Bytes the window can take now (always > 0 after Parse).
@@ -52,8 +56,12 @@ class Lzss {
   // Makes room for more input.
   void Parse(bool final, std::vector<Symbol>& out);
 
-  // The costs that guide the choice of codes from now on.
-  void SetPrices(const Prices& prices) { prices_ = prices; }
+  // The costs that guide the choice of codes from now on, instead of the
+  // guess from the input.
+  void SetPrices(const Prices& prices) {
+    prices_ = prices;
+    guessed_ = true;
+  }
   // Prices the next codes by the tables of a block just written, `bits`
   // long for `bytes` of input.
   void LearnPrices(const BlockPlan& plan, uint64_t bits, uint64_t bytes) {
@@ -96,6 +104,7 @@ class Lzss {
   bool held_ = false;
   Match heldMatch_;
   Prices prices_;
+  bool guessed_ = false;  // prices_ were guessed or set for this input
 };
 
 }  // namespace lha
