@@ -8,6 +8,7 @@
 #include "lha/command.h"
 #include "lha/crc16.h"
 #include "lha/header.h"
+#include "lha/name_codepage.h"
 #include "lha/system_codepage.h"
 
 namespace lha {
@@ -121,6 +122,30 @@ TEST(EncodeHeader, NeverLetsTheSizeLookLikeTheEndMarker) {
   }
   h.originalSize = kMaxMemberSize + 1;
   EXPECT_THROW(EncodeHeader(h), archlib::Failure);
+}
+
+TEST(EncodeHeader, RefusesAFolderNameHoldingTheSeparatorByte) {
+  // Readers would make two folders of it and restore the file elsewhere.
+  MemberHeader h;
+  h.path =
+      "a\xFF"
+      "b/file";
+  EXPECT_THROW(EncodeHeader(h), archlib::Failure);
+  h.path = "a/file\xFF";  // in the file's own name it is kept as it is
+  EXPECT_EQ(ExtendedHeaders(EncodeHeader(h))[0x01], "file\xFF");
+}
+
+TEST(CodePageOfName, KeepsTheSystemsWhereTheNameIsTextInItAndOtherwiseSays437) {
+  EXPECT_EQ(CodePageOfName("plain.txt", 65001), 65001u);
+  EXPECT_EQ(CodePageOfName("\xE6\x97\xA5\xE6\x9C\xAC.txt", 65001), 65001u);  // 日本
+  EXPECT_EQ(CodePageOfName("caf\xE9.txt", 65001), 437u);                     // Latin-1 bytes
+  EXPECT_EQ(CodePageOfName("\x93\xFA\x96\x7B", 65001), 437u);                // Shift_JIS bytes
+  EXPECT_EQ(CodePageOfName("\xED\xA0\x80", 65001), 437u);                    // a UTF-8 surrogate
+  EXPECT_EQ(CodePageOfName("\xC3", 65001), 437u);                            // cut short
+  EXPECT_EQ(CodePageOfName("\x93\xFA\x96\x7B", 932), 932u);
+  EXPECT_EQ(CodePageOfName("\x85\x40", 932), 437u);  // a lead byte with no character
+  EXPECT_EQ(CodePageOfName("plain", std::nullopt), std::nullopt);
+  EXPECT_EQ(CodePageOfName("caf\xE9", std::nullopt), 437u);
 }
 
 TEST(SystemCodePage, NamesUtf8AndShiftJisCodesets) {

@@ -28,6 +28,12 @@ uint32_t ClampTime(int64_t t) {
 
 }  // namespace
 
+std::string StoredName(const MemberHeader& h) {
+  // A link is stored as "path|target", as the Unix LHA tools do; readers
+  // split at the '|'.
+  return h.kind == MemberHeader::Kind::kSymlink ? h.path + '|' + h.linkTarget : h.path;
+}
+
 std::vector<uint8_t> EncodeHeader(const MemberHeader& h) {
   if (h.packedSize > kMaxMemberSize || h.originalSize > kMaxMemberSize) {
     throw archlib::Failure("file too large for an LHA archive (4 GiB or more): " + h.path);
@@ -37,13 +43,16 @@ std::vector<uint8_t> EncodeHeader(const MemberHeader& h) {
   if (h.kind == MemberHeader::Kind::kDirectory) {
     dir = h.path + '/';
   } else {
-    // A link is stored as "path|target", split like any path at its last
-    // '/', as the Unix LHA tools do; readers join the parts and split at '|'.
-    std::string full = h.path;
-    if (h.kind == MemberHeader::Kind::kSymlink) full += '|' + h.linkTarget;
+    // Split like any path at its last '/', a link's target and all.
+    const std::string full = StoredName(h);
     size_t slash = full.rfind('/');
     if (slash != std::string::npos) dir = full.substr(0, slash + 1);
     name = full.substr(slash == std::string::npos ? 0 : slash + 1);
+  }
+  // The separator byte inside a folder's name would make two folders of it.
+  if (dir.find(static_cast<char>(kPathSeparator)) != std::string::npos) {
+    throw archlib::Failure(
+        "a folder name holds the byte 0xFF, which LHA keeps between folder names: " + h.path);
   }
   std::replace(dir.begin(), dir.end(), '/', static_cast<char>(kPathSeparator));
 

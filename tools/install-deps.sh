@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build="cmake g++ make pkg-config libgtest-dev libarchive-dev liblzma-dev zlib1g-dev"
-test="libarchive-tools lhasa 7zip unar unzip zip clang libclang-rt-14-dev systemd"
+test="libarchive-tools lhasa 7zip unar jlha-utils unzip zip clang libclang-rt-14-dev systemd"
 windows="mingw-w64 wine64 googletest locales"
 
 wanted=""
