@@ -193,13 +193,13 @@ int Memory(const fs::path& scratch) {
   const std::string self = fs::read_symlink("/proc/self/exe").string();
   const fs::path archive = scratch / "memory.lzh";
   std::printf(
-      "|                   | method | wall s |  cpu s | peak MiB |\n|---|---|---|---|---|\n");
+      "|                   | switch | wall s |  cpu s | peak MiB |\n|---|---|---|---|---|\n");
   for (const fs::path& input : {large, tiny}) {
     for (const char* method : {"-o5", "-o7"}) {
       Run run =
           Measure({self, "--pack", method, archive.string(), input.string()}, scratch, archive);
-      std::printf("| %-17s | %-6s | %6.2f | %6.2f | %8.1f |%s\n", input.filename().c_str(),
-                  method + 1, run.wall, run.cpu, run.peakMiB, run.ok ? "" : " failed");
+      std::printf("| %-17s | %-6s | %6.2f | %6.2f | %8.1f |%s\n", input.filename().c_str(), method,
+                  run.wall, run.cpu, run.peakMiB, run.ok ? "" : " failed");
     }
   }
   fs::remove(archive);
