@@ -105,23 +105,25 @@ std::vector<Symbol> ParseWithFixedPrices(const std::vector<uint8_t>& data) {
 }
 
 TEST(Lzss, TakesAShortMatchOnlyWhereItCostsLessThanItsLiterals) {
-  // "xyz" again after `gap` bytes that never repeat three in a row: as a
-  // match it costs 7 bits plus the offset's, as literals 18 bits.
+  // "xyz" again after bytes that never repeat three in a row, then a last
+  // byte: as a match it costs 7 bits plus the offset's, as literals 18.
   std::vector<uint8_t> near = Bytes("xyz");
   for (int i = 0; i < 100; ++i) near.push_back(static_cast<uint8_t>(128 + i));
-  for (char c : std::string("xyz")) near.push_back(static_cast<uint8_t>(c));
-  Symbol nearEnd = ParseWithFixedPrices(near).back();  // offset 102: 6 extra bits, 13 in all
-  EXPECT_EQ(nearEnd.code, 256);
-  EXPECT_EQ(nearEnd.offset, 102);
+  for (char c : std::string("xyz.")) near.push_back(static_cast<uint8_t>(c));
+  std::vector<Symbol> symbols = ParseWithFixedPrices(near);
+  ASSERT_GE(symbols.size(), 2u);
+  const Symbol match = symbols[symbols.size() - 2];  // offset 102: 6 extra bits, 13 in all
+  EXPECT_EQ(match.code, 256);
+  EXPECT_EQ(match.offset, 102);
   // An offset of 4096 or more takes 12 extra bits, 19 in all: literals are cheaper.
   std::vector<uint8_t> data = Bytes("xyz");
   std::mt19937 rng(3);
   while (data.size() < 5000) data.push_back(static_cast<uint8_t>('A' + rng() % 26));
-  for (char c : std::string("xyz")) data.push_back(static_cast<uint8_t>(c));
-  std::vector<Symbol> symbols = ParseWithFixedPrices(data);
-  ASSERT_GE(symbols.size(), 3u);
-  EXPECT_EQ(symbols.back().code, 'z');
-  EXPECT_EQ(symbols[symbols.size() - 2].code, 'y');
+  for (char c : std::string("xyz.")) data.push_back(static_cast<uint8_t>(c));
+  symbols = ParseWithFixedPrices(data);
+  ASSERT_GE(symbols.size(), 4u);
+  EXPECT_EQ(symbols[symbols.size() - 2].code, 'z');
+  EXPECT_EQ(symbols[symbols.size() - 3].code, 'y');
 }
 
 TEST(Block, BitsFromCountsEqualTheBitsWritten) {

@@ -94,7 +94,8 @@ Lzss::Lzss(const Method& method)
       hashShift_(32 - method.hashBits),
       buffer_(window_ + kSpan + kMaxMatch + kPadding, 0),
       head_(size_t{1} << method.hashBits, 0),
-      prev_(window_, 0) {}
+      prev_(window_, 0),
+      head3_(size_t{1} << kHash3Bits, 0) {}
 
 void Lzss::Append(const uint8_t* data, size_t size) {
   std::memcpy(buffer_.data() + fill_, data, size);
@@ -107,6 +108,7 @@ void Lzss::Reset() {
   if (next > (uint64_t{1} << 31)) {
     std::fill(head_.begin(), head_.end(), 0);
     std::fill(prev_.begin(), prev_.end(), 0);
+    std::fill(head3_.begin(), head3_.end(), 0);
     next = 0;
   }
   base_ = position_ = inserted_ = next;
@@ -117,10 +119,12 @@ void Lzss::Reset() {
 }
 
 void Lzss::InsertBefore(uint64_t position) {
-  // Only positions with three bytes behind them can be hashed.
-  const uint64_t last = std::min<uint64_t>(position, base_ + fill_ >= 2 ? base_ + fill_ - 2 : 0);
+  // Only positions with four bytes behind them can be hashed.
+  const uint64_t last = std::min<uint64_t>(position, base_ + fill_ >= 3 ? base_ + fill_ - 3 : 0);
   for (uint64_t p = inserted_; p < last; ++p) {
-    uint32_t& head = head_[Hash(p - base_)];
+    const uint32_t prefix = Prefix(p - base_);
+    head3_[Hash3(prefix)] = static_cast<uint32_t>(p + 1);
+    uint32_t& head = head_[Hash4(prefix)];
     prev_[p & (window_ - 1)] = head;
     head = static_cast<uint32_t>(p + 1);
   }
@@ -131,7 +135,8 @@ Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
   Match none;
   const size_t index = position - base_;
   const int limit = static_cast<int>(std::min<uint64_t>(kMaxMatch, fill_ - index));
-  if (limit < kMinMatch) return none;
+  // The last three bytes of a member are left to literals.
+  if (limit < 4) return none;
   InsertBefore(position);
   // `longest` rejects candidates quickly; `found` is the one that saves most.
   int longest = std::max(previousLength, kMinMatch - 1);
@@ -139,15 +144,31 @@ Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
   if (previousLength >= method_.goodLength) chain >>= 2;
   const int nice = std::min(method_.niceLength, limit);
   const uint8_t* here = buffer_.data() + index;
-  uint32_t candidate = head_[Hash(index)];
+  const uint32_t prefix = Prefix(index);
   Match found;
   int64_t foundGain = 0;
+  if (longest < kMinMatch) {
+    // The nearest occurrence of the first three bytes: a match of three
+    // pays only when near, and a longer one is in the chain as well.
+    const uint32_t candidate = head3_[Hash3(prefix)];
+    const uint64_t distance = position - (candidate - 1);
+    if (candidate != 0 && distance < window_) {
+      const uint8_t* there = buffer_.data() + (candidate - 1 - base_);
+      if (((Prefix(there - buffer_.data()) ^ prefix) & 0xFFFFFF) == 0) {
+        longest = CommonLength(here, there, limit);
+        found = Match{longest, static_cast<uint32_t>(distance - 1)};
+        foundGain = Gain(found);
+        if (longest >= nice) chain = 0;
+      }
+    }
+  }
+  uint32_t candidate = head_[Hash4(prefix)];
   while (candidate != 0 && chain-- > 0) {
     const uint64_t c = candidate - 1;
     const uint64_t distance = position - c;
     if (distance >= window_) break;
     const uint8_t* there = buffer_.data() + (c - base_);
-    if (there[longest] == here[longest] && there[0] == here[0] && there[1] == here[1]) {
+    if (there[longest] == here[longest] && Prefix(c - base_) == prefix) {
       int length = CommonLength(here, there, limit);
       if (length > longest) {
         // Nearer candidates came first: a longer one is further back, and

@@ -1,6 +1,8 @@
-// The LZSS parse: a sliding window over the input, hash chains of 3-byte
-// prefixes to find earlier occurrences, and lazy matching (a match is
-// deferred by one byte when the next position offers a better one).
+// The LZSS parse: a sliding window over the input, hash chains of 4-byte
+// prefixes to find earlier occurrences (and the latest occurrence of each
+// 3-byte prefix, for the shortest matches, which pay only when near), and
+// lazy matching (a match is deferred by one byte when the next position
+// offers a better one).
 // Choices are weighed by what each code costs under the Huffman tables of
 // the latest block written, so near and far, long and short matches are
 // compared in the bits they will really take.
@@ -8,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "lha/block.h"
@@ -73,14 +76,19 @@ class Lzss {
 
  private:
   static constexpr size_t kPadding = 8;  // lets comparisons read whole words
+  static constexpr int kHash3Bits = 14;
   struct Match {
     int length = 0;
     uint32_t offset = 0;
   };
-  uint32_t Hash(size_t index) const {
-    const uint8_t* p = buffer_.data() + index;
-    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-    return (v * 2654435761u) >> hashShift_;
+  uint32_t Prefix(size_t index) const {
+    uint32_t v;
+    std::memcpy(&v, buffer_.data() + index, 4);
+    return v;
+  }
+  uint32_t Hash4(uint32_t prefix) const { return (prefix * 2654435761u) >> hashShift_; }
+  static uint32_t Hash3(uint32_t prefix) {
+    return ((prefix << 8) * 2654435761u) >> (32 - kHash3Bits);
   }
   void InsertBefore(uint64_t position);
   Match Find(uint64_t position, int previousLength);
@@ -94,12 +102,13 @@ class Lzss {
   const uint32_t window_;  // farthest distance back a match may reach, plus one
   const int hashShift_;
   std::vector<uint8_t> buffer_;
-  size_t fill_ = 0;             // bytes held
-  uint64_t base_ = 0;           // stream position of buffer_[0]
-  uint64_t position_ = 0;       // next byte to parse
-  uint64_t inserted_ = 0;       // positions below this are in the chains
-  std::vector<uint32_t> head_;  // hash -> latest position + 1
-  std::vector<uint32_t> prev_;  // position % window -> earlier position + 1
+  size_t fill_ = 0;              // bytes held
+  uint64_t base_ = 0;            // stream position of buffer_[0]
+  uint64_t position_ = 0;        // next byte to parse
+  uint64_t inserted_ = 0;        // positions below this are in the chains
+  std::vector<uint32_t> head_;   // 4-byte hash -> latest position + 1
+  std::vector<uint32_t> prev_;   // position % window -> earlier position + 1
+  std::vector<uint32_t> head3_;  // 3-byte hash -> latest position + 1
   // A match found at position_ - 1, waiting to see whether position_ beats it.
   bool held_ = false;
   Match heldMatch_;
