@@ -88,14 +88,17 @@ void Prices::Learn(const BlockPlan& plan, const Method& method, uint64_t bits, u
   }
 }
 
-Lzss::Lzss(const Method& method)
+Lzss::Lzss(const Method& method, uint64_t rebaseAt)
     : method_(method),
       window_(1u << method.dictionaryBits),
       hashShift_(32 - method.hashBits),
       buffer_(window_ + kSpan + kMaxMatch + kPadding, 0),
       head_(size_t{1} << method.hashBits, 0),
       prev_(window_, 0),
-      head3_(size_t{1} << kHash3Bits, 0) {}
+      head3_(size_t{1} << kHash3Bits, 0),
+      rebaseAt_(rebaseAt) {
+  Reset();
+}
 
 void Lzss::Append(const uint8_t* data, size_t size) {
   std::memcpy(buffer_.data() + fill_, data, size);
@@ -103,32 +106,46 @@ void Lzss::Append(const uint8_t* data, size_t size) {
 }
 
 void Lzss::Reset() {
-  // Positions are stored in 32 bits: start over before they run out.
-  uint64_t next = base_ + fill_ + window_;
-  if (next > (uint64_t{1} << 31)) {
-    std::fill(head_.begin(), head_.end(), 0);
-    std::fill(prev_.begin(), prev_.end(), 0);
-    std::fill(head3_.begin(), head3_.end(), 0);
-    next = 0;
-  }
-  base_ = position_ = inserted_ = next;
+  base_ = position_ = inserted_ = base_ + fill_ + window_;
   fill_ = 0;
   held_ = false;
   prices_ = Prices();
   guessed_ = false;
+  if (base_ > rebaseAt_) Rebase();
+}
+
+void Lzss::Rebase() {
+  // Every position moves down by the same whole number of windows, which
+  // changes no distance and no slot of prev_; those that fall below the
+  // window become "none".
+  const uint64_t shift = (base_ - window_) & ~uint64_t{window_ - 1};
+  for (std::vector<uint32_t>* table : {&head_, &prev_, &head3_}) {
+    for (uint32_t& entry : *table) entry = entry > shift ? static_cast<uint32_t>(entry - shift) : 0;
+  }
+  base_ -= shift;
+  position_ -= shift;
+  inserted_ -= shift;
 }
 
 void Lzss::InsertBefore(uint64_t position) {
   // Only positions with four bytes behind them can be hashed.
   const uint64_t last = std::min<uint64_t>(position, base_ + fill_ >= 3 ? base_ + fill_ - 3 : 0);
+  if (inserted_ >= last) return;
+  const uint8_t* const buffer = buffer_.data();
+  uint32_t* const head = head_.data();
+  uint32_t* const prev = prev_.data();
+  uint32_t* const head3 = head3_.data();
+  const uint32_t mask = window_ - 1;
   for (uint64_t p = inserted_; p < last; ++p) {
-    const uint32_t prefix = Prefix(p - base_);
-    head3_[Hash3(prefix)] = static_cast<uint32_t>(p + 1);
-    uint32_t& head = head_[Hash4(prefix)];
-    prev_[p & (window_ - 1)] = head;
-    head = static_cast<uint32_t>(p + 1);
+    uint32_t prefix;
+    std::memcpy(&prefix, buffer + (p - base_), 4);
+    const uint32_t entry = static_cast<uint32_t>(p + 1);
+    head3[Hash3(prefix)] = entry;
+    uint32_t& latest = head[Hash4(prefix)];
+    prev[p & mask] = latest;
+    latest = entry;
   }
-  inserted_ = std::max(inserted_, last);
+  inserted_ = last;
 }
 
 Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
@@ -162,13 +179,21 @@ Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
       }
     }
   }
+  // Chain entries are earlier positions + 1, 0 for none. Positions start a
+  // window above 0 and stay far below 2^32, so none lies out of reach, as
+  // do entries left from earlier input: one test ends the chain.
+  const uint8_t* const buffer = buffer_.data();
+  const uint32_t* const prev = prev_.data();
+  const uint32_t mask = window_ - 1;
   uint32_t candidate = head_[Hash4(prefix)];
-  while (candidate != 0 && chain-- > 0) {
-    const uint64_t c = candidate - 1;
+  while (chain-- > 0) {
+    const uint64_t c = static_cast<uint32_t>(candidate - 1);
     const uint64_t distance = position - c;
     if (distance >= window_) break;
-    const uint8_t* there = buffer_.data() + (c - base_);
-    if (there[longest] == here[longest] && Prefix(c - base_) == prefix) {
+    const uint8_t* there = buffer + (c - base_);
+    uint32_t therePrefix;
+    std::memcpy(&therePrefix, there, 4);
+    if (there[longest] == here[longest] && therePrefix == prefix) {
       int length = CommonLength(here, there, limit);
       if (length > longest) {
         // Nearer candidates came first: a longer one is further back, and
@@ -183,9 +208,7 @@ Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
         if (length >= nice) break;
       }
     }
-    uint32_t next = prev_[c & (window_ - 1)];
-    if (next >= candidate) break;  // chains only go back
-    candidate = next;
+    candidate = prev[c & mask];
   }
   // A short match can cost more than its bytes as literals.
   if (found.length != 0 && found.length <= kCheapLiterals) {
@@ -254,6 +277,7 @@ void Lzss::Slide() {
   std::memmove(buffer_.data(), buffer_.data() + shift, fill_ - shift);
   fill_ -= shift;
   base_ = from;
+  if (base_ > rebaseAt_) Rebase();
 }
 
 }  // namespace lha

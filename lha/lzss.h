@@ -42,7 +42,8 @@ struct Prices {
 
 class Lzss {
  public:
-  explicit Lzss(const Method& method);
+  // Positions are kept in 32 bits; past `rebaseAt` they are moved down.
+  explicit Lzss(const Method& method, uint64_t rebaseAt = uint64_t{1} << 31);
 
   // Starts a new, independent input. Earlier input can no longer be
   // matched: its positions lie more than a window behind the new ones, and
@@ -97,6 +98,7 @@ class Lzss {
     return int64_t{m.length} * prices_.perByte - prices_.Match(m.length, m.offset);
   }
   void Slide();
+  void Rebase();
 
   const Method& method_;
   const uint32_t window_;  // farthest distance back a match may reach, plus one
@@ -109,6 +111,7 @@ class Lzss {
   std::vector<uint32_t> head_;   // 4-byte hash -> latest position + 1
   std::vector<uint32_t> prev_;   // position % window -> earlier position + 1
   std::vector<uint32_t> head3_;  // 3-byte hash -> latest position + 1
+  const uint64_t rebaseAt_;
   // A match found at position_ - 1, waiting to see whether position_ beats it.
   bool held_ = false;
   Match heldMatch_;
