@@ -103,10 +103,12 @@ Lzss::Lzss(const Method& method, uint64_t rebaseAt)
 void Lzss::Append(const uint8_t* data, size_t size) {
   std::memcpy(buffer_.data() + fill_, data, size);
   fill_ += size;
+  // Only positions with four bytes behind them can be hashed.
+  insertable_ = fill_ >= 3 ? base_ + fill_ - 3 : base_;
 }
 
 void Lzss::Reset() {
-  base_ = position_ = inserted_ = base_ + fill_ + window_;
+  base_ = position_ = inserted_ = insertable_ = base_ + fill_ + window_;
   fill_ = 0;
   held_ = false;
   prices_ = Prices();
@@ -125,11 +127,10 @@ void Lzss::Rebase() {
   base_ -= shift;
   position_ -= shift;
   inserted_ -= shift;
+  insertable_ -= shift;
 }
 
-void Lzss::InsertBefore(uint64_t position) {
-  // Only positions with four bytes behind them can be hashed.
-  const uint64_t last = std::min<uint64_t>(position, base_ + fill_ >= 3 ? base_ + fill_ - 3 : 0);
+void Lzss::Insert(uint64_t last) {
   if (inserted_ >= last) return;
   const uint8_t* const buffer = buffer_.data();
   uint32_t* const head = head_.data();

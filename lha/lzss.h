@@ -91,7 +91,11 @@ class Lzss {
   static uint32_t Hash3(uint32_t prefix) {
     return ((prefix << 8) * 2654435761u) >> (32 - kHash3Bits);
   }
-  void InsertBefore(uint64_t position);
+  // Adds the positions below `position` to the chains.
+  void InsertBefore(uint64_t position) {
+    if (position > inserted_) Insert(std::min(position, insertable_));
+  }
+  void Insert(uint64_t last);
   Match Find(uint64_t position, int previousLength);
   // What a match saves against the worth of the bytes it covers.
   int64_t Gain(const Match& m) const {
@@ -108,6 +112,7 @@ class Lzss {
   uint64_t base_ = 0;            // stream position of buffer_[0]
   uint64_t position_ = 0;        // next byte to parse
   uint64_t inserted_ = 0;        // positions below this are in the chains
+  uint64_t insertable_ = 0;      // positions below this have four bytes to hash
   std::vector<uint32_t> head_;   // 4-byte hash -> latest position + 1
   std::vector<uint32_t> prev_;   // position % window -> earlier position + 1
   std::vector<uint32_t> head3_;  // 3-byte hash -> latest position + 1
