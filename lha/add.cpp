@@ -83,12 +83,10 @@ std::string AddToArchive(const Command& command) {
   }
   OutFile out(temp.Descriptor());
   // Reads each member back while the next is written; declared after the
-  // file it reads, so that it stops before the file goes.
+  // file it reads, so that it stops before the file goes. It reads what is
+  // in the file: members are complete before anything after them is written.
   Verifier verifier(temp.Descriptor());
-  auto finished = [&](const ExpectedMember& member) {
-    out.Flush();
-    verifier.Add(member, out.Offset());
-  };
+  auto finished = [&](const ExpectedMember& member) { verifier.Add(member, out.Flushed()); };
 
   MemberPipeline members(*command.method, codePage,
                          command.threads != 0 ? command.threads : DefaultThreads(), out, finished);

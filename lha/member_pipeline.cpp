@@ -13,6 +13,9 @@ namespace {
 constexpr unsigned kMaxThreads = 8;
 // Data is handed from a worker to the writer in pieces of about this size.
 constexpr size_t kPieceSize = 64 << 10;
+// With the queue full, the writer waits for this many members to be ready
+// rather than for each one: fewer threads woken for nothing.
+constexpr size_t kBatch = 32;
 
 // Thrown inside a worker when the pipeline stops: not a finding.
 struct Stopped {};
@@ -37,6 +40,7 @@ struct MemberPipeline::Job {
   std::deque<std::vector<uint8_t>> pieces;  // data not yet written
   uint64_t buffered = 0;                    // bytes in pieces
   unsigned restarts = 0;                    // times the data started over, to be stored
+  bool waitingForRoom = false;              // its worker waits for room in the budget
   bool done = false;
   PackedData data;
   std::exception_ptr error;
@@ -92,7 +96,8 @@ void MemberPipeline::Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
-  changed_.notify_all();
+  work_.notify_all();
+  room_.notify_all();
   for (std::thread& t : workers_) {
     if (t.joinable()) t.join();
   }
@@ -102,7 +107,7 @@ void MemberPipeline::Work(MemberPacker& packer) {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     Job* job = nullptr;
-    changed_.wait(lock, [&] {
+    work_.wait(lock, [&] {
       while (!stopping_ && nextToTake_ < firstId_ + queue_.size()) {
         Job& next = *queue_[nextToTake_ - firstId_];
         ++nextToTake_;
@@ -130,7 +135,7 @@ void MemberPipeline::Work(MemberPacker& packer) {
     job->data = data;
     job->error = error;
     job->done = true;
-    changed_.notify_all();
+    WakeWriter();
   }
 }
 
@@ -140,31 +145,71 @@ void MemberPipeline::Hand(Job& job, std::vector<uint8_t>& piece) {
     std::unique_lock<std::mutex> lock(mutex_);
     // The member being written takes room of its own, so that it always
     // moves on however much the others hold.
-    changed_.wait(lock, [&] {
+    auto room = [&] {
       if (stopping_) return true;
-      if (job.id == firstId_)
+      if (job.id == firstId_) {
         return job.buffered == 0 || job.buffered + size <= limits_.writingBudget;
+      }
       return buffered_ + size <= limits_.budget;
-    });
+    };
+    if (!room()) {
+      ++waitingForRoom_;
+      job.waitingForRoom = true;
+      WakeWriter();
+      room_.wait(lock, room);
+      job.waitingForRoom = false;
+      --waitingForRoom_;
+    }
     if (stopping_) throw Stopped{};
     job.pieces.push_back(std::move(piece));
     job.buffered += size;
     buffered_ += size;
+    WakeWriter();
   }
-  changed_.notify_all();
   piece = std::vector<uint8_t>();
   piece.reserve(kPieceSize);
 }
 
 void MemberPipeline::Restart(Job& job) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    buffered_ -= job.buffered;
-    job.pieces.clear();
-    job.buffered = 0;
-    ++job.restarts;
-  }
-  changed_.notify_all();
+  std::lock_guard<std::mutex> lock(mutex_);
+  buffered_ -= job.buffered;
+  job.pieces.clear();
+  job.buffered = 0;
+  ++job.restarts;
+  if (waitingForRoom_ != 0) room_.notify_all();
+  WakeWriter();
+}
+
+bool MemberPipeline::FirstReady() const {
+  const Job& job = *queue_.front();
+  if (!job.file || job.done) return true;
+  // A member is started once it is done, so that it gets its header at
+  // once, or once it fills half its room or its worker waits for room, so
+  // that a large one streams through.
+  if (!writing_.started) return job.waitingForRoom || job.buffered >= limits_.writingBudget / 2;
+  return !job.pieces.empty() || job.restarts != writing_.restarts;
+}
+
+bool MemberPipeline::WriterCanGo() const {
+  if (stopping_ || queue_.empty()) return true;
+  if (!FirstReady()) return false;
+  if (!batch_) return true;
+  // A batch is ready, or the first member streams, or a worker waits for
+  // the room that writing makes.
+  const Job& first = *queue_.front();
+  const Job& last = *queue_[std::min(queue_.size(), kBatch) - 1];
+  return (first.file && !first.done) || waitingForRoom_ != 0 || !last.file || last.done;
+}
+
+void MemberPipeline::WakeWriter() {
+  if (writerWaiting_ && WriterCanGo()) progress_.notify_one();
+}
+
+void MemberPipeline::WaitForWriting(std::unique_lock<std::mutex>& lock, bool batch) {
+  batch_ = batch;
+  writerWaiting_ = true;
+  progress_.wait(lock, [&] { return WriterCanGo(); });
+  writerWaiting_ = false;
 }
 
 void MemberPipeline::Add(const archlib::TreeEntry& entry) {
@@ -172,27 +217,34 @@ void MemberPipeline::Add(const archlib::TreeEntry& entry) {
   job->file = entry.kind == archlib::TreeEntry::Kind::kFile;
   job->diskPath = entry.diskPath;
   job->header = HeaderOf(entry, codePage_);
-  bool full;
+  const bool file = job->file;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     job->id = firstId_ + queue_.size();
     queue_.push_back(std::move(job));
-    full = queue_.size() >= limits_.queued;
   }
-  changed_.notify_all();
-  // Write what has come; while too many are queued, the first completely.
-  while (Drain(full)) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    full = queue_.size() >= limits_.queued;
+  if (file) work_.notify_one();
+  // Write what is ready; while too many are queued, wait for more.
+  for (;;) {
+    while (Drain()) {
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (queue_.size() < limits_.queued) return;
+    WaitForWriting(lock, true);
   }
 }
 
 void MemberPipeline::Finish() {
-  while (Drain(true)) {
+  for (;;) {
+    while (Drain()) {
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (queue_.empty()) return;
+    WaitForWriting(lock, false);
   }
 }
 
-bool MemberPipeline::Drain(bool wait) {
+bool MemberPipeline::Drain() {
   std::unique_lock<std::mutex> lock(mutex_);
   if (queue_.empty()) return false;
   Job& job = *queue_.front();
@@ -205,27 +257,24 @@ bool MemberPipeline::Drain(bool wait) {
     finished_(ExpectedMember{0, 0, true});
   } else {
     for (;;) {
-      if (wait) {
-        changed_.wait(lock, [&] {
-          return job.done || !job.pieces.empty() || job.restarts != writing_.restarts;
-        });
-      }
+      if (!FirstReady()) return false;
       if (job.error) std::rethrow_exception(job.error);
       const bool done = job.done;
+      const bool start = !writing_.started;
       const bool restarted = job.restarts != writing_.restarts;
+      writing_.started = true;
       writing_.restarts = job.restarts;
       std::deque<std::vector<uint8_t>> pieces;
       pieces.swap(job.pieces);
       buffered_ -= job.buffered;
       job.buffered = 0;
       const PackedData data = job.data;
+      if (waitingForRoom_ != 0 && !pieces.empty()) room_.notify_all();
       lock.unlock();
-      changed_.notify_all();
 
-      if (!writing_.started) {
+      if (start) {
         // A member compressed already gets its header at once; one still
         // being compressed a placeholder of the same size, filled in after.
-        writing_.started = true;
         writing_.headerAt = out_.Offset();
         if (done) data.ApplyTo(header);
         const std::vector<uint8_t> bytes = EncodeHeader(header);
@@ -245,18 +294,16 @@ bool MemberPipeline::Drain(bool wait) {
         finished_(ExpectedMember{data.originalSize, data.crc, true});
         break;
       }
-      if (!wait) return false;
       lock.lock();
     }
   }
-  {
-    std::lock_guard<std::mutex> relock(mutex_);
-    queue_.pop_front();
-    ++firstId_;
-    nextToTake_ = std::max(nextToTake_, firstId_);
-    writing_ = Writing{};
-  }
-  changed_.notify_all();
+  std::lock_guard<std::mutex> relock(mutex_);
+  queue_.pop_front();
+  ++firstId_;
+  nextToTake_ = std::max(nextToTake_, firstId_);
+  writing_ = Writing{};
+  // The next member's worker may wait for the room the one written had.
+  if (waitingForRoom_ != 0) room_.notify_all();
   return true;
 }
 

@@ -77,8 +77,16 @@ class MemberPipeline {
   void Stop();
   void Work(MemberPacker& packer);
   // Writes what has come of the first queued member; true when all of it
-  // is written. Waits for its data only when `wait`.
-  bool Drain(bool wait);
+  // is written.
+  bool Drain();
+  // Under the mutex: whether Drain can write some of the first member; and
+  // whether the writer, waiting for that (or, with `batch_`, for a batch
+  // of members), should go on. WakeWriter tells it so; everything that
+  // changes a job's state calls it.
+  bool FirstReady() const;
+  bool WriterCanGo() const;
+  void WakeWriter();
+  void WaitForWriting(std::unique_lock<std::mutex>& lock, bool batch);
   // Hands a piece of a job's data over, waiting for room in the budget.
   void Hand(Job& job, std::vector<uint8_t>& piece);
   void Restart(Job& job);
@@ -89,13 +97,18 @@ class MemberPipeline {
   const std::function<void(const ExpectedMember&)> finished_;
 
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable work_;      // a job to take, for the workers
+  std::condition_variable progress_;  // data of the first job, for the writer
+  std::condition_variable room_;      // room in the budget, for the workers
+  int waitingForRoom_ = 0;            // workers waiting for room
+  bool writerWaiting_ = false;
+  bool batch_ = false;
   std::deque<std::unique_ptr<Job>> queue_;  // front: the next to write
   uint64_t firstId_ = 0;                    // id of queue_.front()
   uint64_t nextToTake_ = 0;                 // id of the next job for a worker
   uint64_t buffered_ = 0;                   // data waiting in all jobs
   bool stopping_ = false;
-  Writing writing_;  // the writer's alone
+  Writing writing_;  // started and restarts change under the mutex
   std::vector<std::unique_ptr<MemberPacker>> packers_;
   std::vector<std::thread> workers_;  // last: they start once the rest is ready
 };
