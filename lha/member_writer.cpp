@@ -94,13 +94,20 @@ void PackedData::ApplyTo(MemberHeader& header) const {
   header.crc = crc;
 }
 
-// Compresses the file; false when storing is better.
-bool MemberPacker::Compress(InputFile& in, const std::string& path, PackedData& packed) {
+// Compresses the file; false when storing is better. `packed` holds the
+// file's size and CRC either way, and `whole` says whether all of its bytes
+// are still in buffer_ (read at one go), so that storing need not read
+// them again.
+bool MemberPacker::Compress(InputFile& in, const std::string& path, PackedData& packed,
+                            bool& whole) {
   encoder_.Begin();
   uint16_t crc = 0;
+  int reads = 0;
+  whole = false;
   for (;;) {
     size_t n = in.Read(buffer_.data(), buffer_.size());
     if (n == 0) break;
+    ++reads;
     crc = Crc16(crc, buffer_.data(), n);
     encoder_.Write(buffer_.data(), n);
     CheckSize(encoder_.InputBytes(), path);
@@ -108,12 +115,13 @@ bool MemberPacker::Compress(InputFile& in, const std::string& path, PackedData& 
       return false;
     }
   }
+  whole = reads <= 1;
+  packed.originalSize = packed.packedSize = encoder_.InputBytes();
+  packed.crc = crc;
   if (encoder_.InputBytes() == 0 || !encoder_.Finish()) return false;
   if (encoder_.OutputBytes() >= encoder_.InputBytes()) return false;
   std::memcpy(packed.method, method_.id, sizeof packed.method);
-  packed.originalSize = encoder_.InputBytes();
   packed.packedSize = encoder_.OutputBytes();
-  packed.crc = crc;
   return true;
 }
 
@@ -139,9 +147,12 @@ PackedData MemberPacker::Pack(const std::string& path, DataSink& sink) {
   sink_ = &sink;
   InputFile in(path);
   PackedData packed;
-  if (Compress(in, path, packed)) return packed;
+  bool whole;
+  if (Compress(in, path, packed, whole)) return packed;
   sink.Restart();
-  return Store(in, path);
+  if (!whole) return Store(in, path);
+  if (packed.originalSize != 0) sink.Write(buffer_.data(), packed.originalSize);
+  return packed;  // stored: "-lh0-"
 }
 
 }  // namespace lha

@@ -50,7 +50,7 @@ class MemberPacker {
   PackedData Pack(const std::string& path, DataSink& sink);
 
  private:
-  bool Compress(InputFile& in, const std::string& path, PackedData& packed);
+  bool Compress(InputFile& in, const std::string& path, PackedData& packed, bool& whole);
   PackedData Store(InputFile& in, const std::string& path);
 
   const Method& method_;
