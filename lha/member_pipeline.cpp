@@ -167,7 +167,6 @@ void MemberPipeline::Hand(Job& job, std::vector<uint8_t>& piece) {
     WakeWriter();
   }
   piece = std::vector<uint8_t>();
-  piece.reserve(kPieceSize);
 }
 
 void MemberPipeline::Restart(Job& job) {
