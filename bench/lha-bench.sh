@@ -1,18 +1,13 @@
 #!/bin/bash
-# lha-bench.sh - the LHA library in detail: lh5 and lh7 with compression and
-# read-back time apart (lha_bench), then ours beside jlha (archiver_bench).
+# lha-bench.sh - the LHA library (lh5, lh7) beside jlha on the benchmark corpus.
 #
-#   usage: lha-bench.sh BUILD_DIR [CORPUS_DIR]
+#   usage: lha-bench.sh BUILD_DIR [CORPUS_DIR [RUNS]]
 #
 # Without CORPUS_DIR the corpus is BUILD_DIR/bench-corpus, built by
-# make_corpus when missing. BENCH_RUNS sets the runs of each archiver
-# (default 1). jlha needs jlha-utils (tools/install-deps.sh bench).
+# make_corpus when missing. jlha comes with jlha-utils (tools/install-deps.sh
+# bench).
 set -euo pipefail
 BUILD=$(realpath "$1")
 CORPUS=${2:-$BUILD/bench-corpus}
 "$BUILD/bin/make_corpus" "$CORPUS"
-OUT=$(mktemp -d)
-trap 'rm -rf "$OUT"' EXIT
-"$BUILD/bin/lha_bench" "$CORPUS" "$OUT"
-echo
-"$BUILD/bin/archiver_bench" "$CORPUS" "$OUT" --runs "${BENCH_RUNS:-1}" lha
+exec "$BUILD/bin/lha_bench" "$CORPUS" "${3:-3}"

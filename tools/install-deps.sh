@@ -14,7 +14,7 @@ set -euo pipefail
 export LC_ALL=C DEBIAN_FRONTEND=noninteractive
 
 build="cmake g++ make pkg-config libgtest-dev libarchive-dev liblzma-dev zlib1g-dev"
-test="libarchive-tools lhasa 7zip unar unzip zip clang systemd file libxml2-utils binutils locales"
+test="libarchive-tools lhasa 7zip unar jlha-utils unzip zip clang systemd file libxml2-utils binutils locales"
 demo="libarchive-tools"
 bench="jlha-utils zip 7zip libarchive-tools"
 windows="cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 googletest locales"
