@@ -88,12 +88,18 @@ class Installation : public ::testing::Test {
   // Whether the folder's owner may write to it.
   static bool Writable(const fs::path& folder);
 
+  // What is wrong with archive, read back with bsdtar, against the folders
+  // it should hold (each under its own name, every file byte for byte):
+  // empty when nothing is.
+  std::string Mismatch(const fs::path& archive, const std::vector<fs::path>& folders);
+
   fs::path root_, program_, data_, save_;
   std::string output_;
 
  private:
   std::map<pid_t, fs::path> printed_;
   int runs_ = 0;
+  int extractions_ = 0;
   bool unprivileged_ = false;
   uid_t uid_ = 0;
   gid_t gid_ = 0;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <iostream>
 #include <set>
 #include <thread>
@@ -35,6 +36,13 @@ std::vector<std::string> LinesOf(const std::string& text) {
     start = end == std::string::npos ? text.size() : end + 1;
   }
   return lines;
+}
+
+// Whether the run has ended, without collecting it.
+bool Ended(pid_t run) {
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(run), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == run;
 }
 
 void MakeReadOnly(const fs::path& folder) {
@@ -155,6 +163,67 @@ TEST_F(InterruptedRuns, ASignalMidArchiveRestoresTheFolderRemovesTheTemporaryFil
     EXPECT_NE(log[0].find("ErrorInfo:" + said), std::string::npos) << log[0];
     EXPECT_EQ(Printed(run), "slotbackup: " + said + "\n");
   }
+}
+
+TEST_F(InterruptedRuns, SigtermDuringALongFixedNameCopyKeepsTheOldCopyByteForByte) {
+  std::mt19937 random = SeededRandom();
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  // The archive the slot copies (the fake archiver leaves it as it is): large
+  // enough for the copy to take a while.
+  std::string archive(64 << 20, '\0');
+  std::mt19937_64 content(64);
+  for (size_t at = 0; at < archive.size(); at += 8) {
+    const uint64_t bytes = content();
+    std::memcpy(archive.data() + at, &bytes, 8);
+  }
+  Write(save_ / "big.zip", archive);
+  const fs::path latest = save_ / "big latest.zip";
+  const std::string old = "the copy of an earlier run\n" + std::string(1 << 20, 'o');
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t.string() +
+           "\n[BackUP_Name]\n0000=big.zip\n[BackUP_ConstantName]\n0000=big latest.zip\n");
+  const auto OtherFiles = [&] {
+    std::vector<fs::path> others;
+    for (const auto& e : fs::directory_iterator(save_)) {
+      if (e.path() != latest && e.path().filename() != "big.zip") others.push_back(e.path());
+    }
+    return others;
+  };
+  std::uniform_int_distribution<int> delay(0, 20);
+  std::vector<uintmax_t> stoppedAt;
+  for (int attempt = 0; attempt < 20 && stoppedAt.size() < 3; ++attempt) {
+    Write(latest, old);
+    fs::remove(program_ / "slotbackup.log");
+    const pid_t run = Start();
+    // The copy's temporary file is the only other file in the save folder.
+    fs::path copying;
+    while (copying.empty() && !Ended(run)) {
+      for (const fs::path& file : OtherFiles()) copying = file;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
+    // Frozen, the run shows how far it has copied; a copy that is complete
+    // is no test of a stopped one.
+    kill(run, SIGSTOP);
+    std::error_code gone;
+    const uintmax_t copied = fs::file_size(copying, gone);
+    const bool midCopy = !copying.empty() && !gone && copied < archive.size();
+    if (midCopy) kill(run, SIGTERM);
+    kill(run, SIGCONT);
+    const Ending ending = Wait(run);
+    if (!midCopy) continue;
+    stoppedAt.push_back(copied);
+    EXPECT_EQ(ending.Text(), "exit status 143") << Printed(run);
+    EXPECT_TRUE(Read(latest) == old) << "the old copy changed";
+    EXPECT_TRUE(OtherFiles().empty());
+    const auto log = LogFile();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("ErrorInfo:Interrupted by SIGTERM (signal 15)"), std::string::npos)
+        << log[0];
+  }
+  std::cout << "copies of " << archive.size() << " bytes stopped at";
+  for (const uintmax_t copied : stoppedAt) std::cout << " " << copied;
+  std::cout << " bytes" << std::endl;
+  EXPECT_EQ(stoppedAt.size(), 3u) << "the copy was too quick to be stopped midway";
 }
 
 TEST_F(InterruptedRuns, RunsKilledAtRandomPointsLeaveNoFolderClearedAndNoTemporaryFile) {
