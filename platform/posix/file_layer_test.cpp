@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cwchar>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/error.h"
@@ -126,6 +128,38 @@ TEST_F(RegularFileTest, ReadsStopAtTheSizeSeenWhenOpenedThoughTheFileGrows) {
   fs::resize_file(Path("log"), 10);
   file.Rewind();
   EXPECT_EQ(file.ReadFully(data.data(), data.size()), 10u);
+}
+
+TEST_F(RegularFileTest, AFileKeptOpenForRewritingIsCreatedOnceAndRefusedAsOpenRefusesIt) {
+  const fs::path lock = Path("program.lock");
+  {
+    Descriptor created = OpenOrCreateRegular(lock, 0640, "Cannot open the lock file");
+    WriteAll(created.get(), lock, "holder", 6);
+  }
+  struct stat info;
+  ASSERT_EQ(stat(lock.c_str(), &info), 0);
+  const mode_t umask = 0666 & ~NewFileMode();
+  EXPECT_EQ(info.st_mode & 0777, 0640 & ~umask);
+  // Opened again, it keeps its text, and reads see what is written later.
+  Descriptor again = OpenOrCreateRegular(lock, 0640, "Cannot open the lock file");
+  WriteBytes(lock, "a longer text than before");
+  char text[64];
+  EXPECT_EQ(ReadUpTo(again.get(), lock, 0, text, sizeof text), 25u);
+
+  const fs::path fifo = Path("fifo.lock");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(testing::InChild(
+                [&] { return Failure([&] { OpenOrCreateRegular(fifo, 0644, "Cannot open"); }); }),
+            "Cannot open " + fifo.string() + ": it is a FIFO, not a regular file");
+  // Never through a link, not even one that leads nowhere yet.
+  fs::create_symlink(Path("elsewhere"), Path("link.lock"));
+  EXPECT_EQ(
+      Failure([&] { OpenOrCreateRegular(Path("link.lock"), 0644, "Cannot open"); }),
+      "Cannot open " + Path("link.lock").string() + ": it is a symbolic link, not a regular file");
+  EXPECT_FALSE(fs::exists(Path("elsewhere")));
+  fs::create_directory(Path("folder.lock"));
+  EXPECT_EQ(Failure([&] { OpenOrCreateRegular(Path("folder.lock"), 0644, "Cannot open"); }),
+            "Cannot open " + Path("folder.lock").string() + ": Is a directory");
 }
 
 class AtomicFileTest : public ::testing::Test {
@@ -343,6 +377,41 @@ TEST(WholeWrites, AShortWriteOnAFillingDiskFailsNamingTheFileAndTheReason) {
   EXPECT_EQ(Failure([&] { ReadAt(fd, "the archive", 10, data, 4); }),
             "unexpected end of the archive");
   close(fd);
+}
+
+void Ignore(int) {}
+
+TEST(WholeReads, APipeIsReadToItsEndThroughPausesAndInterruptedReads) {
+  // A handler without SA_RESTART: a read it interrupts fails with EINTR.
+  struct sigaction action {
+  }, old;
+  action.sa_handler = Ignore;
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &old), 0);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const pthread_t reader = pthread_self();
+  const std::string piece(100000, 'r');
+  std::thread writer([&] {
+    for (int i = 0; i < 3; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      pthread_kill(reader, SIGUSR1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      WriteAll(ends[1], "the pipe", piece.data(), piece.size());
+    }
+    close(ends[1]);
+  });
+  std::string text;
+  EXPECT_EQ(Failure([&] { text = ReadToEnd(ends[0], "the pipe"); }), "");
+  char rest[4096];
+  while (read(ends[0], rest, sizeof rest) != 0) {
+    // What a failed read left, so that the writer can finish.
+  }
+  writer.join();
+  EXPECT_EQ(text.size(), 3 * piece.size());
+  EXPECT_EQ(Failure([&] { ReadToEnd(ends[0] + 1000, "the report"); }),
+            "cannot read the report: Bad file descriptor");
+  close(ends[0]);
+  sigaction(SIGUSR1, &old, nullptr);
 }
 
 TEST(FaultInjectorTest, OnlyOneTakesEffectAtATime) {
