@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,6 +53,22 @@ std::string Quoted(const fs::path& p) {
   std::string text = "'";
   for (char c : p.string()) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return text + "'";
+}
+
+void MakeReadOnly(const fs::path& folder) {
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read |
+                              fs::perms::others_exec);
+}
+
+OrphansLeftUncollected::OrphansLeftUncollected() {
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+}
+
+OrphansLeftUncollected::~OrphansLeftUncollected() {
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+  while (waitpid(-1, nullptr, WNOHANG) > 0) {
+  }
 }
 
 std::string Ending::Text() const {

@@ -32,6 +32,21 @@ struct Ending {
   std::string Text() const;
 };
 
+// Gives a folder the mode 555: read-only for everyone.
+void MakeReadOnly(const fs::path& folder);
+
+// While it lives, processes orphaned below this one (the archiver processes
+// of killed runs) come to this process, which leaves them uncollected, as a
+// busy init might: a run must take an ended process for ended all the same.
+// It collects them when it goes.
+class OrphansLeftUncollected {
+ public:
+  OrphansLeftUncollected();
+  ~OrphansLeftUncollected();
+  OrphansLeftUncollected(const OrphansLeftUncollected&) = delete;
+  OrphansLeftUncollected& operator=(const OrphansLeftUncollected&) = delete;
+};
+
 // A random source whose seed is printed, and taken from SLOTBACKUP_TEST_SEED
 // when set, so that a failure with random timing can be repeated.
 std::mt19937 SeededRandom();
