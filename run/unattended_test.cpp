@@ -450,6 +450,26 @@ TEST_F(UnusableFiles, AFifoOrLinkPlantedAtTheRunsOwnFilesStopsItBeforeAnythingCh
   EXPECT_FALSE(fs::exists(data_ / "elsewhere"));
 }
 
+TEST_F(UnusableFiles, ALockFileTheRunsUserMayNotOpenStopsItBeforeAnythingChanges) {
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  MakeReadOnly(t);
+  Settings(SaveSection("ZIP") + Slots({t}));
+  RunUnprivileged();
+  const fs::path lock = program_ / "slotbackup.lock";
+  Write(lock, "process 4194999, since 2026/12/07 22:00:00");
+  fs::permissions(lock, fs::perms::owner_read);
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_FALSE(Writable(t));
+  const auto log = LogFile();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(
+      log[0].find("ErrorInfo:Cannot open the lock file " + lock.string() + ": Permission denied"),
+      std::string::npos)
+      << log[0];
+}
+
 // ------------------------------------------------------------ failures kept
 
 using RecordedFailures = Installation;
