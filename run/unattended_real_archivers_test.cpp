@@ -8,6 +8,7 @@
 // SLOTBACKUP_TEST_SEED repeats a run.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -184,27 +185,39 @@ TEST_F(RealArchiverRuns, RunsKilledOrStoppedMidArchiveLoseNothingAndLeaveNothing
   EXPECT_TRUE(TemporaryFiles().empty());
 }
 
-TEST_F(RealArchiverRuns, FourRunsAtOnceLeaveEveryArchiveCompleteWithNoEntryLost) {
-  const size_t bytes = kSlowBuild ? (256 << 10) : (1 << 20);
-  const fs::path a = LargeTarget("a", bytes), b = LargeTarget("b", bytes),
-                 c = LargeTarget("c", bytes), d = LargeTarget("d", bytes);
+TEST_F(RealArchiverRuns, FourRunsAtOnceLeaveEveryArchiveCompleteAndEveryFailureRecorded) {
+  const size_t bytes = kSlowBuild ? (64 << 10) : (256 << 10);
+  std::vector<fs::path> folders;
+  for (int i = 0; i < 6; ++i) folders.push_back(LargeTarget("f" + std::to_string(i), bytes));
+  const fs::path d = LargeTarget("d", bytes);
   for (const std::string type : {"LHA", "ZIP"}) {
     const std::string extension = type == "LHA" ? ".lzh" : ".zip";
     fs::remove_all(save_);
     fs::create_directories(save_);
-    // Three slots add their folders to one archive, which every run updates;
-    // a fourth writes an archive named for the second the run reaches it.
-    Settings(SaveSection(type) + "[BackUP_Target]\n0000=" + a.string() + "\n0001=" + b.string() +
-             "\n0002=" + c.string() + "\n0003=" + d.string() + "\n[BackUP_Name]\n0000=all" +
-             extension + "\n0001=all" + extension + "\n0002=all" + extension + "\n0003=d %D" +
-             extension + "\n[BackUP_ConstantName]\n0003=d latest" + extension + "\n");
+    fs::remove(program_ / "slotbackup.log");
+    // Six slots add their folders to one archive, which every run updates;
+    // one writes an archive named for the second the run reaches it; and one
+    // fails in every run, on a FIFO planted at its archive's name.
+    std::string targets = "[BackUP_Target]\n", names = "[BackUP_Name]\n";
+    for (size_t i = 0; i < folders.size(); ++i) {
+      targets += "000" + std::to_string(i) + "=" + folders[i].string() + "\n";
+      names += "000" + std::to_string(i) + "=all" + extension + "\n";
+    }
+    targets += "0006=" + d.string() + "\n0007=" + d.string() + "\n";
+    names += "0006=d %D" + extension + "\n0007=blocked" + extension + "\n";
+    ASSERT_EQ(mkfifo((save_ / ("blocked" + extension)).c_str(), 0600), 0);
+    Settings(SaveSection(type) + targets + names + "[BackUP_ConstantName]\n0006=d latest" +
+             extension + "\n");
+    const std::string ini = Read(program_ / "slotbackup.ini");
     std::vector<pid_t> runs;
     for (int i = 0; i < 4; ++i) runs.push_back(Start());
     for (pid_t run : runs) {
-      EXPECT_EQ(Wait(run).Text(), "exit status 0") << type << Printed(run);
-      EXPECT_EQ(Printed(run), "") << type;
+      EXPECT_EQ(Wait(run).Text(), "exit status 2") << type << Printed(run);
+      EXPECT_EQ(
+          Printed(run).rfind("slotbackup: slot 0007: archiving " + d.string() + " failed: ", 0), 0u)
+          << type << Printed(run);
     }
-    EXPECT_EQ(Mismatch(save_ / ("all" + extension), {a, b, c}), "") << type;
+    EXPECT_EQ(Mismatch(save_ / ("all" + extension), folders), "") << type;
     int stamped = 0;
     for (const auto& e : fs::directory_iterator(save_)) {
       const std::string name = e.path().filename().string();
@@ -213,12 +226,24 @@ TEST_F(RealArchiverRuns, FourRunsAtOnceLeaveEveryArchiveCompleteWithNoEntryLost)
         EXPECT_EQ(Mismatch(e.path(), {d}), "") << type;
       }
     }
-    std::cout << type << ": 4 runs at once wrote " << stamped << " archives named for their second"
-              << std::endl;
+    std::set<std::string> keys;
+    for (const std::string& entry : ErrorLog()) keys.insert(entry.substr(0, entry.find('=')));
+    const auto messages = ArchiverMessages();
+    std::cout << type << ": 4 runs at once wrote " << stamped
+              << " archives named for their second and kept " << keys.size()
+              << " of 4 failures in Error_LOG, " << messages.size() << " of 4 reasons" << std::endl;
     EXPECT_GE(stamped, 1);
-    EXPECT_TRUE(ErrorLog().empty()) << type;
+    EXPECT_EQ(keys.size(), 4u) << type;
+    EXPECT_EQ(messages.size(), 4u) << type;
+    for (const std::string& message : messages) {
+      EXPECT_NE(message.find("it is a FIFO, not a regular file"), std::string::npos) << message;
+    }
     EXPECT_TRUE(LogFile().empty()) << type;
     EXPECT_TRUE(TemporaryFiles().empty()) << type;
+    EXPECT_TRUE(fs::is_fifo(save_ / ("blocked" + extension)));
+    // Only Error_LOG was added to the settings.
+    EXPECT_EQ(Read(program_ / "slotbackup.ini").substr(0, ini.size()), ini);
+    Settings(ini);
   }
 }
 
