@@ -1,6 +1,5 @@
 #include "lha/system_codepage.h"
 
-#include <cctype>
 #include <string>
 
 #include "platform/posix/locale.h"
@@ -8,11 +7,7 @@
 namespace lha {
 
 uint32_t CodePageOfCodeset(std::string_view codeset) {
-  std::string name;
-  for (char c : codeset) {
-    if (c != '-' && c != '_')
-      name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
+  const std::string name = platform::posix::FoldedCodeset(codeset);
   if (name == "UTF8") return 65001;
   if (name == "SHIFTJIS" || name == "SJIS" || name == "CP932" || name == "WINDOWS31J" ||
       name == "MSKANJI") {

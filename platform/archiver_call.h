@@ -29,7 +29,8 @@ struct ArchiverCall {
 // Calls entry(window, commandLine, area, outputSize) with an area of
 // outputSize bytes (blanks, NUL-terminated). commandLine is in the system's
 // code page. Throws Interrupted when an interrupt signal arrived during the
-// call (the child is stopped and gone), Error when the call cannot be made.
+// call (the child is stopped and gone), Error when the call cannot be made
+// or its report cannot be read (the child is then stopped and gone too).
 ArchiverCall CallArchiver(ArchiverEntryPoint entry, uint32_t window, const std::string& commandLine,
                           uint32_t outputSize);
 

@@ -14,6 +14,8 @@
 #include "platform/error.h"
 #include "platform/interrupt.h"
 #include "platform/interrupt_posix.h"
+#include "platform/posix/descriptor.h"
+#include "platform/posix/io.h"
 
 namespace platform {
 
@@ -26,40 +28,8 @@ constexpr int kOrphaned = 125;
   throw Error("Cannot start the archiver: " + SystemErrorText(error));
 }
 
-class Pipe {
- public:
-  Pipe() {
-    if (pipe2(fds_, O_CLOEXEC) != 0) CannotCall(errno);
-  }
-  ~Pipe() {
-    CloseRead();
-    CloseWrite();
-  }
-  Pipe(const Pipe&) = delete;
-  Pipe& operator=(const Pipe&) = delete;
-  int Read() const { return fds_[0]; }
-  int Write() const { return fds_[1]; }
-  void CloseRead() { Close(fds_[0]); }
-  void CloseWrite() { Close(fds_[1]); }
-
- private:
-  static void Close(int& fd) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-  }
-  int fds_[2] = {-1, -1};
-};
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
+// How messages name the pipe the child reports through.
+constexpr char kReport[] = "the archiver's report";
 
 // The child: makes the call and reports "<result as 4 bytes><output text>".
 [[noreturn]] void CallInChild(int report, pid_t parent, ArchiverEntryPoint entry, uint32_t window,
@@ -75,20 +45,13 @@ bool WriteAll(int fd, const char* data, size_t size) {
   const int32_t result = entry(window, commandLine.c_str(), output.data(), outputSize);
   char head[sizeof result];
   std::memcpy(head, &result, sizeof result);
-  const bool reported = WriteAll(report, head, sizeof head) &&
-                        WriteAll(report, output.data(), std::strlen(output.data()));
-  _exit(reported ? 0 : 1);
-}
-
-std::string ReadToEnd(int fd) {
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return text;
-    text.append(buffer, static_cast<size_t>(n));
+  try {
+    posix::WriteAll(report, kReport, head, sizeof head);
+    posix::WriteAll(report, kReport, output.data(), std::strlen(output.data()));
+  } catch (const Error&) {
+    _exit(1);
   }
+  _exit(0);
 }
 
 // Waits for the child to end, keeps the interrupt handler from killing it
@@ -130,7 +93,9 @@ ArchiverCall Outcome(const std::string& report, int status) {
 ArchiverCall CallArchiver(ArchiverEntryPoint entry, uint32_t window, const std::string& commandLine,
                           uint32_t outputSize) {
   ThrowIfInterrupted();
-  Pipe pipe;
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) CannotCall(errno);
+  posix::Descriptor reading(ends[0]), writing(ends[1]);
   const pid_t parent = getpid();
   pid_t child;
   {
@@ -139,13 +104,23 @@ ArchiverCall CallArchiver(ArchiverEntryPoint entry, uint32_t window, const std::
     child = fork();
     if (child < 0) CannotCall(errno);
     if (child == 0) {
-      pipe.CloseRead();
-      CallInChild(pipe.Write(), parent, entry, window, commandLine, outputSize);
+      // Its writes fail once this process is gone, instead of filling a
+      // pipe that only the child itself could read.
+      reading = posix::Descriptor();
+      CallInChild(writing.get(), parent, entry, window, commandLine, outputSize);
     }
     SetProcessToStop(child);
   }
-  pipe.CloseWrite();
-  const std::string report = ReadToEnd(pipe.Read());
+  // The report ends when the child, holding the only write end left, does.
+  writing = posix::Descriptor();
+  std::string report;
+  try {
+    report = posix::ReadToEnd(reading.get(), kReport);
+  } catch (const Error&) {
+    kill(child, SIGKILL);  // it may be waiting to write what nobody reads
+    WaitFor(child);
+    throw;
+  }
   const int status = WaitFor(child);
   ThrowIfInterrupted();
   return Outcome(report, status);

@@ -24,6 +24,13 @@ int ARCHIVER_CALL Silent(uint32_t, const char*, char*, uint32_t) {
   return 0;
 }
 
+// Fills the whole area: more than a pipe holds at once.
+int ARCHIVER_CALL Fills(uint32_t, const char*, char* output, uint32_t size) {
+  for (uint32_t i = 0; i + 1 < size; ++i) output[i] = static_cast<char>('a' + i % 26);
+  output[size - 1] = '\0';
+  return 1;
+}
+
 int ARCHIVER_CALL Aborts(uint32_t, const char*, char*, uint32_t) {
   std::raise(SIGABRT);
   return 0;
@@ -48,6 +55,16 @@ TEST(CallArchiver, TheResultAndTheOutputAreThoseOfTheEntryPoint) {
   EXPECT_TRUE(silent.returned);
   EXPECT_EQ(silent.result, 0);
   EXPECT_EQ(silent.output, std::string(8, ' '));
+}
+
+TEST(CallArchiver, AnOutputLargerThanAPipeHoldsComesBackWhole) {
+  const uint32_t size = 1 << 20;
+  const platform::ArchiverCall call = platform::CallArchiver(Fills, 0, "a", size);
+  EXPECT_TRUE(call.returned);
+  EXPECT_EQ(call.result, 1);
+  std::string expected;
+  for (uint32_t i = 0; i + 1 < size; ++i) expected += static_cast<char>('a' + i % 26);
+  EXPECT_TRUE(call.output == expected) << call.output.size() << " bytes came back";
 }
 
 TEST(CallArchiver, ACrashOrAnEndedProcessIsAFailedCallThatSaysWhat) {

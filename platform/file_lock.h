@@ -6,7 +6,7 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -27,12 +27,14 @@ class FileLock {
 
   // Replaces the file's text; for the holder. Throws Error.
   void Describe(const std::string& text);
-  // The file's text, as its holder wrote it.
+  // The file's text, as its holder wrote it (its first 64 KiB). Throws
+  // Error when the file cannot be read.
   std::string Description() const;
 
  private:
+  struct Handle;  // the open file, as the platform holds it
   std::string path_;
-  intptr_t handle_;
+  std::unique_ptr<Handle> handle_;
 };
 
 }  // namespace platform

@@ -9,11 +9,17 @@
 
 namespace platform {
 
-namespace {
+struct FileLock::Handle {
+  Handle() = default;
+  ~Handle() {
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);  // lets go of the lock as well
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE file = INVALID_HANDLE_VALUE;
+};
 
-HANDLE Handle(intptr_t handle) {
-  return reinterpret_cast<HANDLE>(handle);
-}
+namespace {
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path) {
   const DWORD code = GetLastError();
@@ -31,22 +37,19 @@ OVERLAPPED LockedByte() {
 
 }  // namespace
 
-FileLock::FileLock(const std::string& path) : path_(path) {
+FileLock::FileLock(const std::string& path) : path_(path), handle_(std::make_unique<Handle>()) {
   const std::wstring wide = ToWide(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     throw Error("Cannot open the lock file " + path + ": it is not a regular file");
   }
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) Fail("Cannot open the lock file", path);
-  handle_ = reinterpret_cast<intptr_t>(file);
+  handle_->file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle_->file == INVALID_HANDLE_VALUE) Fail("Cannot open the lock file", path);
 }
 
-FileLock::~FileLock() {
-  CloseHandle(Handle(handle_));  // lets go of the lock as well
-}
+FileLock::~FileLock() = default;
 
 bool FileLock::Acquire(std::chrono::milliseconds bound) {
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(bound.count());
@@ -54,7 +57,7 @@ bool FileLock::Acquire(std::chrono::milliseconds bound) {
   for (;;) {
     ThrowIfInterrupted();
     OVERLAPPED at = LockedByte();
-    if (LockFileEx(Handle(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+    if (LockFileEx(handle_->file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                    &at)) {
       return true;
     }
@@ -69,10 +72,9 @@ bool FileLock::Acquire(std::chrono::milliseconds bound) {
 void FileLock::Describe(const std::string& text) {
   LARGE_INTEGER start{};
   DWORD written = 0;
-  if (!SetFilePointerEx(Handle(handle_), start, nullptr, FILE_BEGIN) ||
-      !WriteFile(Handle(handle_), text.data(), static_cast<DWORD>(text.size()), &written,
-                 nullptr) ||
-      written != text.size() || !SetEndOfFile(Handle(handle_))) {
+  if (!SetFilePointerEx(handle_->file, start, nullptr, FILE_BEGIN) ||
+      !WriteFile(handle_->file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+      written != text.size() || !SetEndOfFile(handle_->file)) {
     Fail("Cannot write", path_);
   }
 }
@@ -80,16 +82,19 @@ void FileLock::Describe(const std::string& text) {
 std::string FileLock::Description() const {
   std::string text;
   char buffer[1024];
-  for (;;) {
+  while (text.size() < 64 * 1024) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(text.size());
     DWORD got = 0;
-    if (!ReadFile(Handle(handle_), buffer, sizeof buffer, &got, &at) || got == 0 ||
-        text.size() > 64 * 1024) {
-      return text;
+    if (!ReadFile(handle_->file, buffer, sizeof buffer, &got, &at)) {
+      // A read from the end on is refused with ERROR_HANDLE_EOF.
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      Fail("Cannot read", path_);
     }
+    if (got == 0) break;
     text.append(buffer, got);
   }
+  return text;
 }
 
 }  // namespace platform

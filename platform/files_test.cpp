@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "platform/error.h"
@@ -16,19 +15,9 @@ using platform::ReplaceWithCopy;
 
 namespace {
 
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-size_t EntryCount(const fs::path& folder) {
-  return static_cast<size_t>(
-      std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
+using platform::posix::testing::Names;
+using platform::posix::testing::ReadBytes;
+using platform::posix::testing::WriteBytes;
 
 class ReplaceWithCopyTest : public ::testing::Test {
  protected:
@@ -42,43 +31,43 @@ class ReplaceWithCopyTest : public ::testing::Test {
 };
 
 TEST_F(ReplaceWithCopyTest, ReplacesAnOldCopyAndKeepsItsPermissions) {
-  Write(root_ / "new.zip", "new archive");
-  Write(root_ / "latest.zip", "old archive");
+  WriteBytes(root_ / "new.zip", "new archive");
+  WriteBytes(root_ / "latest.zip", "old archive");
   fs::permissions(root_ / "latest.zip", fs::perms::owner_read | fs::perms::owner_write);
   ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "latest.zip").string());
-  EXPECT_EQ(Read(root_ / "latest.zip"), "new archive");
+  EXPECT_EQ(ReadBytes(root_ / "latest.zip"), "new archive");
   EXPECT_EQ(fs::status(root_ / "latest.zip").permissions(),
             fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_EQ(EntryCount(root_), 2u);
+  EXPECT_EQ(Names(root_).size(), 2u);
 }
 
 TEST_F(ReplaceWithCopyTest, AMissingSourceLeavesTheOldCopyAndNamesTheFile) {
-  Write(root_ / "latest.zip", "old archive");
+  WriteBytes(root_ / "latest.zip", "old archive");
   try {
     ReplaceWithCopy((root_ / "absent.zip").string(), (root_ / "latest.zip").string());
     FAIL();
   } catch (const platform::Error& e) {
     EXPECT_NE(std::string(e.what()).find("absent.zip"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(Read(root_ / "latest.zip"), "old archive");
-  EXPECT_EQ(EntryCount(root_), 1u);
+  EXPECT_EQ(ReadBytes(root_ / "latest.zip"), "old archive");
+  EXPECT_EQ(Names(root_).size(), 1u);
 }
 
 TEST_F(ReplaceWithCopyTest, AReadOnlyOldCopyIsLeftAlone) {
-  Write(root_ / "new.zip", "new archive");
-  Write(root_ / "latest.zip", "old archive");
+  WriteBytes(root_ / "new.zip", "new archive");
+  WriteBytes(root_ / "latest.zip", "old archive");
   fs::permissions(root_ / "latest.zip", fs::perms::owner_read);
   EXPECT_THROW(ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "latest.zip").string()),
                platform::Error);
-  EXPECT_EQ(Read(root_ / "latest.zip"), "old archive");
-  EXPECT_EQ(EntryCount(root_), 2u);
+  EXPECT_EQ(ReadBytes(root_ / "latest.zip"), "old archive");
+  EXPECT_EQ(Names(root_).size(), 2u);
 }
 
 TEST_F(ReplaceWithCopyTest, EveryWriteFlushOrRenameFailureLeavesTheOldCopyAndNoTemporaryFile) {
   std::string archive(3 << 20, '\0');
   for (size_t i = 0; i < archive.size(); ++i) archive[i] = static_cast<char>(i * 7919 >> 3);
-  Write(root_ / "new.zip", archive);
-  Write(root_ / "latest.zip", "old archive");
+  WriteBytes(root_ / "new.zip", archive);
+  WriteBytes(root_ / "latest.zip", "old archive");
   const size_t faults =
       platform::posix::testing::ExpectFaultsLeaveFileWhole(root_ / "latest.zip", [&] {
         try {
@@ -93,9 +82,9 @@ TEST_F(ReplaceWithCopyTest, EveryWriteFlushOrRenameFailureLeavesTheOldCopyAndNoT
 }
 
 TEST_F(ReplaceWithCopyTest, TheCopyIsPrivateFromTheMomentItExists) {
-  Write(root_ / "new.zip", "new archive");
+  WriteBytes(root_ / "new.zip", "new archive");
   fs::permissions(root_ / "new.zip", fs::perms(0644));
-  Write(root_ / "latest.zip", "old archive");
+  WriteBytes(root_ / "latest.zip", "old archive");
   fs::permissions(root_ / "latest.zip", fs::perms(0600));
   std::vector<mode_t> created;
   {
@@ -112,7 +101,7 @@ TEST_F(ReplaceWithCopyTest, TheCopyIsPrivateFromTheMomentItExists) {
 // planted under that name must not block the run.
 TEST_F(ReplaceWithCopyTest, AFifoAsTheSourceFailsAtOnce) {
   ASSERT_EQ(mkfifo((root_ / "new.zip").c_str(), 0600), 0);
-  Write(root_ / "latest.zip", "old archive");
+  WriteBytes(root_ / "latest.zip", "old archive");
   try {
     ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "latest.zip").string());
     FAIL();
@@ -120,8 +109,8 @@ TEST_F(ReplaceWithCopyTest, AFifoAsTheSourceFailsAtOnce) {
     EXPECT_EQ(std::string(e.what()),
               "cannot read " + (root_ / "new.zip").string() + ": it is a FIFO, not a regular file");
   }
-  EXPECT_EQ(Read(root_ / "latest.zip"), "old archive");
-  EXPECT_EQ(EntryCount(root_), 2u);
+  EXPECT_EQ(ReadBytes(root_ / "latest.zip"), "old archive");
+  EXPECT_EQ(Names(root_).size(), 2u);
 }
 
 }  // namespace

@@ -1,29 +1,13 @@
 #include "run/err_module.h"
 
-#include <exception>
-
 #include "platform/clock.h"
 #include "run/program_files.h"
 #include "run/report.h"
 
 namespace ErrModule {
 
-namespace {
-
-std::string DescriptionOfCurrentError() {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Unknown error";
-  }
-}
-
-}  // namespace
-
 bool WriteErrorLog(const std::string& strModuleName, const std::string& strObjectName) {
-  const std::string description = DescriptionOfCurrentError();
+  const std::string description = AppModule::DescriptionOfCurrentError();
   const std::string message = "ModuleName:" + strModuleName + "\tObjectName:" + strObjectName +
                               "\tErrorInfo:" + description;
   AppModule::ReportFiles files;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,6 +55,22 @@ std::string Quoted(const fs::path& p) {
   std::string text = "'";
   for (char c : p.string()) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return text + "'";
+}
+
+void MakeReadOnly(const fs::path& folder) {
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read |
+                              fs::perms::others_exec);
+}
+
+OrphansLeftUncollected::OrphansLeftUncollected() {
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+}
+
+OrphansLeftUncollected::~OrphansLeftUncollected() {
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+  while (waitpid(-1, nullptr, WNOHANG) > 0) {
+  }
 }
 
 std::string Ending::Text() const {
@@ -265,6 +282,46 @@ std::vector<fs::path> Installation::TemporaryFiles() const {
 
 bool Installation::Writable(const fs::path& folder) {
   return (fs::status(folder).permissions() & fs::perms::owner_write) != fs::perms::none;
+}
+
+namespace {
+
+// Gives the owner every permission on the folders below root (an extracted
+// read-only folder keeps its mode), so that it can be removed.
+void MakeRemovable(const fs::path& root) {
+  std::error_code ignored;
+  fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (auto e = fs::recursive_directory_iterator(root, ignored);
+       e != fs::recursive_directory_iterator(); e.increment(ignored)) {
+    if (e->is_directory(ignored) && !e->is_symlink(ignored)) {
+      fs::permissions(e->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+  }
+}
+
+}  // namespace
+
+std::string Installation::Mismatch(const fs::path& archive, const std::vector<fs::path>& folders) {
+  const fs::path out = root_ / ("extracted-" + std::to_string(++extractions_));
+  fs::create_directories(out);
+  std::string text, wrong;
+  if (Shell("bsdtar -xf " + Quoted(archive) + " -C " + Quoted(out), &text) != 0) {
+    wrong = "bsdtar cannot read " + archive.string() + ": " + text;
+  }
+  for (const fs::path& folder : folders) {
+    for (auto e = fs::recursive_directory_iterator(folder);
+         wrong.empty() && e != fs::recursive_directory_iterator(); ++e) {
+      const fs::path mirror = out / folder.filename() / fs::relative(e->path(), folder);
+      if (!fs::exists(fs::symlink_status(mirror))) {
+        wrong = archive.string() + " lacks " + mirror.string();
+      } else if (e->is_regular_file() && Read(mirror) != Read(e->path())) {
+        wrong = archive.string() + " holds other bytes for " + mirror.string();
+      }
+    }
+  }
+  MakeRemovable(out);
+  fs::remove_all(out);
+  return wrong;
 }
 
 }  // namespace slotbackup_test

@@ -32,6 +32,21 @@ struct Ending {
   std::string Text() const;
 };
 
+// Gives a folder the mode 555: read-only for everyone.
+void MakeReadOnly(const fs::path& folder);
+
+// While it lives, processes orphaned below this one (the archiver processes
+// of killed runs) come to this process, which leaves them uncollected, as a
+// busy init might: a run must take an ended process for ended all the same.
+// It collects them when it goes.
+class OrphansLeftUncollected {
+ public:
+  OrphansLeftUncollected();
+  ~OrphansLeftUncollected();
+  OrphansLeftUncollected(const OrphansLeftUncollected&) = delete;
+  OrphansLeftUncollected& operator=(const OrphansLeftUncollected&) = delete;
+};
+
 // A random source whose seed is printed, and taken from SLOTBACKUP_TEST_SEED
 // when set, so that a failure with random timing can be repeated.
 std::mt19937 SeededRandom();
@@ -88,12 +103,18 @@ class Installation : public ::testing::Test {
   // Whether the folder's owner may write to it.
   static bool Writable(const fs::path& folder);
 
+  // What is wrong with archive, read back with bsdtar, against the folders
+  // it should hold (each under its own name, every file byte for byte):
+  // empty when nothing is.
+  std::string Mismatch(const fs::path& archive, const std::vector<fs::path>& folders);
+
   fs::path root_, program_, data_, save_;
   std::string output_;
 
  private:
   std::map<pid_t, fs::path> printed_;
   int runs_ = 0;
+  int extractions_ = 0;
   bool unprivileged_ = false;
   uid_t uid_ = 0;
   gid_t gid_ = 0;

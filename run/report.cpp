@@ -32,14 +32,22 @@ std::string TryWrite(const std::string& file, const char* section, const std::st
     const std::string chosen = WriteEntry(file, section, key, value);
     if (written != nullptr) *written = chosen;
     return "";
+  } catch (...) {
+    return DescriptionOfCurrentError();
+  }
+}
+
+}  // namespace
+
+std::string DescriptionOfCurrentError() {
+  try {
+    throw;
   } catch (const std::exception& e) {
     return e.what();
   } catch (...) {
     return "Unknown error";
   }
 }
-
-}  // namespace
 
 bool RecordFailedSlot(const ReportFiles& files, const std::string& slotKey,
                       const std::string& target, const std::string& message,

@@ -33,6 +33,10 @@ bool RecordFailedSlot(const ReportFiles& files, const std::string& slotKey,
 bool RecordError(const ReportFiles& files, const std::string& entry, const std::string& description,
                  const std::string& when);
 
+// The description of the exception being handled (call only inside a
+// catch block): its what(), or "Unknown error" for one that has none.
+std::string DescriptionOfCurrentError();
+
 // Records in "Recovery" of the error log what the run did about an
 // interrupted one; on standard error only when that cannot be written.
 void RecordRecovery(const ReportFiles& files, const std::string& entry, const std::string& when);

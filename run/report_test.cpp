@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "platform/error.h"
 #include "run/program_files.h"
 #include "settings/ini_file.h"
 
@@ -122,6 +123,19 @@ TEST_F(ReportTest, ARecoveryIsLoggedQuietlyAndPrintedOnlyWhenItCannotBe) {
   const auto err = StandardError();
   ASSERT_EQ(err.size(), 1u);
   EXPECT_EQ(err[0].rfind("slotbackup: Restored:/data/b\tAttributes:17 [not recorded", 0), 0u);
+}
+
+TEST(DescriptionOfCurrentError, IsWhatTheErrorSaysOrUnknownErrorForOneThatSaysNothing) {
+  try {
+    throw platform::Error("Path not found: /gone");
+  } catch (...) {
+    EXPECT_EQ(AppModule::DescriptionOfCurrentError(), "Path not found: /gone");
+  }
+  try {
+    throw 42;
+  } catch (...) {
+    EXPECT_EQ(AppModule::DescriptionOfCurrentError(), "Unknown error");
+  }
 }
 
 }  // namespace

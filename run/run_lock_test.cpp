@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/error.h"
+#include "platform/file_lock.h"
 #include "platform/process.h"
 
 namespace fs = std::filesystem;
@@ -67,6 +68,19 @@ TEST_F(RunLockTest, ARunWaitingPastItsBoundSaysWhoHoldsTheLockAndSinceWhen) {
         << what;
   }
   EXPECT_GE(std::chrono::steady_clock::now() - started, 200ms);
+}
+
+TEST_F(RunLockTest, AWaitingRunReadsTheHoldersLatestTextWhateverItsLength) {
+  // Opened before the holder wrote anything: what it reads is not bound to
+  // the file as it was then.
+  platform::FileLock holder(path_), waiting(path_);
+  ASSERT_TRUE(holder.Acquire(0ms));
+  const std::string first = "process 1, since 2026/12/07 22:00:00" + std::string(5000, '.');
+  holder.Describe(first);
+  EXPECT_EQ(waiting.Description(), first);
+  holder.Describe("process 22");
+  EXPECT_EQ(waiting.Description(), "process 22");
+  EXPECT_FALSE(waiting.Acquire(0ms));
 }
 
 TEST_F(RunLockTest, TheLockIsFreeAgainOnceItsHolderIsGoneAndAFolderIsNoLockFile) {

@@ -5,12 +5,12 @@
 // Random timing prints its seed; SLOTBACKUP_TEST_SEED repeats a run.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <iostream>
 #include <set>
 #include <thread>
@@ -37,10 +37,11 @@ std::vector<std::string> LinesOf(const std::string& text) {
   return lines;
 }
 
-void MakeReadOnly(const fs::path& folder) {
-  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                              fs::perms::group_exec | fs::perms::others_read |
-                              fs::perms::others_exec);
+// Whether the run has ended, without collecting it.
+bool Ended(pid_t run) {
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(run), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == run;
 }
 
 // ------------------------------------------------------------ overlapping runs
@@ -157,12 +158,70 @@ TEST_F(InterruptedRuns, ASignalMidArchiveRestoresTheFolderRemovesTheTemporaryFil
   }
 }
 
+TEST_F(InterruptedRuns, SigtermDuringALongFixedNameCopyKeepsTheOldCopyByteForByte) {
+  std::mt19937 random = SeededRandom();
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  // The archive the slot copies (the fake archiver leaves it as it is): large
+  // enough for the copy to take a while.
+  std::string archive(64 << 20, '\0');
+  std::mt19937_64 content(64);
+  for (size_t at = 0; at < archive.size(); at += 8) {
+    const uint64_t bytes = content();
+    std::memcpy(archive.data() + at, &bytes, 8);
+  }
+  Write(save_ / "big.zip", archive);
+  const fs::path latest = save_ / "big latest.zip";
+  const std::string old = "the copy of an earlier run\n" + std::string(1 << 20, 'o');
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t.string() +
+           "\n[BackUP_Name]\n0000=big.zip\n[BackUP_ConstantName]\n0000=big latest.zip\n");
+  const auto OtherFiles = [&] {
+    std::vector<fs::path> others;
+    for (const auto& e : fs::directory_iterator(save_)) {
+      if (e.path() != latest && e.path().filename() != "big.zip") others.push_back(e.path());
+    }
+    return others;
+  };
+  std::uniform_int_distribution<int> delay(0, 20);
+  std::vector<uintmax_t> stoppedAt;
+  for (int attempt = 0; attempt < 20 && stoppedAt.size() < 3; ++attempt) {
+    Write(latest, old);
+    fs::remove(program_ / "slotbackup.log");
+    const pid_t run = Start();
+    // The copy's temporary file is the only other file in the save folder.
+    fs::path copying;
+    while (copying.empty() && !Ended(run)) {
+      for (const fs::path& file : OtherFiles()) copying = file;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
+    // Frozen, the run shows how far it has copied; a copy that is complete
+    // is no test of a stopped one.
+    kill(run, SIGSTOP);
+    std::error_code gone;
+    const uintmax_t copied = fs::file_size(copying, gone);
+    const bool midCopy = !copying.empty() && !gone && copied < archive.size();
+    if (midCopy) kill(run, SIGTERM);
+    kill(run, SIGCONT);
+    const Ending ending = Wait(run);
+    if (!midCopy) continue;
+    stoppedAt.push_back(copied);
+    EXPECT_EQ(ending.Text(), "exit status 143") << Printed(run);
+    EXPECT_TRUE(Read(latest) == old) << "the old copy changed";
+    EXPECT_TRUE(OtherFiles().empty());
+    const auto log = LogFile();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("ErrorInfo:Interrupted by SIGTERM (signal 15)"), std::string::npos)
+        << log[0];
+  }
+  std::cout << "copies of " << archive.size() << " bytes stopped at";
+  for (const uintmax_t copied : stoppedAt) std::cout << " " << copied;
+  std::cout << " bytes" << std::endl;
+  EXPECT_EQ(stoppedAt.size(), 3u) << "the copy was too quick to be stopped midway";
+}
+
 TEST_F(InterruptedRuns, RunsKilledAtRandomPointsLeaveNoFolderClearedAndNoTemporaryFile) {
   std::mt19937 random = SeededRandom();
-  // The archiver processes of killed runs come to this process, which leaves
-  // them uncollected until the end, as a busy init might: an ended process
-  // must count as ended all the same.
-  prctl(PR_SET_CHILD_SUBREAPER, 1);
+  const OrphansLeftUncollected orphans;
   InstallFakeArchivers();
   const fs::path a = Target("a"), b = Target("b");
   // A fixed-name copy of a few MB, so that kills land in the copy as well.
@@ -208,9 +267,6 @@ TEST_F(InterruptedRuns, RunsKilledAtRandomPointsLeaveNoFolderClearedAndNoTempora
   EXPECT_EQ(leftWritable, 0);
   EXPECT_EQ(leftRecords, 0);
   EXPECT_TRUE(TemporaryFiles().empty());
-  prctl(PR_SET_CHILD_SUBREAPER, 0);
-  while (waitpid(-1, nullptr, WNOHANG) > 0) {
-  }
   // The settings the runs rewrote (Error_LOG) still hold every slot.
   EXPECT_EQ(Lines(program_ / "slotbackup.ini", "BackUP_Target").size(), 3u);
   EXPECT_EQ(Read(program_ / "slotbackup.ini").substr(0, settingsTargets.size()), settingsTargets);
@@ -372,9 +428,9 @@ TEST_F(UnusableFiles, AFifoOrLinkPlantedAtTheRunsOwnFilesStopsItBeforeAnythingCh
   Settings(SaveSection("ZIP") + Slots({t}));
   const fs::path lock = program_ / "slotbackup.lock", recovery = program_ / "slotbackup.recovery";
   const std::vector<std::pair<std::string, std::function<void()>>> cases = {
-      {"Cannot open the lock file " + lock.string() + ": it is not a regular file",
+      {"Cannot open the lock file " + lock.string() + ": it is a FIFO, not a regular file",
        [&] { ASSERT_EQ(mkfifo(lock.c_str(), 0600), 0); }},
-      {"Cannot open the lock file " + lock.string() + ": Too many levels of symbolic links",
+      {"Cannot open the lock file " + lock.string() + ": it is a symbolic link, not a regular file",
        [&] { fs::create_symlink(data_ / "elsewhere", lock); }},
       {"Cannot write " + recovery.string() + ": it is not a regular file",
        [&] { ASSERT_EQ(mkfifo(recovery.c_str(), 0600), 0); }},
@@ -392,6 +448,26 @@ TEST_F(UnusableFiles, AFifoOrLinkPlantedAtTheRunsOwnFilesStopsItBeforeAnythingCh
     EXPECT_NE(log[0].find("ErrorInfo:" + said), std::string::npos) << log[0];
   }
   EXPECT_FALSE(fs::exists(data_ / "elsewhere"));
+}
+
+TEST_F(UnusableFiles, ALockFileTheRunsUserMayNotOpenStopsItBeforeAnythingChanges) {
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  MakeReadOnly(t);
+  Settings(SaveSection("ZIP") + Slots({t}));
+  RunUnprivileged();
+  const fs::path lock = program_ / "slotbackup.lock";
+  Write(lock, "process 4194999, since 2026/12/07 22:00:00");
+  fs::permissions(lock, fs::perms::owner_read);
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_FALSE(Writable(t));
+  const auto log = LogFile();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(
+      log[0].find("ErrorInfo:Cannot open the lock file " + lock.string() + ": Permission denied"),
+      std::string::npos)
+      << log[0];
 }
 
 // ------------------------------------------------------------ failures kept

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cwchar>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/error.h"
@@ -37,21 +39,11 @@ namespace fs = std::filesystem;
 namespace platform::posix {
 namespace {
 
+using testing::FailureOf;
 using testing::ReadBytes;
 using testing::ScratchFolder;
 using testing::TemporaryFiles;
 using testing::WriteBytes;
-
-// The message of what body throws, or "" when it throws nothing.
-template <typename Body>
-std::string Failure(Body body) {
-  try {
-    body();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "";
-}
 
 class RegularFileTest : public ::testing::Test {
  protected:
@@ -63,11 +55,12 @@ TEST_F(RegularFileTest, AFifoIsRefusedAtOnceAndNamedAsSuch) {
   const fs::path fifo = Path("archive.lzh");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // No writer ever comes: a blocking open would wait forever.
-  EXPECT_EQ(testing::InChild([&] {
-              return Failure([&] { RegularFile::Open(fifo, Links::kFollow, Access::kReadWrite); });
-            }),
-            "cannot read " + fifo.string() + ": it is a FIFO, not a regular file");
-  EXPECT_EQ(testing::InChild([&] { return Failure([&] { RegularFile::OpenIfPresent(fifo); }); }),
+  EXPECT_EQ(
+      testing::InChild([&] {
+        return FailureOf([&] { RegularFile::Open(fifo, Links::kFollow, Access::kReadWrite); });
+      }),
+      "cannot read " + fifo.string() + ": it is a FIFO, not a regular file");
+  EXPECT_EQ(testing::InChild([&] { return FailureOf([&] { RegularFile::OpenIfPresent(fifo); }); }),
             "cannot read " + fifo.string() + ": it is a FIFO, not a regular file");
 }
 
@@ -76,15 +69,16 @@ TEST_F(RegularFileTest, FoldersDevicesAndLinksAreRefusedByWhatTheyAre) {
   WriteBytes(Path("real"), "data");
   fs::create_symlink(Path("real"), Path("link"));
   fs::create_symlink(Path("nowhere"), Path("dangling"));
-  EXPECT_NE(Failure([&] { RegularFile::Open(Path("folder")); }).find("it is a folder"),
+  EXPECT_NE(FailureOf([&] { RegularFile::Open(Path("folder")); }).find("it is a folder"),
             std::string::npos);
-  EXPECT_NE(Failure([] { RegularFile::Open("/dev/null"); }).find("it is a device"),
+  EXPECT_NE(FailureOf([] { RegularFile::Open("/dev/null"); }).find("it is a device"),
             std::string::npos);
-  EXPECT_NE(Failure([&] { RegularFile::Open(Path("link")); }).find("it is a symbolic link"),
+  EXPECT_NE(FailureOf([&] { RegularFile::Open(Path("link")); }).find("it is a symbolic link"),
             std::string::npos);
-  EXPECT_NE(
-      Failure([&] { RegularFile::OpenIfPresent(Path("dangling")); }).find("it is a symbolic link"),
-      std::string::npos);
+  EXPECT_NE(FailureOf([&] {
+              RegularFile::OpenIfPresent(Path("dangling"));
+            }).find("it is a symbolic link"),
+            std::string::npos);
   // Followed where the caller asks: the file behind the link is read.
   RegularFile followed = RegularFile::Open(Path("link"), Links::kFollow);
   char data[8];
@@ -93,7 +87,7 @@ TEST_F(RegularFileTest, FoldersDevicesAndLinksAreRefusedByWhatTheyAre) {
 
 TEST_F(RegularFileTest, OnlyAMissingFileIsNothingAndOtherFailuresNameThePathAndReason) {
   EXPECT_FALSE(RegularFile::OpenIfPresent(Path("absent")).has_value());
-  EXPECT_EQ(Failure([&] { RegularFile::Open(Path("absent")); }),
+  EXPECT_EQ(FailureOf([&] { RegularFile::Open(Path("absent")); }),
             "cannot read " + Path("absent").string() + ": No such file or directory");
   WriteBytes(Path("secret"), "secret");
   fs::permissions(Path("secret"), fs::perms::none);
@@ -101,7 +95,7 @@ TEST_F(RegularFileTest, OnlyAMissingFileIsNothingAndOtherFailuresNameThePathAndR
   const std::string secret = Path("secret").string();
   // Exit 0: refused with the path and the reason.
   EXPECT_EQ(testing::AsAnotherUser([&] {
-              const std::string message = Failure([&] { RegularFile::OpenIfPresent(secret); });
+              const std::string message = FailureOf([&] { RegularFile::OpenIfPresent(secret); });
               return message == "cannot read " + secret + ": Permission denied" ? 0 : 1;
             }),
             0);
@@ -126,6 +120,38 @@ TEST_F(RegularFileTest, ReadsStopAtTheSizeSeenWhenOpenedThoughTheFileGrows) {
   fs::resize_file(Path("log"), 10);
   file.Rewind();
   EXPECT_EQ(file.ReadFully(data.data(), data.size()), 10u);
+}
+
+TEST_F(RegularFileTest, AFileKeptOpenForRewritingIsCreatedOnceAndRefusedAsOpenRefusesIt) {
+  const fs::path lock = Path("program.lock");
+  {
+    Descriptor created = OpenOrCreateRegular(lock, 0640, "Cannot open the lock file");
+    WriteAll(created.get(), lock, "holder", 6);
+  }
+  struct stat info;
+  ASSERT_EQ(stat(lock.c_str(), &info), 0);
+  const mode_t umask = 0666 & ~NewFileMode();
+  EXPECT_EQ(info.st_mode & 0777, 0640 & ~umask);
+  // Opened again, it keeps its text, and reads see what is written later.
+  Descriptor again = OpenOrCreateRegular(lock, 0640, "Cannot open the lock file");
+  WriteBytes(lock, "a longer text than before");
+  char text[64];
+  EXPECT_EQ(ReadUpTo(again.get(), lock, 0, text, sizeof text), 25u);
+
+  const fs::path fifo = Path("fifo.lock");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(testing::InChild(
+                [&] { return FailureOf([&] { OpenOrCreateRegular(fifo, 0644, "Cannot open"); }); }),
+            "Cannot open " + fifo.string() + ": it is a FIFO, not a regular file");
+  // Never through a link, not even one that leads nowhere yet.
+  fs::create_symlink(Path("elsewhere"), Path("link.lock"));
+  EXPECT_EQ(
+      FailureOf([&] { OpenOrCreateRegular(Path("link.lock"), 0644, "Cannot open"); }),
+      "Cannot open " + Path("link.lock").string() + ": it is a symbolic link, not a regular file");
+  EXPECT_FALSE(fs::exists(Path("elsewhere")));
+  fs::create_directory(Path("folder.lock"));
+  EXPECT_EQ(FailureOf([&] { OpenOrCreateRegular(Path("folder.lock"), 0644, "Cannot open"); }),
+            "Cannot open " + Path("folder.lock").string() + ": Is a directory");
 }
 
 class AtomicFileTest : public ::testing::Test {
@@ -243,7 +269,7 @@ TEST_F(AtomicFileTest, AFailedFolderFlushIsReportedButANotSupportedOneIsNot) {
   {
     AtomicFile file(Path("file"));
     WriteAll(file.Descriptor(), file.Path(), "new", 3);
-    EXPECT_EQ(Failure([&] { file.Commit(); }),
+    EXPECT_EQ(FailureOf([&] { file.Commit(); }),
               "cannot flush the folder " + folder_.path().string() + ": Input/output error");
   }
   // The rename had happened: the new content is there, the temporary gone.
@@ -251,7 +277,7 @@ TEST_F(AtomicFileTest, AFailedFolderFlushIsReportedButANotSupportedOneIsNot) {
   EXPECT_EQ(testing::Names(folder_.path()), std::vector<std::string>{"file"});
   seam.FailFolderSync(2, EINVAL);
   AtomicFile file(Path("file"));
-  EXPECT_EQ(Failure([&] { file.Commit(); }), "");
+  EXPECT_EQ(FailureOf([&] { file.Commit(); }), "");
 }
 
 TEST_F(AtomicFileTest, ANewFileGetsWhatTheUmaskLeaves) {
@@ -328,9 +354,9 @@ TEST(WholeWrites, AShortWriteOnAFillingDiskFailsNamingTheFileAndTheReason) {
     FaultInjector seam;
     seam.FailWrite(2, 3, ENOSPC);
     WriteAll(fd, "the archive", "0123456789", 10);
-    EXPECT_EQ(Failure([&] { WriteAll(fd, "the archive", "abcdefghij", 10); }),
+    EXPECT_EQ(FailureOf([&] { WriteAll(fd, "the archive", "abcdefghij", 10); }),
               "cannot write the archive: No space left on device");
-    EXPECT_EQ(Failure([&] { WriteAllAt(fd, "the archive", 0, "x", 1); }),
+    EXPECT_EQ(FailureOf([&] { WriteAllAt(fd, "the archive", 0, "x", 1); }),
               "cannot write the archive: No space left on device");
     EXPECT_EQ(seam.Seen().bytes, 13u);
   }
@@ -340,9 +366,44 @@ TEST(WholeWrites, AShortWriteOnAFillingDiskFailsNamingTheFileAndTheReason) {
   ReadAt(fd, "the archive", 1, data, 3);
   EXPECT_EQ(std::string(data, 3), "1XY");
   EXPECT_EQ(ReadUpTo(fd, "the archive", 10, data, sizeof data), 3u);
-  EXPECT_EQ(Failure([&] { ReadAt(fd, "the archive", 10, data, 4); }),
+  EXPECT_EQ(FailureOf([&] { ReadAt(fd, "the archive", 10, data, 4); }),
             "unexpected end of the archive");
   close(fd);
+}
+
+void Ignore(int) {}
+
+TEST(WholeReads, APipeIsReadToItsEndThroughPausesAndInterruptedReads) {
+  // A handler without SA_RESTART: a read it interrupts fails with EINTR.
+  struct sigaction action {
+  }, old;
+  action.sa_handler = Ignore;
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &old), 0);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const pthread_t reader = pthread_self();
+  const std::string piece(100000, 'r');
+  std::thread writer([&] {
+    for (int i = 0; i < 3; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      pthread_kill(reader, SIGUSR1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      WriteAll(ends[1], "the pipe", piece.data(), piece.size());
+    }
+    close(ends[1]);
+  });
+  std::string text;
+  EXPECT_EQ(FailureOf([&] { text = ReadToEnd(ends[0], "the pipe"); }), "");
+  char rest[4096];
+  while (read(ends[0], rest, sizeof rest) != 0) {
+    // What a failed read left, so that the writer can finish.
+  }
+  writer.join();
+  EXPECT_EQ(text.size(), 3 * piece.size());
+  EXPECT_EQ(FailureOf([&] { ReadToEnd(ends[0] + 1000, "the report"); }),
+            "cannot read the report: Bad file descriptor");
+  close(ends[0]);
+  sigaction(SIGUSR1, &old, nullptr);
 }
 
 TEST(FaultInjectorTest, OnlyOneTakesEffectAtATime) {

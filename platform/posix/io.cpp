@@ -57,4 +57,16 @@ void ReadAt(int fd, const std::string& name, uint64_t offset, void* data, size_t
   if (ReadUpTo(fd, name, offset, data, size) != size) throw Error("unexpected end of " + name);
 }
 
+std::string ReadToEnd(int fd, const std::string& name) {
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowFileError("cannot read", name, errno);
+    if (n == 0) return text;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+}
+
 }  // namespace platform::posix

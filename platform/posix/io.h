@@ -1,5 +1,5 @@
-// Whole writes and positioned reads on an open descriptor, retried after
-// interruptions and short transfers. `name` is the file as messages name
+// Whole writes and reads on an open descriptor, retried after interruptions
+// and short transfers. `name` is the file as messages name
 // it; every failure throws platform::Error with it and the system's reason.
 // Writes pass through the fault-injection seam (fault_injection.h).
 #pragma once
@@ -20,5 +20,9 @@ size_t ReadUpTo(int fd, const std::string& name, uint64_t offset, void* data, si
 // Reads exactly `size` bytes at `offset`; ending early fails with
 // "unexpected end of <name>".
 void ReadAt(int fd, const std::string& name, uint64_t offset, void* data, size_t size);
+
+// Reads on from the descriptor's position to its end: for a pipe, until
+// every writer has closed it.
+std::string ReadToEnd(int fd, const std::string& name);
 
 }  // namespace platform::posix

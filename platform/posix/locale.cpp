@@ -12,19 +12,9 @@ namespace {
 
 constexpr char kUtf8[] = "UTF-8";
 
-// Letters folded, '-' and '_' dropped: "ANSI_X3.4-1968" -> "ANSIX3.41968".
-std::string Folded(const std::string& codeset) {
-  std::string name;
-  for (char c : codeset) {
-    if (c != '-' && c != '_')
-      name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return name;
-}
-
 // What a locale's own codeset means for us.
 std::string Effective(const std::string& codeset) {
-  const std::string name = Folded(codeset);
+  const std::string name = FoldedCodeset(codeset);
   if (name.empty() || name == "ANSIX3.41968" || name == "ASCII" || name == "USASCII" ||
       name == "646" || name == "UTF8") {
     return kUtf8;
@@ -41,6 +31,15 @@ locale_t Utf8Locale() {
 
 }  // namespace
 
+std::string FoldedCodeset(std::string_view codeset) {
+  std::string name;
+  for (char c : codeset) {
+    if (c != '-' && c != '_')
+      name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return name;
+}
+
 std::string LocaleCodeset() {
   locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
   if (locale == static_cast<locale_t>(0)) return kUtf8;
@@ -55,7 +54,7 @@ ThreadLocale::ThreadLocale(Of which) {
     // Read as UTF-8 but not naming it: the thread needs a locale that does.
     if (own_ != static_cast<locale_t>(0)) {
       const std::string codeset = nl_langinfo_l(CODESET, own_);
-      if (Effective(codeset) != codeset && Folded(codeset) != "UTF8") {
+      if (Effective(codeset) != codeset && FoldedCodeset(codeset) != "UTF8") {
         freelocale(own_);
         own_ = static_cast<locale_t>(0);
       }

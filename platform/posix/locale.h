@@ -9,8 +9,13 @@
 #include <locale.h>
 
 #include <string>
+#include <string_view>
 
 namespace platform::posix {
+
+// A codeset's name as names are compared: letters in upper case, '-' and
+// '_' dropped ("ANSI_X3.4-1968" -> "ANSIX3.41968", "utf-8" -> "UTF8").
+std::string FoldedCodeset(std::string_view codeset);
 
 // The codeset's name, read afresh on every call without touching the
 // process's locale: "UTF-8", "SHIFT_JIS", "EUC-JP", ...

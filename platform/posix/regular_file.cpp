@@ -24,58 +24,77 @@ const char* KindOf(mode_t mode) {
   return "not a file";
 }
 
-[[noreturn]] void NotRegular(const std::string& path, mode_t mode) {
-  throw Error("cannot read " + path + ": it is " + KindOf(mode) + ", not a regular file");
+[[noreturn]] void NotRegular(std::string_view what, const std::string& path, mode_t mode) {
+  throw Error(std::string(what) + " " + path + ": it is " + KindOf(mode) + ", not a regular file");
 }
 
-// open() as Open describes it; -1 with errno set on failure.
-int OpenNonBlocking(const std::string& path, Links links, Access access) {
+// open() with O_NONBLOCK | O_CLOEXEC added, so that a FIFO at the name
+// cannot block it; -1 with errno set on failure.
+int OpenNonBlocking(const std::string& path, int flags, mode_t mode = 0) {
   sys::Opening(path);
-  int flags = (access == Access::kRead ? O_RDONLY : O_RDWR) | O_NONBLOCK | O_CLOEXEC;
-  if (links == Links::kRefuse) flags |= O_NOFOLLOW;
   int fd;
   do {
-    fd = open(path.c_str(), flags);
+    fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
 
-[[noreturn]] void OpenFailed(const std::string& path, Links links, Access access, int error) {
+// Throws "<failed> <path>: <reason>", or "<refused> <path>: it is a
+// symbolic link, ..." where O_NOFOLLOW reported a link at the name as ELOOP.
+[[noreturn]] void OpenFailed(const std::string& path, Links links, int error,
+                             std::string_view failed, std::string_view refused) {
   struct stat info;
-  // O_NOFOLLOW reports a link at the name as ELOOP: say what it is.
   if (error == ELOOP && links == Links::kRefuse && lstat(path.c_str(), &info) == 0 &&
       S_ISLNK(info.st_mode)) {
-    NotRegular(path, info.st_mode);
+    NotRegular(refused, path, info.st_mode);
   }
-  ThrowFileError(access == Access::kRead ? "cannot read" : "cannot open", path, error);
+  ThrowFileError(failed, path, error);
+}
+
+int Flags(Links links, Access access) {
+  return (access == Access::kRead ? O_RDONLY : O_RDWR) | (links == Links::kRefuse ? O_NOFOLLOW : 0);
+}
+
+// A RegularFile's failures: "cannot open" for a failed open to write,
+// "cannot read" for the rest, refusals included.
+constexpr std::string_view kCannotRead = "cannot read";
+
+std::string_view OpenVerb(Access access) {
+  return access == Access::kRead ? kCannotRead : "cannot open";
+}
+
+// What is left of an open once it succeeded: fstat, refusing anything but
+// a regular file, then reads that block again.
+struct stat RequireRegular(int fd, std::string_view what, const std::string& path) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) ThrowFileError(what, path, errno);
+  if (!S_ISREG(info.st_mode)) NotRegular(what, path, info.st_mode);
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) ThrowFileError(what, path, errno);
+  return info;
 }
 
 }  // namespace
 
 RegularFile RegularFile::Open(const std::string& path, Links links, Access access) {
-  const int fd = OpenNonBlocking(path, links, access);
-  if (fd < 0) OpenFailed(path, links, access, errno);
+  const int fd = OpenNonBlocking(path, Flags(links, access));
+  if (fd < 0) OpenFailed(path, links, errno, OpenVerb(access), kCannotRead);
   return RegularFile(posix::Descriptor(fd), path);
 }
 
 std::optional<RegularFile> RegularFile::OpenIfPresent(const std::string& path, Links links,
                                                       Access access) {
-  const int fd = OpenNonBlocking(path, links, access);
+  const int fd = OpenNonBlocking(path, Flags(links, access));
   if (fd < 0) {
     if (errno == ENOENT) return std::nullopt;
-    OpenFailed(path, links, access, errno);
+    OpenFailed(path, links, errno, OpenVerb(access), kCannotRead);
   }
   return RegularFile(posix::Descriptor(fd), path);
 }
 
 RegularFile::RegularFile(posix::Descriptor fd, std::string path)
     : fd_(std::move(fd)), path_(std::move(path)) {
-  if (fstat(fd_.get(), &info_) != 0) ThrowFileError("cannot read", path_, errno);
-  if (!S_ISREG(info_.st_mode)) NotRegular(path_, info_.st_mode);
-  const int flags = fcntl(fd_.get(), F_GETFL);
-  if (flags < 0 || fcntl(fd_.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    ThrowFileError("cannot read", path_, errno);
-  }
+  info_ = RequireRegular(fd_.get(), kCannotRead, path_);
   size_ = static_cast<uint64_t>(std::max<off_t>(info_.st_size, 0));
 }
 
@@ -97,6 +116,13 @@ size_t RegularFile::ReadFully(void* data, size_t size) {
   const size_t n = ReadUpTo(fd_.get(), path_, position_, data, size);
   position_ += n;
   return n;
+}
+
+posix::Descriptor OpenOrCreateRegular(const std::string& path, mode_t mode, std::string_view what) {
+  posix::Descriptor fd(OpenNonBlocking(path, O_RDWR | O_CREAT | O_NOFOLLOW, mode));
+  if (!fd) OpenFailed(path, Links::kRefuse, errno, what, what);
+  RequireRegular(fd.get(), what, path);
+  return fd;
 }
 
 }  // namespace platform::posix

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/posix/descriptor.h"
 
@@ -56,5 +57,12 @@ class RegularFile {
   uint64_t size_ = 0;
   uint64_t position_ = 0;
 };
+
+// Opens path for reading and writing, creating it with `mode` (less the
+// umask) when nothing has that name, and refuses what RegularFile::Open
+// refuses (a link included) in the same words: for a file that stays open
+// while it is rewritten, such as a lock file, where a size fixed at the
+// open would not do. Throws platform::Error "<what> <path>: <reason>".
+posix::Descriptor OpenOrCreateRegular(const std::string& path, mode_t mode, std::string_view what);
 
 }  // namespace platform::posix

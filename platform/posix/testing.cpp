@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/error.h"
 #include "platform/posix/fault_injection.h"
 #include "platform/temp_name.h"
 
@@ -61,6 +62,15 @@ std::string ReadBytes(const fs::path& file) {
 
 void WriteBytes(const fs::path& file, const std::string& bytes) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string FailureOf(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "";
 }
 
 std::string InChild(const std::function<std::string()>& body, std::chrono::seconds bound) {

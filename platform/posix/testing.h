@@ -34,6 +34,10 @@ std::vector<std::string> TemporaryFiles(const std::filesystem::path& folder);
 std::string ReadBytes(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 
+// The message of the platform::Error that body throws, or "" when it
+// throws nothing.
+std::string FailureOf(const std::function<void()>& body);
+
 // Runs `body` in a child process and returns what it returns, or "blocked"
 // when the child has not finished within `bound` (it is then killed): a
 // call that a FIFO blocks would never return.
