@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 
+#include "archiver/fake_archiver_runner.h"
 #include "platform/codepage.h"
 #include "tools/check/checker.h"
 
@@ -56,10 +57,11 @@ class InspectTest : public ::testing::Test {
     }
     // The file is read in the system's code page, as the run reads it.
     std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << platform::ToMultiByte(text);
-    return check::Inspect(Path("slotbackup.ini"), kNow);
+    return check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
   }
 
   fs::path root_;
+  Unlha32::FakeArchiverRunner archivers_;
 };
 
 std::vector<std::string> Codes(const check::Report& report) {
@@ -99,7 +101,7 @@ TEST_F(InspectTest, CleanFilePlansEverySlotAndReportsNothing) {
   EXPECT_EQ(report.slots[1].target, Path("data/notes")) << "quotes are removed as the run reads";
   EXPECT_EQ(report.slots[1].format, "7z");
   EXPECT_EQ(report.slots[1].constantName, "");
-  EXPECT_EQ(check::LogPathFor(Path("slotbackup.ini")), Path("slotbackup.log"));
+  EXPECT_EQ(report.logPath, Path("slotbackup.log"));
 }
 
 TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
@@ -116,7 +118,7 @@ TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
   ASSERT_NE(Find(report, "unknown-key", "Compression"), nullptr);
   const check::Finding* seven = Find(report, "not-a-slot-key", "7");
   ASSERT_NE(seven, nullptr);
-  EXPECT_NE(seven->message.find("Write it as 0007."), std::string::npos);
+  EXPECT_EQ(seven->action, "Write it as 0007.");
   EXPECT_EQ(seven->section, "BackUP_Target");
   EXPECT_NE(Find(report, "not-a-slot-key", "12345"), nullptr);
   EXPECT_NE(Find(report, "slot-out-of-range", "0100"), nullptr);
@@ -201,7 +203,7 @@ TEST_F(InspectTest, NamesWhoseExtensionTheArchiverWouldNotKeep) {
   ASSERT_EQ(zip.slots.size(), 4u);
   const check::Finding* none = Find(zip, "no-extension", "0000");
   ASSERT_NE(none, nullptr);
-  EXPECT_NE(none->message.find("\"plain_%D.zip\""), std::string::npos) << none->message;
+  EXPECT_NE(none->action.find("\"plain_%D.zip\""), std::string::npos) << none->action;
   EXPECT_NE(Find(zip, "extension-mismatch", "0001"), nullptr);
   EXPECT_EQ(zip.slots[1].format, "7z");
   EXPECT_EQ(zip.slots[2].format, "ZIP") << "extensions match in any letter case";
@@ -321,7 +323,7 @@ TEST_F(InspectTest, RecordedFailuresNewestFirst) {
          "ErrorInfo:Path not found: /gone\n";
   const check::Report report = Check(kSaveZip + log);
   EXPECT_EQ(report.errorLogCount, 7);
-  ASSERT_EQ(report.newestErrorLog.size(), check::kNewestErrorLogEntries);
+  ASSERT_EQ(report.newestErrorLog.size(), check::kNewestEntries);
   EXPECT_EQ(report.newestErrorLog[0].key, "2026/12/07 22:00:00");
   EXPECT_EQ(report.newestErrorLog[0].value, Path("t7"));
   EXPECT_EQ(report.newestErrorLog[4].value, Path("t3"));
@@ -333,10 +335,10 @@ TEST_F(InspectTest, RecordedFailuresNewestFirst) {
 }
 
 TEST_F(InspectTest, UnreadableFilesGiveExitStatusTwo) {
-  const check::Report missing = check::Inspect(Path("none.ini"), kNow);
+  const check::Report missing = check::Inspect(Path("none.ini"), kNow, archivers_);
   EXPECT_FALSE(missing.readable);
   EXPECT_EQ(check::ExitStatus(missing), check::kCannotRead);
-  const check::Report folder = check::Inspect(Path("backups"), kNow);
+  const check::Report folder = check::Inspect(Path("backups"), kNow, archivers_);
   EXPECT_FALSE(folder.readable);
   EXPECT_NE(folder.readError.find("is a folder"), std::string::npos);
   EXPECT_EQ(check::ExitStatus(folder), check::kCannotRead);

@@ -201,20 +201,37 @@ check::Report SampleReport() {
   report.savePath = "/home/田中/backups";
   report.archiveType = "ZIP";
   report.slots.push_back({"0000", "/home/田中/仕事", "仕事_%D.zip", "仕事_20261207220005.zip",
-                          "ZIP", "latest.zip", check::Outcome::kArchive});
+                          "ZIP", "latest.zip", check::Outcome::kArchive, std::nullopt,
+                          std::nullopt});
   report.slots.push_back({"0001", "/t\"q", "n\x01%D",
                           "n\x01"
                           "20261207220005",
-                          "7z", "", check::Outcome::kFails});
-  report.findings.push_back({check::Severity::kProblem, "quote-in-path", "BackUP_Target", "0001",
-                             "Slot 0001: the target folder contains a double quote."});
-  report.findings.push_back({check::Severity::kNote, "no-slots", "", "", "note"});
+                          "7z", "", check::Outcome::kFails, std::nullopt, std::nullopt});
+  report.findings.push_back({check::Severity::kProblem, "quote-in-path", "BackUP_Target", "0001", 0,
+                             "Slot 0001: the target folder contains a double quote.",
+                             "Rename it."});
+  report.findings.push_back({check::Severity::kNote, "no-slots", "", "", 0, "note", ""});
   report.errorLogCount = 3;
-  report.newestErrorLog.push_back({"2026/12/07 22:00:05 (2)", "/home/田中/仕事"});
+  report.newestErrorLog.push_back({"2026/12/07 22:00:05 (2)", "/home/田中/仕事",
+                                   "cannot read /home/田中/仕事/a: Permission denied"});
+  report.newestErrorLog.push_back({"2026/12/06 22:00:05", "/t", ""});
+  report.slots[0].lastFailure = report.newestErrorLog[0];
+  platform::TargetSurvey walk;
+  walk.available = true;
+  walk.files = 3;
+  walk.bytes = 5000000000;
+  walk.unreadableCount = 7;
+  walk.unreadable = {"cannot read /home/田中/仕事/a: Permission denied"};
+  walk.passedOverCount = 1;
+  walk.passedOver = {"/home/田中/仕事/pipe (a FIFO)"};
+  report.slots[0].walk = walk;
+  report.findings[0].line = 12;
+  report.recoveryCount = 2;
+  report.newestRecovery.push_back({"2026/12/07 22:00:01", "Restored:/t\tAttributes:17", ""});
   report.logPath = "/opt/slotbackup/slotbackup.log";
   report.logCount = 1;
   report.newestLogEntry =
-      check::Entry{"2026/12/07 22:00:09", "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x"};
+      check::Entry{"2026/12/07 22:00:09", "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x", ""};
   return report;
 }
 
@@ -236,15 +253,32 @@ TEST(JsonReportTest, AWholeReportParsesBackToWhatItSaid) {
   EXPECT_EQ(second["nameTemplate"].text, "n\x01%D");
   EXPECT_EQ(second["constantName"].kind, Json::Kind::kNull);
   EXPECT_EQ(second["outcome"].text, "fails");
+  EXPECT_EQ(second["walk"].kind, Json::Kind::kNull);
+  EXPECT_EQ(second["lastFailure"].kind, Json::Kind::kNull);
+  const Json& walk = first["walk"];
+  EXPECT_FALSE(walk["complete"].boolean);
+  EXPECT_EQ(walk["bytes"].number, 5000000000.0);
+  EXPECT_EQ(walk["unreadableCount"].number, 7);
+  EXPECT_EQ(walk["unreadable"][0].text, "cannot read /home/田中/仕事/a: Permission denied");
+  EXPECT_EQ(walk["passedOver"][0].text, "/home/田中/仕事/pipe (a FIFO)");
+  EXPECT_EQ(first["lastFailure"]["reason"].text,
+            "cannot read /home/田中/仕事/a: Permission denied");
 
   EXPECT_EQ(json["findings"][0]["severity"].text, "problem");
   EXPECT_EQ(json["findings"][0]["key"].text, "0001");
   EXPECT_EQ(json["findings"][1]["severity"].text, "note");
   EXPECT_EQ(json["findings"][1]["section"].kind, Json::Kind::kNull);
+  EXPECT_EQ(json["findings"][0]["line"].number, 12);
+  EXPECT_EQ(json["findings"][0]["action"].text, "Rename it.");
+  EXPECT_EQ(json["findings"][1]["line"].kind, Json::Kind::kNull);
+  EXPECT_EQ(json["findings"][1]["action"].kind, Json::Kind::kNull);
 
   EXPECT_EQ(json["errorLog"]["count"].number, 3);
   EXPECT_EQ(json["errorLog"]["newest"][0]["time"].text, "2026/12/07 22:00:05 (2)");
   EXPECT_EQ(json["errorLog"]["newest"][0]["target"].text, "/home/田中/仕事");
+  EXPECT_EQ(json["errorLog"]["newest"][1]["reason"].kind, Json::Kind::kNull);
+  EXPECT_EQ(json["recovery"]["count"].number, 2);
+  EXPECT_EQ(json["recovery"]["newest"][0]["entry"].text, "Restored:/t\tAttributes:17");
   EXPECT_EQ(json["logFile"]["newest"]["message"].text,
             "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x");
 }
@@ -268,6 +302,17 @@ TEST(TextReportTest, ControlCharactersFromTheFileNeverReachTheTerminal) {
   EXPECT_EQ(text.find('\x07'), std::string::npos);
   EXPECT_NE(text.find("/evil?]0;title?"), std::string::npos);
   EXPECT_NE(text.find("exit status 1"), std::string::npos);
+}
+
+TEST(TextReportTest, ShowsLinesActionsWalksAndReasons) {
+  const std::string text = check::TextReport(SampleReport());
+  for (const char* part :
+       {"line 12: Slot 0001", "What to do: Rename it.",
+        "walked  3 files (5,000,000,000 bytes) in 0 folders; 7 unreadable;",
+        "1 passed over; cut short", "failed  2026/12/07 22:00:05 (2): cannot read",
+        "Restored:/t  Attributes:17"}) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
 }
 
 }  // namespace
