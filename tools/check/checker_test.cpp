@@ -9,7 +9,13 @@
 
 #include "archiver/fake_archiver_runner.h"
 #include "platform/codepage.h"
+#include "run/cleared_folder.h"
+#include "run/program_files.h"
+#include "run/report.h"
+#include "run/run_lock.h"
+#include "settings/ini_file.h"
 #include "tools/check/checker.h"
+#include "tools/check/render.h"
 
 namespace fs = std::filesystem;
 
@@ -342,6 +348,259 @@ TEST_F(InspectTest, UnreadableFilesGiveExitStatusTwo) {
   EXPECT_FALSE(folder.readable);
   EXPECT_NE(folder.readError.find("is a folder"), std::string::npos);
   EXPECT_EQ(check::ExitStatus(folder), check::kCannotRead);
+}
+
+// ------------------------------------------------------ what the run would harm
+
+// The text report with its lines joined again where it wrapped them.
+std::string Unwrapped(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n') {
+      out += text[i];
+      continue;
+    }
+    size_t next = i + 1;
+    while (next < text.size() && text[next] == ' ') ++next;
+    out += ' ';
+    i = next - 1;
+  }
+  return out;
+}
+
+// Each finding shows in both forms the checker prints.
+void ExpectInBothForms(const check::Report& report, const check::Finding& finding) {
+  EXPECT_NE(check::JsonReport(report).find("\"code\":\"" + finding.code + "\""), std::string::npos)
+      << finding.code;
+  const std::string text = Unwrapped(check::TextReport(report));
+  EXPECT_NE(text.find(finding.message.substr(0, 40)), std::string::npos) << text;
+  if (!finding.action.empty()) {
+    EXPECT_NE(text.find("What to do: " + finding.action.substr(0, 30)), std::string::npos) << text;
+  }
+}
+
+TEST_F(InspectTest, ASaveFolderInsideATargetIsAProblem) {
+  const std::string slot = "[BackUP_Target]\n0000=@/data\n[BackUP_Name]\n0000=data_%D.zip\n";
+  fs::create_directories(root_ / "data" / "backups");
+  const check::Report inside =
+      Check("[BackUP_Save]\nSavePath=@/data/backups\nArchiveType=ZIP\n" + slot);
+  const check::Finding* finding = Find(inside, "archives-inside-target", "0000");
+  ASSERT_NE(finding, nullptr) << ::testing::PrintToString(Codes(inside));
+  EXPECT_EQ(check::ExitStatus(inside), check::kSomethingFailsOrIsIgnored);
+  EXPECT_EQ(inside.slots[0].outcome, check::Outcome::kArchive) << "the run does archive";
+  ExpectInBothForms(inside, *finding);
+
+  EXPECT_NE(Find(Check("[BackUP_Save]\nSavePath=@/data\nArchiveType=LHA\n"
+                       "[BackUP_Target]\n0000=@/data\n[BackUP_Name]\n0000=d.lzh\n"),
+                 "archives-inside-target"),
+            nullptr)
+      << "the save folder equal to the target";
+  EXPECT_NE(Find(Check(kSaveZip + slot + "[BackUP_ConstantName]\n0000=../data/latest.zip\n"),
+                 "archives-inside-target"),
+            nullptr)
+      << "a fixed copy written inside the target";
+  EXPECT_EQ(Find(Check(kSaveZip + slot), "archives-inside-target"), nullptr);
+}
+
+TEST_F(InspectTest, ASaveFolderReachedThroughALinkInsideTheTargetIsNotPacked) {
+  // The archiver stores a link below the target as a link, never following it.
+  std::error_code error;
+  fs::create_directory_symlink(root_ / "backups", root_ / "data" / "to backups", error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  const check::Report report = Check(
+      "[BackUP_Save]\nSavePath=@/data/to backups\nArchiveType=ZIP\n"
+      "[BackUP_Target]\n0000=@/data\n[BackUP_Name]\n0000=d.zip\n");
+  EXPECT_EQ(Find(report, "archives-inside-target"), nullptr);
+  // A linked target is followed: the save folder inside the real folder is.
+  fs::create_directory_symlink(root_ / "data", root_ / "linked data");
+  fs::create_directories(root_ / "data" / "saved");
+  EXPECT_NE(Find(Check("[BackUP_Save]\nSavePath=@/data/saved\nArchiveType=ZIP\n"
+                       "[BackUP_Target]\n0000=@/linked data\n[BackUP_Name]\n0000=d.zip\n"),
+                 "archives-inside-target"),
+            nullptr);
+}
+
+TEST_F(InspectTest, SlotsSharingAnArchiveOrAFixedNameAreAProblem) {
+  const check::Report same = Check(kSaveZip +
+                                   "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                   "[BackUP_Name]\n0000=all.zip\n0001=./all.zip\n");
+  const check::Finding* archive = Find(same, "shared-name", "0001");
+  ASSERT_NE(archive, nullptr) << ::testing::PrintToString(Codes(same));
+  EXPECT_NE(archive->message.find("one archive holds both folders"), std::string::npos);
+  EXPECT_EQ(archive->message.find("same second"), std::string::npos) << "always, not by chance";
+  ExpectInBothForms(same, *archive);
+
+  const check::Report stamped = Check(kSaveZip +
+                                      "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                      "[BackUP_Name]\n0000=%D.zip\n0001=%D.zip\n");
+  ASSERT_NE(Find(stamped, "shared-name"), nullptr);
+  EXPECT_NE(Find(stamped, "shared-name")->message.find("within the same second"),
+            std::string::npos);
+
+  const check::Report fixed = Check(kSaveZip +
+                                    "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                    "0002=@/data/notes\n"
+                                    "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n0002=c.zip\n"
+                                    "[BackUP_ConstantName]\n0000=latest.zip\n0001=latest.zip\n"
+                                    "0002=a_" +
+                                    kStamp + ".zip\n");
+  const check::Finding* copy = Find(fixed, "shared-name", "0001");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->section, "BackUP_ConstantName");
+  EXPECT_NE(copy->message.find("holds the other slot's archive"), std::string::npos);
+  EXPECT_NE(Find(fixed, "shared-name", "0002"), nullptr) << "a fixed name on another's archive";
+
+  EXPECT_EQ(Find(Check(kSaveZip + "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                  "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n"),
+                 "shared-name"),
+            nullptr);
+}
+
+TEST_F(InspectTest, NamesThatLeaveTheSaveFolderAreAProblem) {
+  const check::Report report = Check(kSaveZip +
+                                     "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
+                                     "0002=@/data/notes\n0003=@/data/notes\n"
+                                     "[BackUP_Name]\n0000=../out_%D.zip\n0001=/abs.zip\n"
+                                     "0002=sub/../../x.zip\n0003=fine/y.zip\n"
+                                     "[BackUP_ConstantName]\n0003=..\\latest.zip\n");
+  for (const char* key : {"0000", "0001", "0002"}) {
+    const check::Finding* finding = Find(report, "leaves-save-folder", key);
+    ASSERT_NE(finding, nullptr) << key;
+    EXPECT_EQ(finding->section, "BackUP_Name");
+  }
+  const check::Finding* fixed = Find(report, "leaves-save-folder", "0003");
+  ASSERT_NE(fixed, nullptr) << "a backslash separates too";
+  EXPECT_EQ(fixed->section, "BackUP_ConstantName");
+  EXPECT_NE(report.findings.front().message.find(Path("backups")), std::string::npos);
+  ExpectInBothForms(report, *fixed);
+}
+
+TEST_F(InspectTest, AnArchiverLibraryThatCannotBeLoadedEndsTheRunAtItsFirstSlot) {
+  archivers_.missing = {Unlha32::Library::kSevenZip};
+  const check::Report report = Check(kSaveZip +
+                                     "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                     "[BackUP_Name]\n0000=a.zip\n0001=b.zip\n");
+  ASSERT_EQ(report.slots.size(), 2u);
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kEndsRun);
+  EXPECT_EQ(report.slots[1].outcome, check::Outcome::kNotReached);
+  const check::Finding* finding = Find(report, "archiver-not-loadable");
+  ASSERT_NE(finding, nullptr);
+  EXPECT_EQ(finding->key, "ArchiveType");
+  EXPECT_NE(finding->message.find("Cannot load 7-zip32: no such file (fake)"), std::string::npos)
+      << "the loader's reason";
+  ExpectInBothForms(report, *finding);
+  EXPECT_TRUE(archivers_.calls.empty()) << "loaded, never called";
+
+  const check::Report lha = Check(
+      "[BackUP_Save]\nSavePath=@/backups\nArchiveType=LHA\n"
+      "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=a.lzh\n");
+  EXPECT_EQ(Find(lha, "archiver-not-loadable"), nullptr) << "only the library the type runs";
+  const check::Report none = Check(
+      "[BackUP_Save]\nSavePath=@/backups\nArchiveType=none\n"
+      "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=a.zip\n");
+  EXPECT_EQ(Find(none, "archiver-not-loadable"), nullptr);
+}
+
+TEST_F(InspectTest, WalksStopWhenTheirTimeIsUpAndCanBeLeftOut) {
+  for (int i = 0; i < 3000; ++i) {
+    std::ofstream(root_ / "data" / "notes" / std::to_string(i)) << "x";
+  }
+  const std::string text =
+      kSaveZip + "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=n.zip\n";
+  Check(text);
+  check::Options brief;
+  brief.walkTime = std::chrono::milliseconds(1);
+  const check::Report cut = check::Inspect(Path("slotbackup.ini"), kNow, archivers_, brief);
+  ASSERT_EQ(cut.slots.size(), 1u);
+  ASSERT_TRUE(cut.slots[0].walk.has_value());
+  if (!cut.slots[0].walk->available) GTEST_SKIP() << "targets are not walked on this system";
+  EXPECT_FALSE(cut.slots[0].walk->complete);
+  EXPECT_LT(cut.slots[0].walk->files, 3000u);
+  const check::Finding* note = Find(cut, "walk-cut-short");
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(note->severity, check::Severity::kNote);
+  EXPECT_EQ(check::ExitStatus(cut), check::kAllWillBeDone);
+  ExpectInBothForms(cut, *note);
+
+  const check::Report full = Check(text);
+  EXPECT_TRUE(full.slots[0].walk->complete);
+  EXPECT_EQ(full.slots[0].walk->files, 3000u);
+  check::Options none;
+  none.walkTime = std::chrono::milliseconds(0);
+  EXPECT_FALSE(
+      check::Inspect(Path("slotbackup.ini"), kNow, archivers_, none).slots[0].walk.has_value());
+}
+
+// ------------------------------------------------------------ what runs left
+
+TEST_F(InspectTest, TheLastRunsFailuresComeWithTheirReasons) {
+  const std::string when = "2026/12/07 22:00:05";
+  AppModule::ReportFiles files;
+  files.settingsFile = Path("slotbackup.ini");
+  files.logFile = Path("slotbackup.log");
+  files.standardError = nullptr;
+  Check(kSaveZip + "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=n.zip\n");
+  AppModule::RecordFailedSlot(files, "0000", Path("data/notes"), "cannot read x: Permission denied",
+                              when);
+  AppModule::RecordRecovery(files, "Restored:" + Path("data/notes") + "\tAttributes:17", when);
+  check::Options quick;
+  const check::Report report = check::Inspect(Path("slotbackup.ini"), kNow, archivers_, quick);
+  ASSERT_EQ(report.newestErrorLog.size(), 1u);
+  EXPECT_EQ(report.newestErrorLog[0].reason, "cannot read x: Permission denied");
+  ASSERT_TRUE(report.slots[0].lastFailure.has_value());
+  EXPECT_EQ(report.slots[0].lastFailure->key, when);
+  EXPECT_EQ(report.recoveryCount, 1);
+  EXPECT_EQ(report.newestRecovery[0].value, "Restored:" + Path("data/notes") + "\tAttributes:17");
+}
+
+TEST_F(InspectTest, EveryRecordIsCountedHoweverLongTheSection) {
+  // A section listing through the profile functions stops at the size of its
+  // area; the records are read whole.
+  std::string log = "[Error_LOG]\n";
+  for (int i = 0; i < 3000; ++i) log += "2026/01/01 00:00:00 (" + std::to_string(i) + ")=@/t\n";
+  log += "2026/12/31 23:59:59=@/newest\n";
+  const check::Report report = Check(kSaveZip + log);
+  EXPECT_EQ(report.errorLogCount, 3001);
+  ASSERT_FALSE(report.newestErrorLog.empty());
+  EXPECT_EQ(report.newestErrorLog[0].value, Path("newest"));
+}
+
+TEST_F(InspectTest, ARunInProgressAndAFolderAnInterruptedRunLeftClearedAreNoted) {
+  const std::string text =
+      kSaveZip + "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=n.zip\n";
+  {
+    AppModule::RunLock running(Path("slotbackup.lock"), std::chrono::milliseconds(0));
+    const check::Report report = Check(text);
+    const check::Finding* note = Find(report, "run-in-progress");
+    ASSERT_NE(note, nullptr);
+    EXPECT_NE(note->message.find("process "), std::string::npos) << note->message;
+    EXPECT_EQ(check::ExitStatus(report), check::kAllWillBeDone);
+  }
+  EXPECT_EQ(Find(Check(text), "run-in-progress"), nullptr) << "the lock is free again";
+
+  clsIniFile recovery;
+  recovery.FileName(Path("slotbackup.recovery"));
+  recovery.Section(AppModule::kClearedFolderSection);
+  recovery.SetString("0000", AppModule::FormatRecord({17, Path("data/notes")}));
+  const check::Report left = Check(text);
+  const check::Finding* cleared = Find(left, "folder-left-cleared");
+  ASSERT_NE(cleared, nullptr);
+  EXPECT_NE(cleared->message.find(Path("data/notes")), std::string::npos);
+  EXPECT_NE(cleared->message.find("17"), std::string::npos);
+  ExpectInBothForms(left, *cleared);
+}
+
+TEST_F(InspectTest, LinesTheRunNeverReadsAreNamedByNumber) {
+  const check::Report report = Check("stray=1\n" + kSaveZip + "Extra=2\n");
+  const check::Finding* stray = Find(report, "outside-section");
+  ASSERT_NE(stray, nullptr);
+  EXPECT_EQ(stray->line, 1u);
+  const check::Finding* extra = Find(report, "unknown-key", "Extra");
+  ASSERT_NE(extra, nullptr);
+  EXPECT_EQ(extra->line, 5u);
+  EXPECT_NE(check::TextReport(report).find("line 5: In [BackUP_Save] the key Extra"),
+            std::string::npos);
+  EXPECT_NE(check::JsonReport(report).find("\"line\":5"), std::string::npos);
 }
 
 }  // namespace
