@@ -1,23 +1,23 @@
-// Packs a folder through the LHA library's entry point with lh5 and with
-// lh7 and prints wall and CPU time, throughput, ratio and peak memory. The
-// call reads the archive back on a second thread while it compresses; the
-// CPU time of that reading is measured by reading the archive again with
-// libarchive, and what remains of the call's CPU time is the compression's.
-// The call's wall time over that compression time says how much the
-// read-back adds to the call.
-//   lha_bench CORPUS_FOLDER OUTPUT_FOLDER
-#include <archive.h>
-#include <archive_entry.h>
+// The LHA library beside jlha on one folder, lh5 and lh7: archive bytes,
+// and whole-process wall time, CPU time and peak memory, medians of several
+// runs taken in turn (ours, jlha, ours, ...). Our runs include the read-back
+// that checks every archive. With --memory it instead packs inputs made to
+// strain memory (one large file, 100,000 tiny ones) and prints the peak.
+//   lha_bench CORPUS_FOLDER [RUNS]
+//   lha_bench --memory SCRATCH_FOLDER
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "platform/archiver_entry.h"
 
@@ -27,93 +27,197 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
+const char* const kJlhaJar = "/usr/share/java/jlhafrontend.jar";
 
-uint64_t FolderBytes(const fs::path& folder) {
-  uint64_t total = 0;
-  for (const auto& e : fs::recursive_directory_iterator(folder)) {
-    if (e.is_symlink()) continue;
-    if (e.is_regular_file()) total += e.file_size();
-  }
-  return total;
-}
+struct Run {
+  bool ok = false;
+  double wall = 0, cpu = 0, peakMiB = 0;
+  uint64_t bytes = 0;
+};
 
-double ThreadCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + t.tv_nsec / 1e9;
-}
-
-// Decodes every member; returns the CPU seconds it took.
-double ReadBack(const std::string& archivePath) {
-  const double start = ThreadCpuSeconds();
-  archive* a = archive_read_new();
-  archive_read_support_format_lha(a);
-  if (archive_read_open_filename(a, archivePath.c_str(), 1 << 16) != ARCHIVE_OK) return -1;
-  archive_entry* e;
-  while (archive_read_next_header(a, &e) >= ARCHIVE_WARN) {
-    const void* d;
-    size_t n;
-    la_int64_t off;
-    while (archive_read_data_block(a, &d, &n, &off) == ARCHIVE_OK) {
-    }
-  }
-  archive_read_free(a);
-  return ThreadCpuSeconds() - start;
-}
-
-void Run(const char* label, const char* switches, const fs::path& corpus, const fs::path& out,
-         uint64_t inputBytes) {
-  const fs::path archivePath = out / (std::string("bench-") + label + ".lzh");
-  fs::remove(archivePath);
-  const std::string line = std::string("a  -r2 -x1 ") + switches + " \"" + archivePath.string() +
-                           "\" \"" + corpus.string() + "\"";
-  auto start = std::chrono::steady_clock::now();
-  // A child per run, so that its peak memory is its own.
-  pid_t pid = fork();
+// Runs argv in `folder` as a process of its own and measures it.
+Run Measure(const std::vector<std::string>& argv, const fs::path& folder, const fs::path& archive) {
+  fs::remove(archive);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::fflush(stdout);  // or the child would print it again
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
   if (pid == 0) {
-    char output[256];
-    int r = Unlha(0, line.c_str(), output, sizeof output);
-    if (r != 0) std::fprintf(stderr, "%s: %s\n", label, output);
-    _exit(r == 0 ? 0 : 1);
+    if (chdir(folder.c_str()) != 0) _exit(127);
+    // What the programs print is not what is measured.
+    if (!freopen("/dev/null", "w", stdout)) _exit(127);
+    execvp(args[0], args.data());
+    _exit(127);
   }
+  Run run;
+  if (pid < 0) return run;
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
-  const double wall = Seconds(std::chrono::steady_clock::now() - start);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::printf("%-4s failed\n", label);
+  run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+            usage.ru_stime.tv_usec / 1e6;
+  run.peakMiB = usage.ru_maxrss / 1024.0;
+  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && fs::exists(archive);
+  if (run.ok) run.bytes = fs::file_size(archive);
+  return run;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct Row {
+  std::string label;
+  std::vector<Run> runs;
+  bool ok() const {
+    return !runs.empty() &&
+           std::all_of(runs.begin(), runs.end(), [](const Run& r) { return r.ok; });
+  }
+  double Median(double Run::*field) const {
+    std::vector<double> v;
+    for (const Run& r : runs) v.push_back(r.*field);
+    return ::Median(v);
+  }
+};
+
+std::string Thousands(uint64_t n) {
+  std::string s = std::to_string(n);
+  for (int i = static_cast<int>(s.size()) - 3; i > 0; i -= 3) s.insert(static_cast<size_t>(i), ",");
+  return s;
+}
+
+void Print(const Row& row) {
+  if (!row.ok()) {
+    std::printf("| %-8s | failed |\n", row.label.c_str());
     return;
   }
-  const double verify = ReadBack(archivePath.string());
-  const uint64_t packed = fs::file_size(archivePath);
-  // CPU time too: on a busy machine wall time says little about the code.
-  const double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-                     usage.ru_stime.tv_usec / 1e6;
-  const double compress = cpu - verify;
+  std::printf("| %-8s | %12s | %6.2f | %6.2f | %8.1f |\n", row.label.c_str(),
+              Thousands(row.runs[0].bytes).c_str(), row.Median(&Run::wall), row.Median(&Run::cpu),
+              row.Median(&Run::peakMiB));
+}
+
+// The child's side of a measured run of ours: one call, as the runner makes it.
+int Pack(const std::string& switches, const std::string& archive, const std::string& folder) {
+  std::setlocale(LC_ALL, "");
+  const std::string line = "a -r2 -x1 " + switches + " \"" + archive + "\" \"" + folder + "\"";
+  char output[512];
+  const int result = Unlha(0, line.c_str(), output, sizeof output);
+  if (result != 0) std::fprintf(stderr, "%s\n", output);
+  return result == 0 ? 0 : 1;
+}
+
+int Compare(const fs::path& corpus, int runs) {
+  uint64_t bytes = 0, files = 0, folders = 0;
+  for (const auto& e : fs::recursive_directory_iterator(corpus)) {
+    if (e.is_symlink()) continue;
+    if (e.is_regular_file()) {
+      ++files;
+      bytes += e.file_size();
+    } else if (e.is_directory()) {
+      ++folders;
+    }
+  }
+  const bool jlha = fs::exists(kJlhaJar) && std::system("command -v java >/dev/null 2>&1") == 0;
+  std::printf("corpus %s: %.1f MB, %s files, %s folders; medians of %d runs%s\n\n",
+              corpus.filename().c_str(), bytes / 1e6, Thousands(files).c_str(),
+              Thousands(folders).c_str(), runs,
+              jlha ? "" : " (jlha not installed: apt-get install jlha-utils)");
+  std::printf("|          |        bytes | wall s |  cpu s | peak MiB |\n");
+  std::printf("|---|---|---|---|---|\n");
+  const fs::path work = fs::temp_directory_path() / ("lha-bench-" + std::to_string(getpid()));
+  fs::create_directories(work);
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  const std::string name = corpus.filename().string();
+  std::vector<Row> rows;
+  for (const char* method : {"5", "7"}) {
+    Row ours{std::string("ours lh") + method, {}}, theirs{std::string("jlha lh") + method, {}};
+    const fs::path ourArchive = work / "ours.lzh", theirArchive = work / "jlha.lzh";
+    for (int i = 0; i < runs; ++i) {
+      ours.runs.push_back(Measure(
+          {self, "--pack", std::string("-o") + method, ourArchive.string(), corpus.string()},
+          corpus.parent_path(), ourArchive));
+      if (jlha) {
+        // jlha stores paths as given: pack the folder by its name, from its parent.
+        theirs.runs.push_back(
+            Measure({"java", "-Dlha.encoding=Windows-31J", "-jar", kJlhaJar,
+                     std::string("c2o") + method + "q", theirArchive.string(), name},
+                    corpus.parent_path(), theirArchive));
+      }
+    }
+    Print(ours);
+    if (jlha) Print(theirs);
+    rows.push_back(ours);
+    rows.push_back(theirs);
+  }
+  std::printf("\n");
+  for (size_t i = 0; jlha && i + 1 < rows.size(); i += 2) {
+    if (!rows[i].ok() || !rows[i + 1].ok()) continue;
+    const double byteDiff =
+        static_cast<double>(rows[i].runs[0].bytes) - static_cast<double>(rows[i + 1].runs[0].bytes);
+    std::printf("%s / jlha: bytes %+.0f (%+.3f%%), wall %.3f, cpu %.3f\n", rows[i].label.c_str(),
+                byteDiff, 100 * byteDiff / static_cast<double>(rows[i + 1].runs[0].bytes),
+                rows[i].Median(&Run::wall) / rows[i + 1].Median(&Run::wall),
+                rows[i].Median(&Run::cpu) / rows[i + 1].Median(&Run::cpu));
+  }
+  fs::remove_all(work);
+  return 0;
+}
+
+// Inputs that would take memory from a writer that held too much: one file
+// larger than any budget, and a great many tiny files.
+int Memory(const fs::path& scratch) {
+  const fs::path large = scratch / "one large file", tiny = scratch / "100000 tiny files";
+  if (!fs::exists(large)) {
+    fs::create_directories(large);
+    std::ofstream out(large / "large.txt", std::ios::binary);
+    std::mt19937 rng(1);
+    static const char* words[] = {"slot ", "backup ", "folder\n", "archive ", "of ", "the "};
+    std::string block;
+    for (int i = 0; i < (1 << 20); ++i) block += words[rng() % 6];
+    for (uint64_t written = 0; written < (uint64_t{1} << 30); written += block.size()) {
+      block[rng() % block.size()] = static_cast<char>('a' + rng() % 26);
+      out << block;
+    }
+  }
+  if (!fs::exists(tiny)) {
+    for (int i = 0; i < 100000; ++i) {
+      const fs::path dir = tiny / ("d" + std::to_string(i / 1000));
+      if (i % 1000 == 0) fs::create_directories(dir);
+      std::ofstream(dir / ("file number " + std::to_string(i) + ".txt")) << "tiny " << i << "\n";
+    }
+  }
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  const fs::path archive = scratch / "memory.lzh";
   std::printf(
-      "%-4s wall %6.2f s %6.1f MB/s  cpu %6.2f s  ratio %.4f  peak %5.1f MiB  "
-      "compression %.2f s %5.1f MB/s, read-back %.2f s, call wall %.2fx of compression\n",
-      label, wall, inputBytes / wall / 1e6, cpu, double(packed) / double(inputBytes),
-      usage.ru_maxrss / 1024.0, compress, inputBytes / compress / 1e6, verify, wall / compress);
+      "|                   | switch | wall s |  cpu s | peak MiB |\n|---|---|---|---|---|\n");
+  for (const fs::path& input : {large, tiny}) {
+    for (const char* method : {"-o5", "-o7"}) {
+      Run run =
+          Measure({self, "--pack", method, archive.string(), input.string()}, scratch, archive);
+      std::printf("| %-17s | %-6s | %6.2f | %6.2f | %8.1f |%s\n", input.filename().c_str(), method,
+                  run.wall, run.cpu, run.peakMiB, run.ok ? "" : " failed");
+    }
+  }
+  fs::remove(archive);
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s CORPUS_FOLDER OUTPUT_FOLDER\n", argv[0]);
+  if (argc == 5 && std::string(argv[1]) == "--pack") return Pack(argv[2], argv[3], argv[4]);
+  if (argc == 3 && std::string(argv[1]) == "--memory") return Memory(fs::absolute(argv[2]));
+  if (argc < 2 || argc > 3 || argv[1][0] == '-') {
+    std::fprintf(stderr, "usage: %s CORPUS_FOLDER [RUNS]\n       %s --memory SCRATCH_FOLDER\n",
+                 argv[0], argv[0]);
     return 2;
   }
-  std::setlocale(LC_ALL, "C.UTF-8");  // names in the corpus are UTF-8
-  const fs::path corpus = fs::absolute(argv[1]);
-  const fs::path out = fs::absolute(argv[2]);
-  fs::create_directories(out);
-  const uint64_t bytes = FolderBytes(corpus);
-  std::printf("corpus %s: %.1f MB\n", corpus.c_str(), bytes / 1e6);
-  Run("lh5", "", corpus, out, bytes);
-  Run("lh7", "-o7", corpus, out, bytes);
-  return 0;
+  const int runs = argc == 3 ? std::max(1, std::atoi(argv[2])) : 3;
+  fs::path corpus = fs::absolute(argv[1]).lexically_normal();
+  if (corpus.filename().empty()) corpus = corpus.parent_path();  // given with a trailing '/'
+  return Compare(corpus, runs);
 }

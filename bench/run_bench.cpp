@@ -26,16 +26,11 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const char* const kFolders[] = {"Documents/Manuals",
-                                "Documents/logs",
-                                "Documents/仕事",
-                                "Projects/cpp-headers",
-                                "Projects/kernel-headers",
-                                "Projects/llvm headers",
-                                "Projects/python stdlib",
-                                "Programs",
-                                "Downloads",
-                                "Pictures"};
+// Folders of the benchmark corpus (bench/corpus): the first five go to ZIP,
+// the others to LHA.
+const char* const kFolders[] = {
+    "Documents/Manuals", "Documents/logs", "Documents/仕事", "Projects/engine", "Projects/driver",
+    "Projects/web app",  "Programs",       "Downloads",      "Pictures",        "Documents/Office"};
 constexpr int kSlotsPerType = 5;
 
 double Seconds(Clock::time_point since) {

@@ -1,9 +1,11 @@
 // The settings reads of one full backup run, made as the run makes them
 // through its slot plan (run/slot_plan.h): the save settings, every slot for
 // the folders the run sweeps, then every slot again as it runs, on a
-// settings file that also holds 10,000 "Error_LOG" entries. Prints milliseconds per run with the
-// log after the slots (where a run appends it) and before them (the most the reads can be made to
-// scan), and the cost of appending one more log entry.
+// settings file that also holds 10,000 "Error_LOG" entries. Prints
+// milliseconds per run with the log after the slots (where a run appends it)
+// and before them (the most the reads can be made to scan), the same file
+// saved as UTF-16 (read whole and converted on every read), and the cost of
+// appending one more log entry to either.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -56,6 +58,17 @@ std::string ErrorLog() {
   return text + "\r\n";
 }
 
+// The same text as Notepad saves it "Unicode": the text is ASCII, so each
+// character is its byte and a zero, behind the byte-order mark.
+std::string Utf16Le(const std::string& ascii) {
+  std::string bytes = "\xFF\xFE";
+  for (const char c : ascii) {
+    bytes += c;
+    bytes += '\0';
+  }
+  return bytes;
+}
+
 size_t OneRun(const std::string& file) {
   const platform::LocalTime now{2026, 12, 7, 22, 0, 5};
   clsIniFile settings;
@@ -88,6 +101,19 @@ void Measure(const char* label, const std::string& file, int runs) {
               static_cast<size_t>(fs::file_size(file)), found);
 }
 
+// Milliseconds per Error_LOG entry appended.
+void MeasureWrites(const char* label, const std::string& file) {
+  clsIniFile settings;
+  settings.FileName(file);
+  settings.Section("Error_LOG");
+  const int writes = 20;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < writes; ++i) settings.SetString("2025/01/01 0:00:" + std::to_string(i), "/x");
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%-34s %8.2f ms/entry (atomic replace with fsync)\n", label, ms / writes);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,16 +132,11 @@ int main(int argc, char** argv) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << log << slots;
   Measure("reads of one run, log before slots", file, runs);
 
-  clsIniFile settings;
-  settings.FileName(file);
-  settings.Section("Error_LOG");
-  const int writes = 20;
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < writes; ++i) settings.SetString("2025/01/01 0:00:" + std::to_string(i), "/x");
-  const double ms =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%-34s %8.2f ms/entry (atomic replace with fsync)\n", "one more Error_LOG entry",
-              ms / writes);
+  MeasureWrites("one more Error_LOG entry", file);
+
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << Utf16Le(slots + log);
+  Measure("reads of one run, UTF-16 file", file, runs);
+  MeasureWrites("one more entry, UTF-16 file", file);
   fs::remove_all(dir);
   return 0;
 }

@@ -32,7 +32,8 @@ install(CODE [[
 
 # The scheduling examples name the folders the README recommends
 # (/opt/slotbackup, ~/slotbackup); the installed copies name the folder they
-# were installed to, so they work as they stand from there.
+# were installed to, in their commands and in their comments, so they work
+# and read right as they stand from there.
 if(NOT WIN32)
   install(CODE "set(SLOTBACKUP_STAGING \"${CMAKE_BINARY_DIR}/install-examples\")")
   install(CODE [[
@@ -54,6 +55,12 @@ if(NOT WIN32)
       string(REPLACE "${special}" "\\${special}" cron_folder "${cron_folder}")
     endforeach()
     string(REPLACE "%" "\\%" cron_folder "${cron_folder}")
+    # sh: a folder with anything but plain characters goes in single quotes.
+    set(shell_folder "${folder}")
+    if(NOT folder MATCHES "^[A-Za-z0-9_./+-]+$")
+      string(REPLACE "'" "'\\''" shell_folder "${folder}")
+      set(shell_folder "'${shell_folder}'")
+    endif()
 
     foreach(example systemd/user/slotbackup.service systemd/user/slotbackup.timer
                     systemd/system/slotbackup.service systemd/system/slotbackup.timer
@@ -64,8 +71,12 @@ if(NOT WIN32)
       string(REPLACE "ExecStart=%h/slotbackup/slotbackup" "ExecStart=${unit_program}"
              text "${text}")
       string(REPLACE "\"$HOME/slotbackup/" "\"${cron_folder}/" text "${text}")
-      string(REPLACE "--prefix /opt/slotbackup" "--prefix ${folder}" text "${text}")
-      string(REPLACE "--prefix ~/slotbackup" "--prefix ${folder}" text "${text}")
+      # The install command in the comments, quoted for sh where needed.
+      string(REPLACE "--prefix /opt/slotbackup" "--prefix ${shell_folder}" text "${text}")
+      string(REPLACE "--prefix ~/slotbackup" "--prefix ${shell_folder}" text "${text}")
+      # What is left are the comments' sentences: they name the folder too.
+      string(REPLACE "/opt/slotbackup" "${folder}" text "${text}")
+      string(REPLACE "~/slotbackup" "${folder}" text "${text}")
       get_filename_component(subfolder "${example}" DIRECTORY)
       # Staged per install folder, so that two installs at once do not meet.
       string(MD5 staging "${folder}")

@@ -1,13 +1,23 @@
-# slotbackup_test(NAME sources...): one GoogleTest executable registered with
-# CTest, linked with the core library. Under a cross build CTest runs it
-# through CMAKE_CROSSCOMPILING_EMULATOR (Wine).
+# slotbackup_test(NAME sources... [PROPERTIES name value...]): one GoogleTest
+# executable linked with the core library. Each of its cases is a CTest test
+# of its own, named NAME.Suite.Case: `ctest -R NAME` still selects the
+# program, and a case that calls GTEST_SKIP shows as skipped, with its reason
+# in its output. The properties apply to every case. The cases are listed
+# when CTest starts, not at build time: under a cross build the listing runs
+# through CMAKE_CROSSCOMPILING_EMULATOR (Wine), which the build need not have.
+# DISABLED_ cases are run only by other cases, in a child; they are not
+# listed.
+include(GoogleTest)
 function(slotbackup_test name)
   if(NOT SLOTBACKUP_TESTS)
     return()
   endif()
-  add_executable(${name} ${ARGN})
+  cmake_parse_arguments(PARSE_ARGV 1 test "" "" "PROPERTIES")
+  add_executable(${name} ${test_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE slotbackup_core GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
+  gtest_discover_tests(${name} TEST_PREFIX ${name}. TEST_FILTER "-*DISABLED_*"
+                       DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES ${test_PROPERTIES})
 endfunction()
 
 if(SLOTBACKUP_TESTS AND WIN32 AND CMAKE_CROSSCOMPILING)

@@ -1,6 +1,7 @@
 // Arbitrary bytes as a profile file, read through all five profile functions
 // with areas of many sizes, then one write. Nothing may crash, leak, write past
-// an area or report more bytes than it could hold.
+// an area or report more bytes than it could hold; every write succeeds, and
+// a UTF-16 file stays UTF-16.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -78,6 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     default:
       Check(WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, file.c_str()) != 0);
       break;
+  }
+  // A UTF-16 file stays UTF-16 in the same byte order.
+  const std::string mark = content.substr(0, 2);
+  if (mark == "\xFF\xFE" || mark == "\xFE\xFF") {
+    std::ifstream written(file, std::ios::binary);
+    char start[2] = {};
+    written.read(start, 2);
+    Check(written.gcount() == 2 && std::string(start, 2) == mark);
   }
   ReadAll(section.c_str(), key.c_str(), file.c_str());
   return 0;

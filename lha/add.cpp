@@ -10,7 +10,7 @@
 #include "archlib/tree_walk.h"
 #include "archlib/unsafe_name.h"
 #include "lha/archive_reader.h"
-#include "lha/member_writer.h"
+#include "lha/member_pipeline.h"
 #include "lha/out_file.h"
 #include "lha/system_codepage.h"
 #include "lha/verify.h"
@@ -69,14 +69,17 @@ std::string AddToArchive(const Command& command) {
   }
   OutFile out(temp.Descriptor());
   // Reads each member back while the next is written; declared after the
-  // file it reads, so that it stops before the file goes.
+  // file it reads, so that it stops before the file goes. It reads what is
+  // in the file: members are complete before anything after them is written.
   Verifier verifier(temp.Descriptor());
-  auto finished = [&](const ExpectedMember& member) {
-    out.Flush();
-    verifier.Add(member, out.Offset());
-  };
+  auto finished = [&](const ExpectedMember& member) { verifier.Add(member, out.Flushed()); };
 
-  MemberWriter writer(*command.method, codePage, out);
+  MemberPipeline members(*command.method, codePage,
+                         command.threads != 0 ? command.threads : DefaultThreads(), out, finished);
+  // Old members that new ones replace; only those paths are remembered, so
+  // that a tree of any size needs no memory for its names.
+  std::unordered_set<std::string> oldPaths;
+  for (const StoredMember& m : old.Members()) oldPaths.insert(m.path);
   std::unordered_set<std::string> added;
   size_t written = 0;
   for (const std::string& target : command.targets) {
@@ -85,11 +88,12 @@ std::string AddToArchive(const Command& command) {
       // Never pack the archive into itself, old or new.
       if (entry.info.st_dev == tempInfo.st_dev && entry.info.st_ino == tempInfo.st_ino) return;
       if (old.Is(entry.info)) return;
-      finished(writer.Write(entry));
+      members.Add(entry);
       ++written;
-      added.insert(entry.archivePath);
+      if (oldPaths.count(entry.archivePath) != 0) added.insert(entry.archivePath);
     });
   }
+  members.Finish();
   size_t kept = 0, dropped = 0;
   for (const StoredMember& m : old.Members()) {
     if (added.count(m.path) != 0) continue;

@@ -17,6 +17,7 @@ namespace lha {
 struct Symbol {
   uint16_t code;
   uint16_t offset;
+  bool operator==(const Symbol&) const = default;
 };
 
 // The position code of an offset: its bit length.

@@ -18,6 +18,9 @@ struct Command {
   const Method* method = &kLh5;
   std::string archive;
   std::vector<std::string> targets;
+  // Threads that compress; 0 leaves it to the machine. No switch sets it:
+  // the archive is the same whatever it is.
+  unsigned threads = 0;
 };
 
 // Throws archlib::Failure with a one-line reason.

@@ -11,6 +11,7 @@
 #include "lha/command.h"
 #include "lha/crc16.h"
 #include "lha/header.h"
+#include "lha/name_codepage.h"
 #include "lha/system_codepage.h"
 
 namespace lha {
@@ -53,6 +54,18 @@ uint32_t Get16(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8;
 }
 
+// The extended headers of an encoded header, by type.
+std::map<int, std::string> ExtendedHeaders(const std::vector<uint8_t>& b) {
+  std::map<int, std::string> ext;
+  size_t at = 24;
+  for (uint32_t size = Get16(b, at); size != 0; size = Get16(b, at)) {
+    at += 2;
+    ext[b[at]] = std::string(b.begin() + at + 1, b.begin() + at + size - 2);
+    at += size - 2;
+  }
+  return ext;
+}
+
 TEST(EncodeHeader, WritesALevel2HeaderWithNamesCodePageAndUnixFields) {
   MemberHeader h;
   std::memcpy(h.method, "-lh5-", 6);
@@ -68,27 +81,38 @@ TEST(EncodeHeader, WritesALevel2HeaderWithNamesCodePageAndUnixFields) {
   std::vector<uint8_t> b = EncodeHeader(h);
   EXPECT_EQ(Get16(b, 0), b.size());
   EXPECT_EQ(std::string(b.begin() + 2, b.begin() + 7), "-lh5-");
-  EXPECT_EQ(b[20], 2);    // level
-  EXPECT_EQ(b[23], 'U');  // OS
+  EXPECT_EQ(std::string(b.begin() + 15, b.begin() + 19), "\x78\x56\x34\x12");  // Unix time
+  EXPECT_EQ(b[20], 2);                                                         // level
+  EXPECT_EQ(b[23], 'U');                                                       // OS
   EXPECT_EQ(Get16(b, 21), 0xBEEF);
-  // Walk the extended headers.
-  std::map<int, std::string> ext;
-  size_t at = 24;
-  for (uint32_t size = Get16(b, at); size != 0; size = Get16(b, at)) {
-    at += 2;
-    ext[b[at]] = std::string(b.begin() + at + 1, b.begin() + at + size - 2);
-    at += size - 2;
-  }
+  std::map<int, std::string> ext = ExtendedHeaders(b);
   EXPECT_EQ(ext[0x01], "file.txt");
   EXPECT_EQ(ext[0x02], "top\xFFsub\xFF");
   EXPECT_EQ(ext[0x46], std::string("\xE9\xFD\x00\x00", 4));
   EXPECT_EQ(ext[0x50], std::string("\xA4\x81", 2));
   EXPECT_EQ(ext[0x51], std::string("\x64\x00\xE8\x03", 4));  // gid, then uid
-  EXPECT_EQ(ext[0x54], std::string("\x78\x56\x34\x12", 4));
+  // The time is in the base header only: no 0x54 repeats it.
+  EXPECT_EQ(ext.size(), 6u);
   // The header CRC covers the header with its own field zeroed.
   const uint16_t stored = static_cast<uint16_t>(Get16(b, 27));
   b[27] = b[28] = 0;
   EXPECT_EQ(Crc16(0, b.data(), b.size()), stored);
+}
+
+TEST(EncodeHeader, StoresOwnerIdsOnlyWhereTheyRestoreSomething) {
+  MemberHeader h;
+  h.path = "f";
+  auto hasIds = [&](std::optional<uint32_t> uid, std::optional<uint32_t> gid) {
+    h.uid = uid;
+    h.gid = gid;
+    return ExtendedHeaders(EncodeHeader(h)).count(0x51) != 0;
+  };
+  EXPECT_TRUE(hasIds(1000, 1000));
+  EXPECT_TRUE(hasIds(0, 5));  // root's file in another group
+  EXPECT_TRUE(hasIds(5, 0));
+  EXPECT_FALSE(hasIds(0, 0));         // restored as root's without them
+  EXPECT_FALSE(hasIds(70000, 1000));  // would not fit: never stored wrong
+  EXPECT_FALSE(hasIds(std::nullopt, std::nullopt));
 }
 
 TEST(EncodeHeader, NeverLetsTheSizeLookLikeTheEndMarker) {
@@ -101,6 +125,30 @@ TEST(EncodeHeader, NeverLetsTheSizeLookLikeTheEndMarker) {
   }
   h.originalSize = kMaxMemberSize + 1;
   EXPECT_THROW(EncodeHeader(h), archlib::Failure);
+}
+
+TEST(EncodeHeader, RefusesAFolderNameHoldingTheSeparatorByte) {
+  // Readers would make two folders of it and restore the file elsewhere.
+  MemberHeader h;
+  h.path =
+      "a\xFF"
+      "b/file";
+  EXPECT_THROW(EncodeHeader(h), archlib::Failure);
+  h.path = "a/file\xFF";  // in the file's own name it is kept as it is
+  EXPECT_EQ(ExtendedHeaders(EncodeHeader(h))[0x01], "file\xFF");
+}
+
+TEST(CodePageOfName, KeepsTheSystemsWhereTheNameIsTextInItAndOtherwiseSays437) {
+  EXPECT_EQ(CodePageOfName("plain.txt", 65001), 65001u);
+  EXPECT_EQ(CodePageOfName("\xE6\x97\xA5\xE6\x9C\xAC.txt", 65001), 65001u);  // 日本
+  EXPECT_EQ(CodePageOfName("caf\xE9.txt", 65001), 437u);                     // Latin-1 bytes
+  EXPECT_EQ(CodePageOfName("\x93\xFA\x96\x7B", 65001), 437u);                // Shift_JIS bytes
+  EXPECT_EQ(CodePageOfName("\xED\xA0\x80", 65001), 437u);                    // a UTF-8 surrogate
+  EXPECT_EQ(CodePageOfName("\xC3", 65001), 437u);                            // cut short
+  EXPECT_EQ(CodePageOfName("\x93\xFA\x96\x7B", 932), 932u);
+  EXPECT_EQ(CodePageOfName("\x85\x40", 932), 437u);  // a lead byte with no character
+  EXPECT_EQ(CodePageOfName("plain", std::nullopt), std::nullopt);
+  EXPECT_EQ(CodePageOfName("caf\xE9", std::nullopt), 437u);
 }
 
 TEST(SystemCodePage, NamesUtf8AndShiftJisCodesets) {

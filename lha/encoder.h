@@ -18,7 +18,8 @@ class Encoder {
  public:
   Encoder(const Method& method, ByteSink sink);
 
-  // Starts a member; the window and tables are reused between members.
+  // Starts a member. The window and tables are reused between members, but
+  // a member's bytes depend on its data alone.
   void Begin();
   void Write(const uint8_t* data, size_t size);
 
@@ -56,7 +57,7 @@ class Encoder {
   void WriteFullBlocks();
   bool WriteLastBlock();
   // Prices the next codes by the tables of a block just written, which
-  // took `bits` for its symbols; later members start from them too.
+  // took `bits` for its symbols.
   void Learn(const BlockPlan& plan, std::span<const Symbol> block, uint64_t bits);
 
   const Method& method_;

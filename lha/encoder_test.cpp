@@ -9,6 +9,7 @@
 #include "lha/bit_writer.h"
 #include "lha/block.h"
 #include "lha/crc16.h"
+#include "lha/encoder.h"
 #include "lha/huffman.h"
 #include "lha/lzss.h"
 #include "lha/memory_archive.h"
@@ -104,23 +105,65 @@ std::vector<Symbol> ParseWithFixedPrices(const std::vector<uint8_t>& data) {
 }
 
 TEST(Lzss, TakesAShortMatchOnlyWhereItCostsLessThanItsLiterals) {
-  // "xyz" again after `gap` bytes that never repeat three in a row: as a
-  // match it costs 7 bits plus the offset's, as literals 18 bits.
+  // "xyz" again after bytes that never repeat three in a row, then a last
+  // byte: as a match it costs 7 bits plus the offset's, as literals 18.
   std::vector<uint8_t> near = Bytes("xyz");
   for (int i = 0; i < 100; ++i) near.push_back(static_cast<uint8_t>(128 + i));
-  for (char c : std::string("xyz")) near.push_back(static_cast<uint8_t>(c));
-  Symbol nearEnd = ParseWithFixedPrices(near).back();  // offset 102: 6 extra bits, 13 in all
-  EXPECT_EQ(nearEnd.code, 256);
-  EXPECT_EQ(nearEnd.offset, 102);
+  for (char c : std::string("xyz.")) near.push_back(static_cast<uint8_t>(c));
+  std::vector<Symbol> symbols = ParseWithFixedPrices(near);
+  ASSERT_GE(symbols.size(), 2u);
+  const Symbol match = symbols[symbols.size() - 2];  // offset 102: 6 extra bits, 13 in all
+  EXPECT_EQ(match.code, 256);
+  EXPECT_EQ(match.offset, 102);
   // An offset of 4096 or more takes 12 extra bits, 19 in all: literals are cheaper.
   std::vector<uint8_t> data = Bytes("xyz");
   std::mt19937 rng(3);
   while (data.size() < 5000) data.push_back(static_cast<uint8_t>('A' + rng() % 26));
-  for (char c : std::string("xyz")) data.push_back(static_cast<uint8_t>(c));
-  std::vector<Symbol> symbols = ParseWithFixedPrices(data);
-  ASSERT_GE(symbols.size(), 3u);
-  EXPECT_EQ(symbols.back().code, 'z');
-  EXPECT_EQ(symbols[symbols.size() - 2].code, 'y');
+  for (char c : std::string("xyz.")) data.push_back(static_cast<uint8_t>(c));
+  symbols = ParseWithFixedPrices(data);
+  ASSERT_GE(symbols.size(), 4u);
+  EXPECT_EQ(symbols[symbols.size() - 2].code, 'z');
+  EXPECT_EQ(symbols[symbols.size() - 3].code, 'y');
+}
+
+// The symbols Lzss makes of each input in turn, fed as the encoder feeds it.
+std::vector<Symbol> ParseInputs(Lzss& lzss, const std::vector<std::vector<uint8_t>>& inputs) {
+  std::vector<Symbol> out;
+  for (const std::vector<uint8_t>& data : inputs) {
+    lzss.Reset();
+    for (size_t at = 0; at < data.size();) {
+      const size_t n = std::min(lzss.Room(), data.size() - at);
+      lzss.Append(data.data() + at, n);
+      at += n;
+      if (lzss.Room() == 0) lzss.Parse(false, out);
+    }
+    lzss.Parse(true, out);
+  }
+  return out;
+}
+
+TEST(Lzss, PositionsMovedDownAsTheyGrowFindTheSameMatches) {
+  // Positions are kept in 32 bits and moved down past a threshold; with a
+  // low one the moves come every few hundred kilobytes, within a member
+  // and between members, and must change nothing.
+  std::mt19937 rng(19);
+  std::vector<uint8_t> block(40000);
+  for (auto& b : block) b = static_cast<uint8_t>('a' + rng() % 20);
+  std::vector<std::vector<uint8_t>> inputs;
+  for (size_t size : {3000000, 5000, 700000}) {
+    std::vector<uint8_t> data;
+    while (data.size() < size) {
+      const size_t from = rng() % (block.size() - 100);
+      data.insert(data.end(), block.begin() + from, block.begin() + from + 50 + rng() % 50);
+      data.push_back(static_cast<uint8_t>(rng()));
+    }
+    inputs.push_back(data);
+  }
+  for (const Method* method : {&kLh5, &kLh7}) {
+    Lzss usual(*method);
+    Lzss moved(*method, 300000);
+    EXPECT_TRUE(ParseInputs(moved, inputs) == ParseInputs(usual, inputs)) << method->id;
+  }
 }
 
 TEST(Block, BitsFromCountsEqualTheBitsWritten) {
@@ -145,6 +188,37 @@ TEST(Block, BitsFromCountsEqualTheBitsWritten) {
     BitWriter w([&](const uint8_t*, size_t n) { bytes += n; });
     WriteBlock(kLh5, PlanBlock(kLh5, symbols), symbols, w);
     EXPECT_EQ(BlockBits(kLh5, counts), w.BitCount()) << trial;
+  }
+}
+
+// Everything a member compresses to, from a given encoder.
+std::vector<uint8_t> Compress(Encoder& encoder, std::vector<uint8_t>& sink,
+                              const std::vector<uint8_t>& data) {
+  sink.clear();
+  encoder.Begin();
+  encoder.Write(data.data(), data.size());
+  EXPECT_TRUE(encoder.Finish());
+  return sink;
+}
+
+TEST(Encoder, AMembersBytesDependOnItsDataAloneNotOnTheMembersBefore) {
+  // Members are compressed on whichever thread is free, by an encoder that
+  // has seen other members or none: the archive must come out the same.
+  std::mt19937 rng(13);
+  auto text = [&](size_t n, int alphabet) {
+    std::vector<uint8_t> s(n);
+    for (auto& c : s) c = static_cast<uint8_t>('a' + rng() % alphabet);
+    return s;
+  };
+  const std::vector<uint8_t> member = text(300000, 7);
+  for (const Method* method : {&kLh5, &kLh7}) {
+    std::vector<uint8_t> sink;
+    Encoder fresh(*method, [&](const uint8_t* d, size_t n) { sink.insert(sink.end(), d, d + n); });
+    const std::vector<uint8_t> alone = Compress(fresh, sink, member);
+    Encoder used(*method, [&](const uint8_t* d, size_t n) { sink.insert(sink.end(), d, d + n); });
+    Compress(used, sink, text(500000, 3));  // other statistics, several blocks
+    Compress(used, sink, text(1000, 90));   // a short one, a single block
+    EXPECT_TRUE(Compress(used, sink, member) == alone) << method->id;
   }
 }
 

@@ -20,7 +20,6 @@ constexpr uint8_t kExtDirName = 0x02;
 constexpr uint8_t kExtCodePage = 0x46;
 constexpr uint8_t kExtUnixMode = 0x50;
 constexpr uint8_t kExtUnixIds = 0x51;
-constexpr uint8_t kExtUnixTime = 0x54;
 constexpr uint8_t kPathSeparator = 0xFF;
 
 uint32_t ClampTime(int64_t t) {
@@ -28,6 +27,12 @@ uint32_t ClampTime(int64_t t) {
 }
 
 }  // namespace
+
+std::string StoredName(const MemberHeader& h) {
+  // A link is stored as "path|target", as the Unix LHA tools do; readers
+  // split at the '|'.
+  return h.kind == MemberHeader::Kind::kSymlink ? h.path + '|' + h.linkTarget : h.path;
+}
 
 std::vector<uint8_t> EncodeHeader(const MemberHeader& h) {
   if (h.packedSize > kMaxMemberSize || h.originalSize > kMaxMemberSize) {
@@ -38,13 +43,16 @@ std::vector<uint8_t> EncodeHeader(const MemberHeader& h) {
   if (h.kind == MemberHeader::Kind::kDirectory) {
     dir = h.path + '/';
   } else {
-    // A link is stored as "path|target", split like any path at its last
-    // '/', as the Unix LHA tools do; readers join the parts and split at '|'.
-    std::string full = h.path;
-    if (h.kind == MemberHeader::Kind::kSymlink) full += '|' + h.linkTarget;
+    // Split like any path at its last '/', a link's target and all.
+    const std::string full = StoredName(h);
     size_t slash = full.rfind('/');
     if (slash != std::string::npos) dir = full.substr(0, slash + 1);
     name = full.substr(slash == std::string::npos ? 0 : slash + 1);
+  }
+  // The separator byte inside a folder's name would make two folders of it.
+  if (dir.find(static_cast<char>(kPathSeparator)) != std::string::npos) {
+    throw archlib::Failure(
+        "a folder name holds the byte 0xFF, which LHA keeps between folder names: " + h.path);
   }
   std::replace(dir.begin(), dir.end(), '/', static_cast<char>(kPathSeparator));
 
@@ -83,14 +91,15 @@ std::vector<uint8_t> EncodeHeader(const MemberHeader& h) {
   }
   uint8_t mode[2] = {uint8_t(h.mode), uint8_t(h.mode >> 8)};
   ext(kExtUnixMode, mode, 2);
-  // Ids that do not fit 16 bits are left out rather than stored wrong.
-  if (h.uid && h.gid && *h.uid <= 0xFFFF && *h.gid <= 0xFFFF) {
+  // Ids that do not fit 16 bits are left out rather than stored wrong. So
+  // are ids 0:0: a reader run by root restores a member without ids as
+  // root's, and no other user can give a file to root, so they would
+  // change nothing. (The modification time needs no extended header of its
+  // own: a level-2 base header holds it as Unix time.)
+  if (h.uid && h.gid && *h.uid <= 0xFFFF && *h.gid <= 0xFFFF && (*h.uid != 0 || *h.gid != 0)) {
     uint8_t ids[4] = {uint8_t(*h.gid), uint8_t(*h.gid >> 8), uint8_t(*h.uid), uint8_t(*h.uid >> 8)};
     ext(kExtUnixIds, ids, 4);
   }
-  const uint32_t t = ClampTime(h.mtime);
-  uint8_t time[4] = {uint8_t(t), uint8_t(t >> 8), uint8_t(t >> 16), uint8_t(t >> 24)};
-  ext(kExtUnixTime, time, 4);
   Put16(b, 0);  // no further extended header
   // A header whose size has a zero low byte would read as the archive's
   // end marker: one padding byte avoids it.

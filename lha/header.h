@@ -1,6 +1,6 @@
-// Level-2 member headers: the fixed part, then extended headers for the
-// header CRC, file and folder names, the code page of the names, and the
-// Unix permissions, owner ids and modification time.
+// Level-2 member headers: the fixed part with the Unix modification time,
+// then extended headers for the header CRC, file and folder names, the code
+// page of the names, and the Unix permissions and owner ids.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +25,13 @@ struct MemberHeader {
   std::optional<uint32_t> codePage;  // 65001, 932, ...
 };
 
+// The name as stored: the path, and for a link "path|target".
+std::string StoredName(const MemberHeader& header);
+
 // The encoded header. Its size depends only on the names, ids and code
 // page, so a placeholder can be written before the data and replaced after.
-// Throws archlib::Failure when a size or name does not fit the format.
+// Throws archlib::Failure when a size or name does not fit the format, or
+// a folder's name holds the byte 0xFF that separates folder names.
 std::vector<uint8_t> EncodeHeader(const MemberHeader& header);
 
 // The largest size a member's data may have: the fields are 32 bits wide.

@@ -16,6 +16,22 @@ inline uint64_t Load64(const uint8_t* p) {
   return v;
 }
 
+// 16 * log2(x) for x > 0, rounded down, in integers alone so that every
+// machine makes the same choices.
+uint32_t Log2Sixteenths(uint32_t x) {
+  const int whole = 31 - __builtin_clz(x);
+  uint64_t y = (uint64_t{x} << 30) >> whole;  // x / 2^whole in [1, 2), 30 fraction bits
+  uint32_t result = static_cast<uint32_t>(whole) << 4;
+  for (uint32_t bit = 8; bit != 0; bit >>= 1) {
+    y = (y * y) >> 30;
+    if (y >= (uint64_t{1} << 31)) {
+      y >>= 1;
+      result |= bit;
+    }
+  }
+  return result;
+}
+
 // Length of the common prefix of a and b, at most limit.
 inline int CommonLength(const uint8_t* a, const uint8_t* b, int limit) {
   int n = 0;
@@ -35,6 +51,20 @@ Prices::Prices() {
   for (int i = 256; i < kCharCodes; ++i) chars[i] = (6 + (32 - __builtin_clz(i - 255)) / 2) * kOne;
   for (uint16_t& p : positions) p = 4 * kOne;
   perByte = 6 * kOne;
+}
+
+void Prices::Guess(const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  uint32_t count[256] = {};
+  for (size_t i = 0; i < size; ++i) count[data[i]]++;
+  // A byte's information content, and a bit and a quarter more: literals
+  // share their table with the match lengths.
+  constexpr uint32_t kShare = kOne + kOne / 4;
+  const uint32_t all = Log2Sixteenths(static_cast<uint32_t>(size));
+  for (int b = 0; b < 256; ++b) {
+    const uint32_t bits = all - Log2Sixteenths(std::max<uint32_t>(count[b], 1)) + kShare;
+    chars[b] = static_cast<uint16_t>(std::clamp<uint32_t>(bits, kOne, kMaxCodeLength * kOne));
+  }
 }
 
 void Prices::Learn(const BlockPlan& plan, const Method& method, uint64_t bits, uint64_t bytes) {
@@ -58,48 +88,73 @@ void Prices::Learn(const BlockPlan& plan, const Method& method, uint64_t bits, u
   }
 }
 
-Lzss::Lzss(const Method& method)
+Lzss::Lzss(const Method& method, uint64_t rebaseAt)
     : method_(method),
       window_(1u << method.dictionaryBits),
       hashShift_(32 - method.hashBits),
       buffer_(window_ + kSpan + kMaxMatch + kPadding, 0),
       head_(size_t{1} << method.hashBits, 0),
-      prev_(window_, 0) {}
+      prev_(window_, 0),
+      head3_(size_t{1} << kHash3Bits, 0),
+      rebaseAt_(rebaseAt) {
+  Reset();
+}
 
 void Lzss::Append(const uint8_t* data, size_t size) {
   std::memcpy(buffer_.data() + fill_, data, size);
   fill_ += size;
+  // Only positions with four bytes behind them can be hashed.
+  insertable_ = fill_ >= 3 ? base_ + fill_ - 3 : base_;
 }
 
 void Lzss::Reset() {
-  // Positions are stored in 32 bits: start over before they run out.
-  uint64_t next = base_ + fill_ + window_;
-  if (next > (uint64_t{1} << 31)) {
-    std::fill(head_.begin(), head_.end(), 0);
-    std::fill(prev_.begin(), prev_.end(), 0);
-    next = 0;
-  }
-  base_ = position_ = inserted_ = next;
+  base_ = position_ = inserted_ = insertable_ = base_ + fill_ + window_;
   fill_ = 0;
   held_ = false;
+  prices_ = Prices();
+  guessed_ = false;
+  if (base_ > rebaseAt_) Rebase();
 }
 
-void Lzss::InsertBefore(uint64_t position) {
-  // Only positions with three bytes behind them can be hashed.
-  const uint64_t last = std::min<uint64_t>(position, base_ + fill_ >= 2 ? base_ + fill_ - 2 : 0);
-  for (uint64_t p = inserted_; p < last; ++p) {
-    uint32_t& head = head_[Hash(p - base_)];
-    prev_[p & (window_ - 1)] = head;
-    head = static_cast<uint32_t>(p + 1);
+void Lzss::Rebase() {
+  // Every position moves down by the same whole number of windows, which
+  // changes no distance and no slot of prev_; those that fall below the
+  // window become "none".
+  const uint64_t shift = (base_ - window_) & ~uint64_t{window_ - 1};
+  for (std::vector<uint32_t>* table : {&head_, &prev_, &head3_}) {
+    for (uint32_t& entry : *table) entry = entry > shift ? static_cast<uint32_t>(entry - shift) : 0;
   }
-  inserted_ = std::max(inserted_, last);
+  base_ -= shift;
+  position_ -= shift;
+  inserted_ -= shift;
+  insertable_ -= shift;
+}
+
+void Lzss::Insert(uint64_t last) {
+  if (inserted_ >= last) return;
+  const uint8_t* const buffer = buffer_.data();
+  uint32_t* const head = head_.data();
+  uint32_t* const prev = prev_.data();
+  uint32_t* const head3 = head3_.data();
+  const uint32_t mask = window_ - 1;
+  for (uint64_t p = inserted_; p < last; ++p) {
+    uint32_t prefix;
+    std::memcpy(&prefix, buffer + (p - base_), 4);
+    const uint32_t entry = static_cast<uint32_t>(p + 1);
+    head3[Hash3(prefix)] = entry;
+    uint32_t& latest = head[Hash4(prefix)];
+    prev[p & mask] = latest;
+    latest = entry;
+  }
+  inserted_ = last;
 }
 
 Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
   Match none;
   const size_t index = position - base_;
   const int limit = static_cast<int>(std::min<uint64_t>(kMaxMatch, fill_ - index));
-  if (limit < kMinMatch) return none;
+  // The last three bytes of a member are left to literals.
+  if (limit < 4) return none;
   InsertBefore(position);
   // `longest` rejects candidates quickly; `found` is the one that saves most.
   int longest = std::max(previousLength, kMinMatch - 1);
@@ -107,15 +162,39 @@ Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
   if (previousLength >= method_.goodLength) chain >>= 2;
   const int nice = std::min(method_.niceLength, limit);
   const uint8_t* here = buffer_.data() + index;
-  uint32_t candidate = head_[Hash(index)];
+  const uint32_t prefix = Prefix(index);
   Match found;
   int64_t foundGain = 0;
-  while (candidate != 0 && chain-- > 0) {
-    const uint64_t c = candidate - 1;
+  if (longest < kMinMatch) {
+    // The nearest occurrence of the first three bytes: a match of three
+    // pays only when near, and a longer one is in the chain as well.
+    const uint32_t candidate = head3_[Hash3(prefix)];
+    const uint64_t distance = position - (candidate - 1);
+    if (candidate != 0 && distance < window_) {
+      const uint8_t* there = buffer_.data() + (candidate - 1 - base_);
+      if (((Prefix(there - buffer_.data()) ^ prefix) & 0xFFFFFF) == 0) {
+        longest = CommonLength(here, there, limit);
+        found = Match{longest, static_cast<uint32_t>(distance - 1)};
+        foundGain = Gain(found);
+        if (longest >= nice) chain = 0;
+      }
+    }
+  }
+  // Chain entries are earlier positions + 1, 0 for none. Positions start a
+  // window above 0 and stay far below 2^32, so none lies out of reach, as
+  // do entries left from earlier input: one test ends the chain.
+  const uint8_t* const buffer = buffer_.data();
+  const uint32_t* const prev = prev_.data();
+  const uint32_t mask = window_ - 1;
+  uint32_t candidate = head_[Hash4(prefix)];
+  while (chain-- > 0) {
+    const uint64_t c = static_cast<uint32_t>(candidate - 1);
     const uint64_t distance = position - c;
     if (distance >= window_) break;
-    const uint8_t* there = buffer_.data() + (c - base_);
-    if (there[longest] == here[longest] && there[0] == here[0] && there[1] == here[1]) {
+    const uint8_t* there = buffer + (c - base_);
+    uint32_t therePrefix;
+    std::memcpy(&therePrefix, there, 4);
+    if (there[longest] == here[longest] && therePrefix == prefix) {
       int length = CommonLength(here, there, limit);
       if (length > longest) {
         // Nearer candidates came first: a longer one is further back, and
@@ -130,9 +209,7 @@ Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
         if (length >= nice) break;
       }
     }
-    uint32_t next = prev_[c & (window_ - 1)];
-    if (next >= candidate) break;  // chains only go back
-    candidate = next;
+    candidate = prev[c & mask];
   }
   // A short match can cost more than its bytes as literals.
   if (found.length != 0 && found.length <= kCheapLiterals) {
@@ -144,6 +221,13 @@ Lzss::Match Lzss::Find(uint64_t position, int previousLength) {
 }
 
 void Lzss::Parse(bool final, std::vector<Symbol>& out) {
+  if (!guessed_) {
+    // The first input of a member: its literals are priced by how often
+    // each byte occurs in it until a block's tables tell better.
+    prices_.Guess(buffer_.data() + (position_ - base_),
+                  static_cast<size_t>(base_ + fill_ - position_));
+    guessed_ = true;
+  }
   // Keep enough input ahead for the longest match at the held position and the next.
   const uint64_t end = base_ + fill_;
   const uint64_t stop = final ? end : (end > kMaxMatch + 1 ? end - kMaxMatch - 1 : 0);
@@ -194,6 +278,7 @@ void Lzss::Slide() {
   std::memmove(buffer_.data(), buffer_.data() + shift, fill_ - shift);
   fill_ -= shift;
   base_ = from;
+  if (base_ > rebaseAt_) Rebase();
 }
 
 }  // namespace lha

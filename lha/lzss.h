@@ -1,6 +1,8 @@
-// The LZSS parse: a sliding window over the input, hash chains of 3-byte
-// prefixes to find earlier occurrences, and lazy matching (a match is
-// deferred by one byte when the next position offers a better one).
+// The LZSS parse: a sliding window over the input, hash chains of 4-byte
+// prefixes to find earlier occurrences (and the latest occurrence of each
+// 3-byte prefix, for the shortest matches, which pay only when near), and
+// lazy matching (a match is deferred by one byte when the next position
+// offers a better one).
 // Choices are weighed by what each code costs under the Huffman tables of
 // the latest block written, so near and far, long and short matches are
 // compared in the bits they will really take.
@@ -8,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "lha/block.h"
@@ -25,6 +28,8 @@ struct Prices {
 
   // Costs before any block was written: a guess that suits text and code.
   Prices();
+  // Literal costs guessed from how often each byte occurs in data.
+  void Guess(const uint8_t* data, size_t size);
   // Costs under a block's tables, `bits` long for `bytes` of input.
   void Learn(const BlockPlan& plan, const Method& method, uint64_t bits, uint64_t bytes);
 
@@ -37,10 +42,13 @@ struct Prices {
 
 class Lzss {
  public:
-  explicit Lzss(const Method& method);
+  // Positions are kept in 32 bits; past `rebaseAt` they are moved down.
+  explicit Lzss(const Method& method, uint64_t rebaseAt = uint64_t{1} << 31);
 
   // Starts a new, independent input. Earlier input can no longer be
-  // matched: its positions lie more than a window behind the new ones.
+  // matched: its positions lie more than a window behind the new ones, and
+  // prices start from the same guess, so what an input becomes does not
+  // depend on what came before it.
   void Reset();
 
   // Bytes the window can take now (always > 0 after Parse).
@@ -52,8 +60,12 @@ class Lzss {
   // Makes room for more input.
   void Parse(bool final, std::vector<Symbol>& out);
 
-  // The costs that guide the choice of codes from now on.
-  void SetPrices(const Prices& prices) { prices_ = prices; }
+  // The costs that guide the choice of codes from now on, instead of the
+  // guess from the input.
+  void SetPrices(const Prices& prices) {
+    prices_ = prices;
+    guessed_ = true;
+  }
   // Prices the next codes by the tables of a block just written, `bits`
   // long for `bytes` of input.
   void LearnPrices(const BlockPlan& plan, uint64_t bits, uint64_t bytes) {
@@ -65,37 +77,51 @@ class Lzss {
 
  private:
   static constexpr size_t kPadding = 8;  // lets comparisons read whole words
+  static constexpr int kHash3Bits = 14;
   struct Match {
     int length = 0;
     uint32_t offset = 0;
   };
-  uint32_t Hash(size_t index) const {
-    const uint8_t* p = buffer_.data() + index;
-    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-    return (v * 2654435761u) >> hashShift_;
+  uint32_t Prefix(size_t index) const {
+    uint32_t v;
+    std::memcpy(&v, buffer_.data() + index, 4);
+    return v;
   }
-  void InsertBefore(uint64_t position);
+  uint32_t Hash4(uint32_t prefix) const { return (prefix * 2654435761u) >> hashShift_; }
+  static uint32_t Hash3(uint32_t prefix) {
+    return ((prefix << 8) * 2654435761u) >> (32 - kHash3Bits);
+  }
+  // Adds the positions below `position` to the chains.
+  void InsertBefore(uint64_t position) {
+    if (position > inserted_) Insert(std::min(position, insertable_));
+  }
+  void Insert(uint64_t last);
   Match Find(uint64_t position, int previousLength);
   // What a match saves against the worth of the bytes it covers.
   int64_t Gain(const Match& m) const {
     return int64_t{m.length} * prices_.perByte - prices_.Match(m.length, m.offset);
   }
   void Slide();
+  void Rebase();
 
   const Method& method_;
   const uint32_t window_;  // farthest distance back a match may reach, plus one
   const int hashShift_;
   std::vector<uint8_t> buffer_;
-  size_t fill_ = 0;             // bytes held
-  uint64_t base_ = 0;           // stream position of buffer_[0]
-  uint64_t position_ = 0;       // next byte to parse
-  uint64_t inserted_ = 0;       // positions below this are in the chains
-  std::vector<uint32_t> head_;  // hash -> latest position + 1
-  std::vector<uint32_t> prev_;  // position % window -> earlier position + 1
+  size_t fill_ = 0;              // bytes held
+  uint64_t base_ = 0;            // stream position of buffer_[0]
+  uint64_t position_ = 0;        // next byte to parse
+  uint64_t inserted_ = 0;        // positions below this are in the chains
+  uint64_t insertable_ = 0;      // positions below this have four bytes to hash
+  std::vector<uint32_t> head_;   // 4-byte hash -> latest position + 1
+  std::vector<uint32_t> prev_;   // position % window -> earlier position + 1
+  std::vector<uint32_t> head3_;  // 3-byte hash -> latest position + 1
+  const uint64_t rebaseAt_;
   // A match found at position_ - 1, waiting to see whether position_ beats it.
   bool held_ = false;
   Match heldMatch_;
   Prices prices_;
+  bool guessed_ = false;  // prices_ were guessed or set for this input
 };
 
 }  // namespace lha

@@ -8,6 +8,7 @@
 #include "lha/crc16.h"
 #include "lha/encoder.h"
 #include "lha/header.h"
+#include "lha/name_codepage.h"
 
 namespace lha {
 
@@ -26,20 +27,50 @@ void CheckSize(uint64_t size, const std::string& path) {
 
 }  // namespace
 
-MemberWriter::MemberWriter(const Method& method, std::optional<uint32_t> codePage, OutFile& out)
+MemberHeader HeaderOf(const archlib::TreeEntry& entry, std::optional<uint32_t> codePage) {
+  MemberHeader h;
+  h.path = entry.archivePath;
+  h.mtime = entry.info.st_mtime;
+  h.mode = entry.info.st_mode;
+  h.uid = entry.info.st_uid;
+  h.gid = entry.info.st_gid;
+  using Kind = archlib::TreeEntry::Kind;
+  if (entry.kind != Kind::kFile) {
+    h.kind = entry.kind == Kind::kDirectory ? MemberHeader::Kind::kDirectory
+                                            : MemberHeader::Kind::kSymlink;
+    h.linkTarget = entry.linkTarget;
+    std::memcpy(h.method, "-lhd-", sizeof h.method);
+  }
+  h.codePage = CodePageOfName(StoredName(h), codePage);
+  return h;
+}
+
+MemberPacker::MemberPacker(const Method& method)
     : method_(method),
-      codePage_(codePage),
-      out_(out),
-      encoder_(method, [this](const uint8_t* d, size_t n) { out_.Write(d, n); }),
+      encoder_(method, [this](const uint8_t* d, size_t n) { sink_->Write(d, n); }),
       buffer_(kReadSize) {}
 
-// Compresses the file after the header; false when storing is better.
-bool MemberWriter::Compress(InputFile& in, const std::string& path, MemberHeader& h) {
+void PackedData::ApplyTo(MemberHeader& header) const {
+  std::memcpy(header.method, method, sizeof header.method);
+  header.originalSize = originalSize;
+  header.packedSize = packedSize;
+  header.crc = crc;
+}
+
+// Compresses the file; false when storing is better. `packed` holds the
+// file's size and CRC either way, and `whole` says whether all of its bytes
+// are still in buffer_ (read at one go), so that storing need not read
+// them again.
+bool MemberPacker::Compress(InputFile& in, const std::string& path, PackedData& packed,
+                            bool& whole) {
   encoder_.Begin();
   uint16_t crc = 0;
+  int reads = 0;
+  whole = false;
   for (;;) {
     size_t n = in.Read(buffer_.data(), buffer_.size());
     if (n == 0) break;
+    ++reads;
     crc = Crc16(crc, buffer_.data(), n);
     encoder_.Write(buffer_.data(), n);
     CheckSize(encoder_.InputBytes(), path);
@@ -47,16 +78,17 @@ bool MemberWriter::Compress(InputFile& in, const std::string& path, MemberHeader
       return false;
     }
   }
+  whole = reads <= 1;
+  packed.originalSize = packed.packedSize = encoder_.InputBytes();
+  packed.crc = crc;
   if (encoder_.InputBytes() == 0 || !encoder_.Finish()) return false;
   if (encoder_.OutputBytes() >= encoder_.InputBytes()) return false;
-  std::memcpy(h.method, method_.id, sizeof h.method);
-  h.originalSize = encoder_.InputBytes();
-  h.packedSize = encoder_.OutputBytes();
-  h.crc = crc;
+  std::memcpy(packed.method, method_.id, sizeof packed.method);
+  packed.packedSize = encoder_.OutputBytes();
   return true;
 }
 
-void MemberWriter::Store(InputFile& in, const std::string& path, MemberHeader& h) {
+PackedData MemberPacker::Store(InputFile& in, const std::string& path) {
   in.Rewind();
   uint16_t crc = 0;
   uint64_t size = 0;
@@ -64,46 +96,26 @@ void MemberWriter::Store(InputFile& in, const std::string& path, MemberHeader& h
     size_t n = in.Read(buffer_.data(), buffer_.size());
     if (n == 0) break;
     crc = Crc16(crc, buffer_.data(), n);
-    out_.Write(buffer_.data(), n);
+    sink_->Write(buffer_.data(), n);
     size += n;
     CheckSize(size, path);
   }
-  std::memcpy(h.method, "-lh0-", sizeof h.method);
-  h.originalSize = h.packedSize = size;
-  h.crc = crc;
+  PackedData packed;  // stored: "-lh0-"
+  packed.originalSize = packed.packedSize = size;
+  packed.crc = crc;
+  return packed;
 }
 
-ExpectedMember MemberWriter::Write(const archlib::TreeEntry& entry) {
-  MemberHeader h;
-  h.path = entry.archivePath;
-  h.mtime = entry.info.st_mtime;
-  h.mode = entry.info.st_mode;
-  h.uid = entry.info.st_uid;
-  h.gid = entry.info.st_gid;
-  h.codePage = codePage_;
-  using Kind = archlib::TreeEntry::Kind;
-  if (entry.kind != Kind::kFile) {
-    h.kind = entry.kind == Kind::kDirectory ? MemberHeader::Kind::kDirectory
-                                            : MemberHeader::Kind::kSymlink;
-    h.linkTarget = entry.linkTarget;
-    std::memcpy(h.method, "-lhd-", sizeof h.method);
-    std::vector<uint8_t> header = EncodeHeader(h);
-    out_.Write(header.data(), header.size());
-    return ExpectedMember{0, 0, true};
-  }
-
-  InputFile in = InputFile::Open(entry.diskPath);
-  const uint64_t headerAt = out_.Offset();
-  std::vector<uint8_t> header = EncodeHeader(h);  // sizes filled in below
-  out_.Write(header.data(), header.size());
-  const uint64_t dataAt = out_.Offset();
-  if (!Compress(in, entry.diskPath, h)) {
-    out_.Truncate(dataAt);
-    Store(in, entry.diskPath, h);
-  }
-  std::vector<uint8_t> final = EncodeHeader(h);
-  out_.Patch(headerAt, final.data(), final.size());
-  return ExpectedMember{h.originalSize, h.crc, true};
+PackedData MemberPacker::Pack(const std::string& path, DataSink& sink) {
+  sink_ = &sink;
+  InputFile in = InputFile::Open(path);
+  PackedData packed;
+  bool whole;
+  if (Compress(in, path, packed, whole)) return packed;
+  sink.Restart();
+  if (!whole) return Store(in, path);
+  if (packed.originalSize != 0) sink.Write(buffer_.data(), packed.originalSize);
+  return packed;  // stored: "-lh0-"
 }
 
 }  // namespace lha

@@ -1,5 +1,8 @@
-// Writing one member: its header, then for a file the data compressed with
-// the chosen method, or stored when compression does not make it smaller.
+// One member: its header, made from what the tree walk found, and its data,
+// the file compressed with the chosen method, or stored when compression
+// does not make it smaller. The data depends on the file's contents alone,
+// so members can be compressed on any thread, in any order, and still make
+// the same archive.
 #pragma once
 
 #include <optional>
@@ -10,8 +13,6 @@
 #include "lha/encoder.h"
 #include "lha/header.h"
 #include "lha/method.h"
-#include "lha/out_file.h"
-#include "lha/verify.h"
 #include "platform/posix/regular_file.h"
 
 namespace lha {
@@ -20,21 +21,43 @@ namespace lha {
 // opened.
 using InputFile = platform::posix::RegularFile;
 
-class MemberWriter {
- public:
-  MemberWriter(const Method& method, std::optional<uint32_t> codePage, OutFile& out);
+// The header of an entry, all but what its data fills in.
+MemberHeader HeaderOf(const archlib::TreeEntry& entry, std::optional<uint32_t> codePage);
 
-  // Writes the entry at the end of out and returns what reading it back
-  // must give. Throws archlib::Failure when a file cannot be read.
-  ExpectedMember Write(const archlib::TreeEntry& entry);
+// Where a member's data goes, piece by piece.
+class DataSink {
+ public:
+  virtual ~DataSink() = default;
+  virtual void Write(const uint8_t* data, size_t size) = 0;
+  // Everything written so far is dropped: the data is stored instead.
+  virtual void Restart() = 0;
+};
+
+// What a member's data became: what its header records of it.
+struct PackedData {
+  char method[6] = "-lh0-";
+  uint64_t originalSize = 0;
+  uint64_t packedSize = 0;
+  uint16_t crc = 0;
+
+  void ApplyTo(MemberHeader& header) const;
+};
+
+class MemberPacker {
+ public:
+  explicit MemberPacker(const Method& method);
+
+  // Reads the file at `path` and writes its data to sink. Throws
+  // archlib::Failure when the file cannot be read or is too large for the
+  // format.
+  PackedData Pack(const std::string& path, DataSink& sink);
 
  private:
-  bool Compress(InputFile& in, const std::string& path, MemberHeader& h);
-  void Store(InputFile& in, const std::string& path, MemberHeader& h);
+  bool Compress(InputFile& in, const std::string& path, PackedData& packed, bool& whole);
+  PackedData Store(InputFile& in, const std::string& path);
 
   const Method& method_;
-  std::optional<uint32_t> codePage_;
-  OutFile& out_;
+  DataSink* sink_ = nullptr;
   Encoder encoder_;
   std::vector<uint8_t> buffer_;
 };

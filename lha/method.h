@@ -24,14 +24,14 @@ struct Method {
   int positionCodes;      // position-code symbols: dictionaryBits + 1
   int positionCountBits;  // field holding a count of them
   // Match finder tuning: a deeper chain finds better matches more slowly.
-  int hashBits;
+  int hashBits;    // of the 4-byte prefixes whose chains are searched
   int maxChain;    // candidates examined at most per position
   int goodLength;  // a match this long quarters the search for the next one
   int niceLength;  // a match this long ends the search at once
   int lazyLength;  // a match this long is taken without looking one byte further
 };
 
-inline constexpr Method kLh5{"-lh5-", 13, 14, 4, 15, 48, 16, 128, 32};
-inline constexpr Method kLh7{"-lh7-", 16, 17, 5, 16, 48, 16, 128, 32};
+inline constexpr Method kLh5{"-lh5-", 13, 14, 4, 15, 48, 64, 128, 128};
+inline constexpr Method kLh7{"-lh7-", 16, 17, 5, 16, 48, 64, 128, 128};
 
 }  // namespace lha

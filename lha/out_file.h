@@ -14,6 +14,8 @@ class OutFile {
   explicit OutFile(int fd);
 
   uint64_t Offset() const { return offset_ + buffer_.size(); }
+  // Bytes written to the file so far; the rest of Offset() is buffered.
+  uint64_t Flushed() const { return offset_; }
   void Write(const uint8_t* data, size_t size);
   // Overwrites bytes written earlier at `offset`.
   void Patch(uint64_t offset, const uint8_t* data, size_t size);

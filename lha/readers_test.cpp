@@ -1,6 +1,7 @@
 // Archives written through the entry point, checked by every reader the
-// archives must satisfy: lhasa, 7-Zip, bsdtar (extracting, which decodes)
-// and unar's lsar; contents compared with the originals.
+// archives must satisfy: lhasa, 7-Zip, bsdtar (extracting, which decodes),
+// unar's lsar and jlha; contents, names, times and modes compared with the
+// originals as far as each reader restores them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 
@@ -40,6 +42,55 @@ std::string Quote(const fs::path& p) {
   return "'" + p.string() + "'";
 }
 
+// A path as the archiver's command line quotes it.
+std::string Arg(const fs::path& p) {
+  return "\"" + p.string() + "\"";
+}
+
+// jlha runs on Java; the names in these archives are UTF-8.
+const char* const kJlha = "java -Dlha.encoding=UTF-8 -jar /usr/share/java/jlhafrontend.jar";
+
+bool JlhaInstalled() {
+  return Installed("java") && fs::exists("/usr/share/java/jlhafrontend.jar");
+}
+
+// What a reader restores of an entry besides its name and contents.
+struct Restores {
+  bool links = false;        // links as links (otherwise left out of the comparison)
+  bool modes = false;        // permission bits
+  bool fileTimes = false;    // modification times of files
+  bool folderTimes = false;  // and of folders
+  bool owners = false;       // owner ids, when restored by root
+};
+
+// Each entry below `tree` by relative path: kind, contents or link target,
+// and what `restores` says the reader keeps.
+std::map<std::string, std::string> Describe(const fs::path& tree, const Restores& restores) {
+  std::map<std::string, std::string> entries;
+  for (const auto& e : fs::recursive_directory_iterator(tree)) {
+    struct stat st;
+    if (lstat(e.path().c_str(), &st) != 0) continue;
+    std::string d;
+    if (S_ISLNK(st.st_mode)) {
+      if (!restores.links) continue;
+      d = "link to " + fs::read_symlink(e.path()).string();
+    } else if (S_ISDIR(st.st_mode)) {
+      d = "folder";
+      if (restores.folderTimes) d += " time " + std::to_string(st.st_mtime);
+    } else {
+      std::ifstream in(e.path(), std::ios::binary);
+      d = "file " + std::string(std::istreambuf_iterator<char>(in), {});
+      if (restores.fileTimes) d += " time " + std::to_string(st.st_mtime);
+    }
+    if (restores.modes && !S_ISLNK(st.st_mode)) d += " mode " + std::to_string(st.st_mode & 07777);
+    if (restores.owners && getuid() == 0 && !S_ISLNK(st.st_mode)) {
+      d += " owner " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid);
+    }
+    entries[e.path().lexically_relative(tree).string()] = d;
+  }
+  return entries;
+}
+
 void WriteFile(const fs::path& p, const std::string& data) {
   fs::create_directories(p.parent_path());
   std::ofstream(p, std::ios::binary) << data;
@@ -66,8 +117,9 @@ class Readers : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  // Every reader accepts the archive; bsdtar's extraction equals `tree`.
-  void ExpectEveryReaderAccepts(const fs::path& archive, const fs::path& tree) {
+  // Every reader accepts the archive; bsdtar's extraction equals `tree`,
+  // when one is given.
+  void ExpectEveryReaderAccepts(const fs::path& archive, const fs::path& tree = {}) {
     std::string out;
     if (Installed("lhasa")) {
       EXPECT_EQ(Shell("lhasa t " + Quote(archive), &out), 0) << out.substr(0, 2000);
@@ -81,7 +133,11 @@ class Readers : public ::testing::Test {
       EXPECT_EQ(Shell("lsar -t " + Quote(archive), &out), 0) << out.substr(0, 2000);
       EXPECT_EQ(out.find("failed!"), std::string::npos) << out.substr(0, 2000);
     }
-    if (Installed("bsdtar")) {
+    if (JlhaInstalled()) {
+      EXPECT_EQ(Shell(std::string(kJlha) + " t " + Quote(archive), &out), 0) << out.substr(0, 2000);
+      EXPECT_EQ(out.find("rror"), std::string::npos) << out.substr(0, 2000);
+    }
+    if (Installed("bsdtar") && !tree.empty()) {
       const fs::path x = root_ / "x";
       fs::remove_all(x);
       fs::create_directories(x);
@@ -146,6 +202,117 @@ TEST_F(Readers, AwkwardTreePassesEveryReaderWithLh5AndLh7) {
         << message;
     ExpectEveryReaderAccepts(archive, t);
   }
+}
+
+TEST_F(Readers, EveryReaderRestoresNamesFoldersTimesAndModesAsTheyWere) {
+  if (!Installed("lhasa") || !Installed("7zz") || !Installed("unar") || !Installed("bsdtar") ||
+      !JlhaInstalled()) {
+    GTEST_SKIP() << "install lhasa, 7zip, unar, libarchive-tools and jlha-utils";
+  }
+  const fs::path t = root_ / "Docs";
+  WriteFile(t / "a.txt", "hello\n");
+  WriteFile(t / "日本語" / "表.txt", std::string(20000, 'x') + "表");
+  WriteFile(t / "sub" / "run.sh", "#!/bin/sh\n");
+  WriteFile(t / "sub" / "secret", "s");
+  WriteFile(t / "sub" / "deeper" / "f", "deep");
+  WriteFile(t / "read only.txt", "ro");
+  fs::create_directories(t / "empty");
+  fs::create_symlink("../a.txt", t / "sub" / "link");
+  chmod((t / "sub" / "run.sh").c_str(), 0755);
+  chmod((t / "sub" / "secret").c_str(), 0600);
+  chmod((t / "read only.txt").c_str(), 0444);
+  chmod((t / "sub").c_str(), 0750);
+  if (getuid() == 0) {
+    // Someone else's files: their ids are stored and root restores them.
+    for (const char* p : {"sub", "sub/run.sh", "sub/secret", "sub/deeper", "sub/deeper/f"}) {
+      ASSERT_EQ(lchown((t / p).c_str(), 1000, 1001), 0);
+    }
+  }
+  // Times long past, children before their folders.
+  ASSERT_EQ(Shell("cd " + Quote(t) +
+                  " && touch -h -d '2001-02-03 04:05:06' a.txt 日本語/表.txt sub/run.sh sub/secret "
+                  "sub/deeper/f sub/link 'read only.txt' && touch -d '2011-05-06 07:08:09' "
+                  "日本語 sub/deeper empty sub ."),
+            0);
+
+  struct Reader {
+    const char* name;
+    std::string extract;  // run inside the folder it extracts to; ARCHIVE is replaced
+    Restores restores;
+  };
+  const Reader readers[] = {
+      {"bsdtar", "bsdtar -xf ARCHIVE", {true, true, true, true, true}},
+      // lhasa sets a folder's time before it fills the folder.
+      {"lhasa", "lhasa xq ARCHIVE", {true, true, true, false, true}},
+      // 7-Zip and unar show links as folders named "name|target".
+      {"7zz", "7zz x -y ARCHIVE >/dev/null", {false, false, true, true, false}},
+      {"unar", "unar -q -D -e UTF-8 ARCHIVE >/dev/null", {false, false, true, true, false}},
+      {"jlha", std::string(kJlha) + " xq ARCHIVE", {}},
+  };
+  for (const char* method : {"", "-o7 "}) {
+    const fs::path archive = root_ / "out" / (*method ? "docs-lh7.lzh" : "docs-lh5.lzh");
+    std::string message;
+    ASSERT_EQ(Add(std::string("a -r2 -x1 ") + method + Arg(archive) + " " + Arg(t), &message), 0)
+        << message;
+    for (const Reader& reader : readers) {
+      const fs::path x = root_ / "x" / reader.name;
+      fs::create_directories(x);
+      std::string command = reader.extract;
+      command.replace(command.find("ARCHIVE"), 7, Quote(archive));
+      std::string out;
+      EXPECT_EQ(Shell("cd " + Quote(x) + " && " + command, &out), 0) << reader.name << out;
+      std::map<std::string, std::string> restored = Describe(x / "Docs", reader.restores);
+      // A link a reader shows as a folder is left out with the links.
+      std::erase_if(restored, [](const auto& e) { return e.first.find('|') != std::string::npos; });
+      EXPECT_EQ(restored, Describe(t, reader.restores)) << reader.name << " " << method;
+      fs::remove_all(x);
+    }
+  }
+}
+
+TEST_F(Readers, ANameThatIsNotTextInTheSystemCodePageIsStoredAsItsBytes) {
+  if (!Installed("lhasa") || !Installed("7zz") || !Installed("bsdtar")) {
+    GTEST_SKIP() << "install lhasa, 7zip and libarchive-tools";
+  }
+  // Latin-1 names on a UTF-8 system, as a copy from an older one leaves
+  // them: the slot is backed up and the names come back as they were.
+  const fs::path t = root_ / "t";
+  WriteFile(t / "caf\xE9.txt", "coffee");
+  WriteFile(t / "r\xE9sum\xE9s" / "cv.txt", "cv");
+  WriteFile(t / "plain.txt", "plain");
+  const fs::path archive = root_ / "out" / "names.lzh";
+  std::string message;
+  ASSERT_EQ(Add("a -r2 -x1 " + Arg(archive) + " " + Arg(t), &message), 0) << message;
+
+  // lhasa and 7-Zip take names as bytes and restore them exactly.
+  for (const char* extract : {"lhasa xq", "7zz x -y"}) {
+    const fs::path x = root_ / "x";
+    fs::create_directories(x);
+    std::string out;
+    EXPECT_EQ(Shell("cd " + Quote(x) + " && " + extract + " " + Quote(archive), &out), 0) << out;
+    EXPECT_EQ(ReadFile(x / "t" / "caf\xE9.txt"), "coffee") << extract;
+    EXPECT_EQ(ReadFile(x / "t" / "r\xE9sum\xE9s" / "cv.txt"), "cv") << extract;
+    fs::remove_all(x);
+  }
+  // bsdtar honours the code page the names are declared in, 437, where
+  // 0xE9 is Θ: it restores every file, under that reading of the name.
+  const fs::path x = root_ / "x";
+  fs::create_directories(x);
+  std::string out;
+  EXPECT_EQ(Shell("bsdtar -xf " + Quote(archive) + " -C " + Quote(x), &out), 0) << out;
+  EXPECT_EQ(ReadFile(x / "t" / "cafΘ.txt"), "coffee");
+  EXPECT_EQ(ReadFile(x / "t" / "rΘsumΘs" / "cv.txt"), "cv");
+  EXPECT_EQ(ReadFile(x / "t" / "plain.txt"), "plain");
+  fs::remove_all(x);
+  ExpectEveryReaderAccepts(archive);
+
+  // A folder name holding 0xFF, the byte between folder names in LHA,
+  // cannot be stored: the call fails saying so, and nothing is replaced.
+  const std::string before = ReadFile(archive);
+  WriteFile(t / "odd\xFF" / "f.txt", "f");
+  EXPECT_NE(Add("a -r2 -x1 " + Arg(archive) + " " + Arg(t), &message), 0);
+  EXPECT_NE(message.find("0xFF"), std::string::npos) << message;
+  EXPECT_EQ(ReadFile(archive), before);
 }
 
 TEST_F(Readers, ManySmallInputsEndCleanlyForEveryReader) {

@@ -96,7 +96,14 @@ TEST_F(LhaSafety, AFileSwappedForAFifoAfterTheWalkFailsAtOnceLeavingNothing) {
 
 TEST_F(LhaSafety, EveryWriteFlushOrRenameFailureLeavesTheOldArchiveAndNoTemporaryFile) {
   const fs::path archive = Save() / "docs.lzh";
-  layer::WriteBytes(Docs() / "c.bin", std::string(600000, 'c'));
+  // Data that does not compress, so that the archive takes many writes.
+  std::string noise(3 << 20, '\0');
+  uint64_t state = 0x9E3779B97F4A7C15ULL;
+  for (char& c : noise) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    c = static_cast<char>(state >> 56);
+  }
+  layer::WriteBytes(Docs() / "c.bin", noise);
   ASSERT_EQ(Add(Line(archive)).result, 0);
   const size_t faults = layer::ExpectFaultsLeaveFileWhole(
       archive, [&] { return Add(Line(archive)).result == 0; }, 24);

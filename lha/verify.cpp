@@ -35,12 +35,16 @@ Verifier::~Verifier() {
 }
 
 void Verifier::Add(const ExpectedMember& member, uint64_t finalBytes) {
+  bool wake;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     expected_.push_back(member);
+    // The reader waits for bytes or for the next member; most members
+    // bring neither it waits for (bytes become final a buffer at a time).
+    wake = finalBytes > final_ || waitingForMember_;
     final_ = finalBytes;
   }
-  changed_.notify_all();
+  if (wake) changed_.notify_all();
 }
 
 void Verifier::Finish(uint64_t size) {
@@ -86,7 +90,9 @@ void Verifier::Check() {
   // recognise as a format; there is nothing to decode.
   {
     std::unique_lock<std::mutex> lock(mutex_);
+    waitingForMember_ = true;
     changed_.wait(lock, [&] { return stopping_ || complete_ || !expected_.empty(); });
+    waitingForMember_ = false;
     if (stopping_) throw Stopped{};
     if (expected_.empty()) return;
   }
@@ -119,7 +125,9 @@ void Verifier::Check() {
     ExpectedMember want;
     {
       std::unique_lock<std::mutex> lock(mutex_);
+      waitingForMember_ = true;
       changed_.wait(lock, [&] { return stopping_ || complete_ || expected_.size() > index; });
+      waitingForMember_ = false;
       if (stopping_) throw Stopped{};
       if (index == expected_.size()) break;
       want = expected_[index];

@@ -48,6 +48,7 @@ class Verifier {
   std::vector<ExpectedMember> expected_;
   uint64_t final_ = 0;  // bytes below this are written for good
   bool complete_ = false;
+  bool waitingForMember_ = false;  // the reader waits for expected_ to grow
   bool stopping_ = false;
   std::exception_ptr failure_;
   uint64_t offset_ = 0;  // next byte to read; the reader thread's alone

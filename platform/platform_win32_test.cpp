@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "platform/attributes.h"
 #include "platform/clock.h"
@@ -114,6 +115,18 @@ TEST(Win32CodePage, TextRoundTripsThroughTheAnsiCodePage) {
     const std::string sjis = platform::ToMultiByte(japanese);
     EXPECT_EQ(sjis.size(), 2u * 8 + 1);
     EXPECT_EQ(platform::ToUtf8(sjis), japanese);
+  }
+}
+
+TEST(Win32CodePage, InvalidBytesAreWhereNoCharacterOfTheCodePageStarts) {
+  EXPECT_EQ(platform::InvalidBytes("C:\\Backup\\a b.zip"), std::vector<size_t>{});
+  if (GetACP() == 932) {
+    // 表 (95 5C) is whole; 0x81 starts a character that 0x7F cannot end, and
+    // a last 0x95 starts one that never ends.
+    EXPECT_EQ(platform::InvalidBytes("\x95\x5C"
+                                     "a\x81\x7F"
+                                     "b\x95"),
+              (std::vector<size_t>{3, 6}));
   }
 }
 

@@ -1,7 +1,8 @@
 // The private-profile (INI file) functions. On Windows these are kernel32's
 // own; on POSIX the same names and signatures are provided by
 // profile_posix.cpp, behaving as Windows' do wherever a caller can tell.
-// All text crosses in the system's multibyte code page.
+// All text crosses in the system's multibyte code page; a file in UTF-16
+// with a byte-order mark is read and written as its text in it.
 #pragma once
 
 #include <optional>
@@ -14,8 +15,10 @@
 #include <cstdint>
 
 // Copies the value of key in section (or def when missing) into out, at most
-// size-1 bytes plus a NUL; returns the bytes copied without the NUL. A null
-// key lists the section's keys, a null section lists the sections.
+// size-1 bytes plus a NUL; returns the bytes copied without the NUL. A value
+// or def in matching quotes comes without them. A null key lists the
+// section's keys (def when it has none), a null section lists the sections.
+// The section "" holds the lines before the first header.
 uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def, char* out,
                                   uint32_t size, const char* file);
 // Writes key=value into section, creating file and section as needed. A null
@@ -24,7 +27,8 @@ int WritePrivateProfileStringA(const char* section, const char* key, const char*
                                const char* file);
 // The key's value read as an integer, or def.
 unsigned int GetPrivateProfileIntA(const char* section, const char* key, int def, const char* file);
-// Section names as a NUL-separated list ended by an empty item.
+// The name of every section header in file order, repeated names included
+// and empty ones left out, as a NUL-separated list ended by an empty item.
 uint32_t GetPrivateProfileSectionNamesA(char* out, uint32_t size, const char* file);
 // The key=value lines of a section as a NUL-separated list ended by an empty item.
 uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size, const char* file);

@@ -1,5 +1,6 @@
 // The private-profile functions for POSIX, on the INI text model of
-// settings/ini_document.h. Reads open the file afresh each call; writes are atomic
+// settings/ini_document.h over a file's text as settings/profile_text.h
+// gives it. Reads open the file afresh each call; writes are atomic
 // (platform/posix/atomic_file.h) and serialised between processes by an
 // exclusive flock() on the file they replace.
 #include <sys/file.h>
@@ -24,15 +25,18 @@
 #include "platform/posix/regular_file.h"
 #include "platform/profile.h"
 #include "settings/ini_document.h"
+#include "settings/profile_text.h"
 
 namespace {
 
 using platform::posix::RegularFile;
+using settings::ProfileText;
 
 // Reads a profile from its start in growing pieces, so a lookup that settles
 // early (the usual case: the sections a run reads come before its large error
-// log) does not read the whole file. A missing, unreadable or special file (a
-// directory, a FIFO) reads as an empty profile; a link is followed.
+// log) does not read the whole file; the pieces of a UTF-16 file are seen as
+// their text (settings/profile_text.h). A missing, unreadable or special file
+// (a directory, a FIFO) reads as an empty profile; a link is followed.
 class ProfileReader {
  public:
   explicit ProfileReader(const char* file) {
@@ -48,12 +52,18 @@ class ProfileReader {
     data_.reset(new char[std::max<size_t>(capacity_, 1)]);
     complete_ = false;
     ReadMore();
+    encoding_ = ProfileText::EncodingOf(std::string_view(data_.get(), size_));
+    if (encoding_ != Encoding::kCodePage) {
+      decoded_ = std::min(size_, ProfileText::kMarkSize);
+      Decode();
+    }
   }
 
   bool complete() const { return complete_; }
 
   // What has been read, cut after its last line break while more is to come.
   std::string_view Start() const {
+    if (encoding_ != Encoding::kCodePage) return text_;
     const std::string_view read(data_.get(), size_);
     if (complete_) return read;
     const size_t cut = read.find_last_of("\r\n");
@@ -69,22 +79,46 @@ class ProfileReader {
       size_ += got;
       complete_ = got < want || size_ == capacity_;
     } catch (const platform::Error&) {
-      size_ = 0;
+      size_ = decoded_ = 0;
+      text_.clear();
       complete_ = true;
     }
+    if (encoding_ != Encoding::kCodePage) Decode();
   }
 
   std::string_view ReadAll() {
     while (!complete_) ReadMore();
-    return std::string_view(data_.get(), size_);
+    return Start();
   }
 
  private:
+  using Encoding = ProfileText::Encoding;
+
+  // Adds the text of the UTF-16 units read but not yet decoded, up to the
+  // last line break while more is to come.
+  void Decode() {
+    const std::string_view units(data_.get() + decoded_, (size_ - decoded_) & ~size_t{1});
+    size_t end = units.size();
+    if (!complete_) {
+      const bool bigEndian = encoding_ == Encoding::kUtf16BigEndian;
+      for (; end >= 2; end -= 2) {
+        const char low = units[end - (bigEndian ? 1 : 2)];
+        const char high = units[end - (bigEndian ? 2 : 1)];
+        if (high == '\0' && (low == '\r' || low == '\n')) break;
+      }
+    }
+    text_ += ProfileText::Utf16Text(units.substr(0, end), encoding_);
+    decoded_ += end;
+  }
+
   std::optional<RegularFile> file_;
   std::unique_ptr<char[]> data_;
   size_t size_ = 0;
   size_t capacity_ = 0;
   bool complete_ = true;
+  Encoding encoding_ = Encoding::kCodePage;
+  size_t decoded_ = 0;  // bytes of a UTF-16 file whose text is in text_
+  std::string text_;
 };
 
 std::optional<std::string> LookUpValue(const char* file, const char* section, const char* key) {
@@ -127,7 +161,7 @@ void ReplaceFile(const std::string& path, std::string_view content, const struct
   next.Commit();
 }
 
-using Edit = std::function<std::optional<std::string>(std::string_view)>;
+using Edit = std::function<settings::ini::Splices(std::string_view)>;
 
 // Read-modify-write of file under an exclusive lock. The lock is taken on the
 // file about to be replaced; a writer that waited on a file another writer has
@@ -171,7 +205,9 @@ bool ModifyProfile(const char* file, bool create, const Edit& edit) {
       }
       std::string old(held->Size(), '\0');
       old.resize(held->ReadFully(old.data(), old.size()));
-      if (const std::optional<std::string> next = edit(old)) ReplaceFile(path, *next, now);
+      const ProfileText text(std::move(old));
+      const settings::ini::Splices splices = edit(text.Text());
+      if (!splices.empty()) ReplaceFile(path, text.Edited(splices), now);
       return true;
     } catch (const platform::Error&) {
       const int reason = errno;  // for a caller that reports why
@@ -183,11 +219,12 @@ bool ModifyProfile(const char* file, bool create, const Edit& edit) {
   return false;
 }
 
+// The default as Windows gives it out: without trailing blanks, then
+// without enclosing quotes, as a value would be.
 std::string_view DefaultText(const char* def) {
   std::string_view text = def == nullptr ? "" : def;
-  // Windows drops trailing blanks from the default.
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
+  return settings::ini::Unquoted(text);
 }
 
 uint32_t CopyString(std::string_view value, char* out, uint32_t size) {
@@ -201,7 +238,7 @@ uint32_t CopyString(std::string_view value, char* out, uint32_t size) {
 // Copies items as a NUL-separated list ended by one more NUL. When the list
 // does not fit with two bytes to spare, it is cut at size-2 bytes, ended by two
 // NULs, and size-2 is returned, as Windows does (so a list that fits exactly
-// also reports size-2). An empty list is a single NUL.
+// also reports size-2). An empty list is two NULs where they fit.
 template <typename Items>
 uint32_t CopyList(const Items& items, char* out, uint32_t size) {
   if (out == nullptr || size == 0) return 0;
@@ -209,6 +246,11 @@ uint32_t CopyList(const Items& items, char* out, uint32_t size) {
   for (const auto& item : items) {
     joined.append(item);
     joined.push_back('\0');
+  }
+  if (joined.empty()) {
+    out[0] = '\0';
+    if (size > 1) out[1] = '\0';
+    return 0;
   }
   if (size < 2 || joined.size() <= size - 2) {
     const size_t n = std::min<size_t>(joined.size(), size - 1);
@@ -267,7 +309,11 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
     return CopyList(settings::ini::SectionNames(ProfileReader(file).ReadAll()), out, size);
   }
   if (key == nullptr) {
-    return CopyList(settings::ini::KeyNames(ProfileReader(file).ReadAll(), section), out, size);
+    // With no key to list, the default is given instead.
+    ProfileReader reader(file);
+    const auto keys = settings::ini::KeyNames(reader.ReadAll(), section);
+    if (keys.empty()) return CopyString(DefaultText(def), out, size);
+    return CopyList(keys, out, size);
   }
   const std::optional<std::string> value = LookUpValue(file, section, key);
   return CopyString(value ? std::string_view(*value) : DefaultText(def), out, size);

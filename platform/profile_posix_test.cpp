@@ -20,6 +20,7 @@
 #include "platform/posix/locale.h"
 #include "platform/posix/testing.h"
 #include "platform/profile.h"
+#include "platform/utf16_file_testing.h"
 
 namespace fs = std::filesystem;
 
@@ -123,8 +124,8 @@ TEST_F(ProfilePosixTest, AnyBytesAtAllReadWithoutHarm) {
   WriteBytes(file_, junk);
   EXPECT_EQ(Get("S", "k"), "v");
   char list[64];
-  EXPECT_EQ(GetPrivateProfileSectionNamesA(list, sizeof list, file_.c_str()), 2u);
-  EXPECT_STREQ(list, "S");
+  EXPECT_EQ(GetPrivateProfileSectionNamesA(list, sizeof list, file_.c_str()), 4u);
+  EXPECT_EQ(std::string(list, 5), std::string("S\0S\0", 5));
   EXPECT_NE(Set("S", "k", "w"), 0);
   std::string expected = junk;
   expected.replace(expected.find("k=v") + 2, 1, "w");
@@ -139,16 +140,29 @@ TEST_F(ProfilePosixTest, AnyBytesAtAllReadWithoutHarm) {
 
 TEST_F(ProfilePosixTest, LookupsGiveTheSameAnswerWhereverAFileIsCutIntoReadPieces) {
   // Reads take the file in pieces of 64 KiB, 128 KiB, ...: move the lines
-  // that decide each answer across those boundaries, CRLF pairs included.
-  for (const size_t boundary : {size_t{64 * 1024}, size_t{192 * 1024}}) {
-    for (size_t shift = 0; shift < 24; ++shift) {
-      const std::string filler = ";" + std::string(boundary - 12 + shift, 'x') + "\r\n";
-      WriteBytes(file_, "[S]\r\na=1\r\n" + filler + "k=first\r\n[T]\r\n" + filler +
-                            "t=2\r\n[S]\r\nk=second\r\nm=3\r\n");
-      EXPECT_EQ(Get("S", "k"), "first") << "shift " << shift;
-      EXPECT_EQ(Get("T", "t"), "2") << "shift " << shift;
-      EXPECT_EQ(Get("S", "m"), "default") << "shift " << shift;
-      EXPECT_EQ(GetPrivateProfileIntA("T", "t", 0, file_.c_str()), 2u);
+  // that decide each answer across those boundaries, CRLF pairs included, in
+  // a file in the code page and in one in UTF-16 (two bytes a character).
+  enum { kCodePage, kLittleEndian, kBigEndian };
+  for (const int encoding : {kCodePage, kLittleEndian, kBigEndian}) {
+    const size_t unit = encoding == kCodePage ? 1 : 2, mark = encoding == kCodePage ? 0 : 2;
+    for (const size_t boundary : {size_t{64 * 1024}, size_t{192 * 1024}}) {
+      // From the boundary inside the line after the filler to inside the filler.
+      for (size_t shift = 0; shift < 36; ++shift) {
+        const std::string filler =
+            ";" + std::string((boundary - mark) / unit - 24 + shift, 'x') + "\r\n";
+        const std::string text = "[S]\r\na=1\r\n" + filler + "k=first\r\n[T]\r\n" + filler +
+                                 "t=2\r\n[S]\r\nk=second\r\nm=3\r\n";
+        WriteBytes(file_, encoding == kCodePage ? text
+                                                : platform::testing::Utf16File(
+                                                      std::u16string(text.begin(), text.end()),
+                                                      encoding == kBigEndian));
+        const std::string where =
+            "encoding " + std::to_string(encoding) + " shift " + std::to_string(shift);
+        EXPECT_EQ(Get("S", "k"), "first") << where;
+        EXPECT_EQ(Get("T", "t"), "2") << where;
+        EXPECT_EQ(Get("S", "m"), "default") << where;
+        EXPECT_EQ(GetPrivateProfileIntA("T", "t", 0, file_.c_str()), 2u) << where;
+      }
     }
   }
 }
@@ -179,11 +193,15 @@ TEST_F(ProfilePosixTest, EveryWriteFlushOrRenameFailureFailsTheWriteAndLeavesThe
   for (int i = 0; before.size() < 16 * 1024; ++i) {
     before += "2024/01/01 0:00:" + std::to_string(i) + "=/some/target/folder\r\n";
   }
-  WriteBytes(file_, before);
-  const size_t faults = platform::posix::testing::ExpectFaultsLeaveFileWhole(file_, [&] {
-    return WritePrivateProfileStringA("Error_LOG", "new", "entry", file_.c_str()) != 0;
-  });
-  EXPECT_EQ(faults, 3u);  // the one write, its flush, the rename
+  for (const std::string& bytes :
+       {before,
+        platform::testing::Utf16File(std::u16string(before.begin(), before.end()), false)}) {
+    WriteBytes(file_, bytes);
+    const size_t faults = platform::posix::testing::ExpectFaultsLeaveFileWhole(file_, [&] {
+      return WritePrivateProfileStringA("Error_LOG", "new", "entry", file_.c_str()) != 0;
+    });
+    EXPECT_EQ(faults, 3u);  // the one write, its flush, the rename
+  }
 }
 
 TEST_F(ProfilePosixTest, TheRewrittenFileIsPrivateFromTheMomentItExists) {
@@ -209,6 +227,8 @@ TEST_F(ProfilePosixTest, AFifoAsTheSettingsFileReadsAsEmptyAndRefusesWrites) {
 
 TEST_F(ProfilePosixTest, TwoProcessesWritingAtOnceLoseNothing) {
   constexpr int kKeysEach = 500;
+  // Into a UTF-16 file, which must stay one.
+  WriteBytes(file_, platform::testing::Utf16File(u"[Keys]\r\n", false));
   pid_t children[2];
   for (int child = 0; child < 2; ++child) {
     children[child] = fork();
@@ -232,6 +252,51 @@ TEST_F(ProfilePosixTest, TwoProcessesWritingAtOnceLoseNothing) {
   int count = 0;
   for (const char* item = keys.data(); *item; item += std::strlen(item) + 1) ++count;
   EXPECT_EQ(count, 2 * kKeysEach);
+  EXPECT_EQ(ReadBytes(file_).substr(0, 4), std::string("\xFF\xFE[\0", 4));
+}
+
+TEST_F(ProfilePosixTest, EditsOfAUtf16FileKeepEveryLineTheyDoNotTouch) {
+  using platform::testing::Utf16File;
+  // LF line ends, blanks around '=', blank lines, an unpaired surrogate and
+  // an odd last byte: none of it is how Windows would write the file.
+  std::u16string text =
+      u"; from Notepad \U0001F600\n\n[BackUP_Save]\n  SavePath =  /old  \nArchiveType = ZIP\n\n"
+      u"[Error_LOG]\nbroken=\xDC00 kept\n2024/01/01=/a\n2024/01/01=/again\n\n[Other]\nx=1";
+  for (const bool bigEndian : {false, true}) {
+    std::u16string expected = text;
+    WriteBytes(file_, Utf16File(text, bigEndian) + "!");
+    const auto expect = [&](const char* step) {
+      EXPECT_EQ(ReadBytes(file_), Utf16File(expected, bigEndian) + "!")
+          << step << ", big-endian " << bigEndian;
+    };
+    EXPECT_NE(Set("backup_save", "SavePath", "/new"), 0);
+    expected.replace(expected.find(u"/old"), 4, u"/new");
+    expect("a value replaced");
+    EXPECT_NE(Set("Error_LOG", "2024/01/02", "/b"), 0);
+    expected.insert(expected.find(u"\n\n[Other]") + 1, u"2024/01/02=/b\n");
+    expect("a key added");
+    EXPECT_NE(Set("Error_LOG", "2024/01/01", nullptr), 0);
+    expected.erase(expected.find(u"2024/01/01=/again\n"), 18);
+    expected.erase(expected.find(u"2024/01/01=/a\n"), 14);
+    expect("both lines of a key removed");
+    EXPECT_NE(Set("New", "k", "v"), 0);
+    expected += u"\n[New]\nk=v";
+    expect("a section added after a last line without a break");
+    EXPECT_NE(Set("Other", nullptr, nullptr), 0);
+    expected.erase(expected.find(u"[Other]"), 12);
+    expect("a section removed");
+    EXPECT_EQ(Get("BackUP_Save", "SavePath"), "/new");
+    EXPECT_EQ(Get("Error_LOG", "broken"), "\uFFFD kept");
+  }
+}
+
+TEST_F(ProfilePosixTest, RemovingTheSectionWithTheEmptyNameTakesEveryHeaderOfThatName) {
+  WriteBytes(file_, "k0=zero\n[]\nq=1\n[S]\nk=v\n[ ]\nr=2\n");
+  EXPECT_NE(Set("", nullptr, nullptr), 0);
+  EXPECT_EQ(ReadBytes(file_), "[S]\nk=v\n");
+  // With no lines before the first header there is nothing to remove.
+  EXPECT_NE(Set("", nullptr, nullptr), 0);
+  EXPECT_EQ(ReadBytes(file_), "[S]\nk=v\n");
 }
 
 // Run in a child started with an empty environment, as cron or systemd would
@@ -252,17 +317,55 @@ TEST(EmptyEnvironment, DISABLED_JapanesePathsWorkInChild) {
   fs::remove_all(pattern);
 }
 
-TEST(EmptyEnvironment, JapanesePathsWorkWithoutLocaleVariables) {
+// Runs this test program again with only the test named filter (a disabled
+// one) and the environment envp (NAME=value strings); true when it passed.
+bool PassesInChild(const std::string& test, std::vector<std::string> environment) {
   const std::string self = fs::read_symlink("/proc/self/exe").string();
-  std::string filter = "--gtest_filter=EmptyEnvironment.DISABLED_JapanesePathsWorkInChild";
+  std::string filter = "--gtest_filter=" + test;
   std::string disabled = "--gtest_also_run_disabled_tests";
   char* argv[] = {const_cast<char*>(self.c_str()), filter.data(), disabled.data(), nullptr};
-  char* envp[] = {nullptr};
+  std::vector<char*> envp;
+  for (std::string& variable : environment) envp.push_back(variable.data());
+  envp.push_back(nullptr);
   pid_t pid;
-  ASSERT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp), 0);
+  if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
   int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's test failed";
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(EmptyEnvironment, JapanesePathsWorkWithoutLocaleVariables) {
+  EXPECT_TRUE(PassesInChild("EmptyEnvironment.DISABLED_JapanesePathsWorkInChild", {}))
+      << "the child's test failed";
+}
+
+// Run in a child whose code page is EUC-JP, which lacks characters a UTF-16
+// file can hold.
+TEST(EucJpSystem, DISABLED_Utf16FileInChild) {
+  ASSERT_EQ(platform::posix::LocaleCodeset(), "EUC-JP");
+  std::string pattern = (fs::temp_directory_path() / "slotbackup-eucjp-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::string file = pattern + "/settings.ini";
+  const std::u16string text = u"; \U0001F600 \u8868\r\n[S]\r\nk=\u8868\U0001F600\r\nm=1\r\n";
+  WriteBytes(file, platform::testing::Utf16File(text, false));
+  char out[256];
+  GetPrivateProfileStringA("S", "k", "", out, sizeof out, file.c_str());
+  EXPECT_EQ(std::string(out), "\xC9\xBD?");  // 表, and ? for what EUC-JP lacks
+  EXPECT_NE(WritePrivateProfileStringA("S", "m", "\xC9\xBD", file.c_str()), 0);
+  std::u16string after = text;
+  after.replace(after.find(u"m=1"), 3, u"m=\u8868");
+  EXPECT_EQ(ReadBytes(file), platform::testing::Utf16File(after, false));
+  fs::remove_all(pattern);
+}
+
+TEST(EucJpSystem, AUtf16FileKeepsWhatTheCodePageLacks) {
+  locale_t eucJp = newlocale(LC_CTYPE_MASK, "ja_JP.EUC-JP", static_cast<locale_t>(0));
+  if (eucJp == static_cast<locale_t>(0)) {
+    GTEST_SKIP()
+        << "the ja_JP.EUC-JP locale is not installed (tools/install-deps.sh test makes it)";
+  }
+  freelocale(eucJp);
+  EXPECT_TRUE(PassesInChild("EucJpSystem.DISABLED_Utf16FileInChild", {"LC_ALL=ja_JP.EUC-JP"}))
+      << "the child's test failed";
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/profile.h"
+#include "platform/utf16_file_testing.h"
 
 namespace fs = std::filesystem;
 
@@ -46,6 +48,12 @@ class ProfileTest : public ::testing::Test {
       joined += item;
     }
     return joined;
+  }
+  // The section listing, joined.
+  std::string Sections() {
+    char out[512];
+    GetPrivateProfileSectionNamesA(out, sizeof out, file_.c_str());
+    return Joined(out);
   }
   int Int(const char* key, int def) {
     return static_cast<int>(GetPrivateProfileIntA("S", key, def, file_.c_str()));
@@ -164,6 +172,7 @@ TEST_F(ProfileTest, SectionLinesSkipCommentsAndKeepLinesWithoutEquals) {
   EXPECT_EQ(GetPrivateProfileSectionA("section2", out, sizeof out, file_.c_str()), 0u);
   EXPECT_EQ(GetPrivateProfileSectionA("section3", out, sizeof out, file_.c_str()), 6u);
   EXPECT_EQ(Joined(out), "=val5");
+  EXPECT_EQ(Get("section3", ""), "val5");
   EXPECT_EQ(GetPrivateProfileSectionA("section1", out, 24, file_.c_str()), 22u);
   EXPECT_EQ(std::string(out, 24), std::string("name1=val1\0name2=\0name\0\0", 24));
 }
@@ -210,6 +219,131 @@ TEST_F(ProfileTest, AnEmptyValueIsWrittenAndReadAsEmpty) {
   EXPECT_NE(WritePrivateProfileStringA("App", "key", "", file_.c_str()), 0);
   EXPECT_EQ(ReadFile(), "[App]\r\nkey=\r\n");
   EXPECT_EQ(Get("App", "key"), "");
+}
+
+using platform::testing::Utf16File;
+
+TEST_F(ProfileTest, AUtf16FileWithAByteOrderMarkReadsInTheSystemCodePage) {
+  for (const bool bigEndian : {false, true}) {
+    WriteFile(Utf16File(u"[S]\r\nk=v\r\n[T]\r\npath=C:\\\u8868\u30bd\u80fd\r\nlone=\xD800\r\n",
+                        bigEndian));
+    EXPECT_EQ(Get("S", "k"), "v") << "big-endian " << bigEndian;
+    EXPECT_EQ(Get("t", "path"), platform::ToMultiByte("C:\\表ソ能")) << "big-endian " << bigEndian;
+    // An unpaired surrogate is read as U+FFFD would be.
+    EXPECT_EQ(Get("T", "lone"), platform::ToMultiByte("\uFFFD")) << "big-endian " << bigEndian;
+    EXPECT_EQ(Sections(), "S,T") << "big-endian " << bigEndian;
+    char out[64];
+    EXPECT_EQ(GetPrivateProfileSectionA("S", out, sizeof out, file_.c_str()), 4u);
+    EXPECT_EQ(std::string(out, 5), std::string("k=v\0", 5));
+    EXPECT_EQ(GetPrivateProfileIntA("S", "k", 7, file_.c_str()), 0u);
+  }
+}
+
+// The file is already in the form Windows writes, so rewriting it whole (as
+// Windows does) and editing one line (as the POSIX functions do) agree.
+TEST_F(ProfileTest, AWriteKeepsAUtf16FileInUtf16WithItsMark) {
+  for (const bool bigEndian : {false, true}) {
+    const std::u16string before =
+        u"[S]\r\nk=v\r\n;\U0001F600 \u8868\r\nother=\u8868\u30bd\u80fd\U0001F600\r\n[T]\r\nx=1\r\n";
+    WriteFile(Utf16File(before, bigEndian));
+    EXPECT_NE(WritePrivateProfileStringA("S", "k", "w", file_.c_str()), 0);
+    std::u16string after = before;
+    after.replace(after.find(u"k=v"), 3, u"k=w");
+    EXPECT_EQ(ReadFile(), Utf16File(after, bigEndian)) << "big-endian " << bigEndian;
+    const std::string japanese = platform::ToMultiByte("表");
+    EXPECT_NE(WritePrivateProfileStringA("T", "y", japanese.c_str(), file_.c_str()), 0);
+    after += u"y=\u8868\r\n";
+    EXPECT_EQ(ReadFile(), Utf16File(after, bigEndian)) << "big-endian " << bigEndian;
+    EXPECT_EQ(Get("T", "y"), japanese);
+    EXPECT_EQ(Get("S", "other"), platform::ToMultiByte("表ソ能😀"));
+  }
+}
+
+TEST_F(ProfileTest, TheSectionListingNamesEveryHeaderInFileOrder) {
+  WriteFile("[A]\r\na=1\r\n[B]\r\n[a]\r\na=2\r\n[A]\r\n");
+  EXPECT_EQ(Sections(), "A,B,a,A");
+  EXPECT_EQ(Get("A", "a"), "1");
+  char out[64];
+  EXPECT_EQ(GetPrivateProfileStringA(nullptr, "k", "", out, sizeof out, file_.c_str()), 8u);
+  EXPECT_EQ(std::string(out, 9), std::string("A\0B\0a\0A\0", 9));
+}
+
+TEST_F(ProfileTest, AHeaderWithAnEmptyNameIsNotListedAndItsKeysAreNotFound) {
+  WriteFile("[]\r\nk=v\r\n[A]\r\nx=1\r\n[ ]\r\ny=2\r\n");
+  EXPECT_EQ(Sections(), "A");
+  EXPECT_EQ(Get("", "k"), "default");
+  EXPECT_EQ(Get(" ", "y"), "default");
+  EXPECT_EQ(Get("A", "x"), "1");
+}
+
+TEST_F(ProfileTest, LinesBeforeTheFirstHeaderFormTheSectionWithTheEmptyName) {
+  WriteFile("k0=zero\r\n;note\r\nloose\r\n[S]\r\nk=v\r\n[]\r\nk1=one\r\n");
+  EXPECT_EQ(Get("", "k0"), "zero");
+  EXPECT_EQ(Get("", "K0"), "zero");
+  EXPECT_EQ(Get("", "k1"), "default");
+  EXPECT_EQ(Get("S", "k0"), "default");
+  char out[64];
+  EXPECT_EQ(GetPrivateProfileSectionA("", out, sizeof out, file_.c_str()), 14u);
+  EXPECT_EQ(std::string(out, 15), std::string("k0=zero\0loose\0", 15));
+  EXPECT_EQ(GetPrivateProfileStringA("", nullptr, "", out, sizeof out, file_.c_str()), 3u);
+  EXPECT_EQ(std::string(out, 4), std::string("k0\0", 4));
+  EXPECT_EQ(Sections(), "S");
+}
+
+TEST_F(ProfileTest, WritesToTheSectionWithTheEmptyNameGoBeforeTheFirstHeader) {
+  WriteFile("k0=zero\r\n[S]\r\nk=v\r\n");
+  EXPECT_NE(WritePrivateProfileStringA("", "k1", "one", file_.c_str()), 0);
+  EXPECT_EQ(ReadFile(), "k0=zero\r\nk1=one\r\n[S]\r\nk=v\r\n");
+  EXPECT_NE(WritePrivateProfileStringA("", "k0", "ZERO", file_.c_str()), 0);
+  EXPECT_EQ(ReadFile(), "k0=ZERO\r\nk1=one\r\n[S]\r\nk=v\r\n");
+  EXPECT_NE(WritePrivateProfileStringA("", "k0", nullptr, file_.c_str()), 0);
+  EXPECT_NE(WritePrivateProfileStringA("", "k1", nullptr, file_.c_str()), 0);
+  EXPECT_EQ(ReadFile(), "[S]\r\nk=v\r\n");
+  EXPECT_NE(WritePrivateProfileStringA("", "k1", "one", file_.c_str()), 0);
+  EXPECT_EQ(ReadFile(), "k1=one\r\n[S]\r\nk=v\r\n");
+  EXPECT_EQ(Get("", "k1"), "one");
+}
+
+TEST_F(ProfileTest, AKeyListingWithNoKeysGivesTheDefault) {
+  char out[64];
+  const auto keys = [&](const char* section) {
+    std::memset(out, 'x', sizeof out);
+    const uint32_t n =
+        GetPrivateProfileStringA(section, nullptr, "DEF", out, sizeof out, file_.c_str());
+    EXPECT_EQ(std::string(out, n + 1), std::string("DEF", 4)) << "section " << section;
+    return n;
+  };
+  EXPECT_EQ(keys("S"), 3u);  // no file
+  WriteFile("[S]\r\n;comment\r\nloose\r\n[T]\r\nk=v\r\n");
+  EXPECT_EQ(keys("S"), 3u);  // no keys in the section
+  EXPECT_EQ(keys("U"), 3u);  // no such section
+  EXPECT_EQ(GetPrivateProfileStringA("T", nullptr, "DEF", out, sizeof out, file_.c_str()), 2u);
+  EXPECT_EQ(std::string(out, 3), std::string("k\0", 3));
+}
+
+TEST_F(ProfileTest, ADefaultInMatchingQuotesComesWithoutThem) {
+  WriteFile("[S]\r\nk=v\r\n");
+  char out[64];
+  EXPECT_EQ(GetPrivateProfileStringA("S", "x", "\"DEF\"", out, sizeof out, file_.c_str()), 3u);
+  EXPECT_STREQ(out, "DEF");
+  EXPECT_EQ(Get("S", "x", "'DEF'"), "DEF");
+  EXPECT_EQ(Get("S", "x", "\"DEF'"), "\"DEF'");
+  EXPECT_EQ(Get("S", "x", "\""), "\"");
+  EXPECT_EQ(Get("S", "x", "\"DEF\"  "), "DEF");
+  EXPECT_EQ(GetPrivateProfileStringA("T", nullptr, "\"DEF\"", out, sizeof out, file_.c_str()), 3u);
+  EXPECT_STREQ(out, "DEF");
+  fs::remove(file_);
+  EXPECT_EQ(Get("S", "x", "\"DEF\""), "DEF");
+}
+
+TEST_F(ProfileTest, AnEmptySectionDumpIsTwoNuls) {
+  WriteFile("[S]\r\n;comment only\r\n[T]\r\nk=v\r\n");
+  char out[8];
+  for (const char* section : {"S", "missing"}) {
+    std::memset(out, 'x', sizeof out);
+    EXPECT_EQ(GetPrivateProfileSectionA(section, out, sizeof out, file_.c_str()), 0u);
+    EXPECT_EQ(std::string(out, 3), std::string("\0\0x", 3)) << "section " << section;
+  }
 }
 
 }  // namespace

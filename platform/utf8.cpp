@@ -29,4 +29,58 @@ size_t Utf8SequenceLength(std::string_view text) {
   return length;
 }
 
+void AppendUtf8(std::string& out, char32_t c) {
+  const auto put = [&](uint32_t bits) { out += static_cast<char>(bits); };
+  if (c < 0x80) {
+    put(c);
+  } else if (c < 0x800) {
+    put(0xC0 | (c >> 6));
+    put(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    put(0xE0 | (c >> 12));
+    put(0x80 | ((c >> 6) & 0x3F));
+    put(0x80 | (c & 0x3F));
+  } else {
+    put(0xF0 | (c >> 18));
+    put(0x80 | ((c >> 12) & 0x3F));
+    put(0x80 | ((c >> 6) & 0x3F));
+    put(0x80 | (c & 0x3F));
+  }
+}
+
+void AppendEscapedByte(std::string& out, unsigned char byte) {
+  AppendUtf8(out, 0xDC00 + byte);
+}
+
+std::optional<unsigned char> EscapedByte(std::string_view text) {
+  if (text.size() < kEscapedByteLength) return std::nullopt;
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  // U+DC80..U+DCFF: ED B2 80..BF and ED B3 80..BF.
+  if (byte(0) != 0xED || (byte(1) != 0xB2 && byte(1) != 0xB3)) return std::nullopt;
+  if (byte(2) < 0x80 || byte(2) > 0xBF) return std::nullopt;
+  return static_cast<unsigned char>(((byte(1) & 0x01) << 6) + (byte(2) & 0x3F) + 0x80);
+}
+
+std::string Printable(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (const std::optional<unsigned char> byte = EscapedByte(text.substr(i))) {
+      out += "\\x";
+      out += kHex[*byte >> 4];
+      out += kHex[*byte & 0x0F];
+      i += kEscapedByteLength;
+    } else if (const size_t length = Utf8SequenceLength(text.substr(i))) {
+      out.append(text.substr(i, length));
+      i += length;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return out;
+}
+
 }  // namespace platform

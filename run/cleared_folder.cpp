@@ -12,6 +12,9 @@ namespace AppModule {
 
 namespace {
 
+// The directory flag of the attribute word, which nothing clears.
+constexpr int16_t kDirectory = 0x10;
+
 clsIniFile RecoveryFile(const std::string& file) {
   clsIniFile ini;
   ini.FileName(file);
@@ -43,7 +46,15 @@ ClearedFolder::ClearedFolder(const std::string& recoveryFile, const std::string&
     : recoveryFile_(recoveryFile),
       slotKey_(slotKey),
       path_(path),
-      saved_(FolderAttributes(path, -1)) {
+      saved_(FolderAttributes(path, -1)),
+      // A folder with no attribute but the directory flag is left as it is
+      // by clearing: there is nothing a later run would have to give back,
+      // so it needs no record (and the run no flushed write for it).
+      recorded_((saved_ & ~kDirectory) != 0) {
+  if (!recorded_) {
+    FolderAttributes(path_, 0);
+    return;
+  }
   clsIniFile records = RecoveryFile(recoveryFile_);
   const std::string key =
       records.SetStringUnderFreeKey(slotKey_, FormatRecord(ClearedFolderRecord{saved_, path_}));
@@ -78,6 +89,7 @@ void ClearedFolder::Restore() {
   restored_ = true;
   FolderAttributes(path_, saved_);
   platform::DisarmFolderRestore();
+  if (!recorded_) return;
   clsIniFile records = RecoveryFile(recoveryFile_);
   records.DeleteKeyName(slotKey_);
   if (!records.GetString(slotKey_, "").empty()) {

@@ -1,9 +1,10 @@
 // A target folder with its attributes cleared for the archiver, and the
 // record that lets a later run give them back when this one cannot.
 //
-// Before the folder is cleared, its saved word is written durably to the
-// recovery file beside the program (key = slot key, value = "<word>
-// <folder>") and handed to the interrupt handler; once the word is restored,
+// Before a folder that clearing changes is cleared, its saved word is
+// written durably to the recovery file beside the program (key = slot key,
+// value = "<word> <folder>") and handed to the interrupt handler; once the
+// word is restored,
 // the record is removed. So whatever ends a run (an error, a signal, kill -9,
 // a crash, a power loss), either the run itself or the next one restores the
 // folder, and no run ever takes a cleared word for the folder's own.
@@ -26,7 +27,9 @@ std::optional<ClearedFolderRecord> ParseRecord(const std::string& value);
 
 class ClearedFolder {
  public:
-  // Records the folder's word under slotKey in recoveryFile, then clears it.
+  // Records the folder's word under slotKey in recoveryFile, then clears it;
+  // a folder whose word is the directory flag alone, which clearing leaves
+  // as it is, needs and gets no record.
   // Throws platform::Error when the folder is missing or the record cannot
   // be written (the folder is then left as it was).
   ClearedFolder(const std::string& recoveryFile, const std::string& slotKey,
@@ -46,6 +49,7 @@ class ClearedFolder {
   std::string slotKey_;
   std::string path_;
   int16_t saved_;
+  bool recorded_;
   bool restored_ = false;
 };
 

@@ -109,6 +109,19 @@ TEST_F(FolderAttributesTest, AClearedFolderIsRecordedFromBeforeItIsClearedUntilI
   EXPECT_TRUE(Records(records).empty());
 }
 
+TEST_F(FolderAttributesTest, AFolderThatClearingLeavesAsItIsNeedsNoRecord) {
+  fs::create_directory(root_ / "rw");
+  const std::string path = (root_ / "rw").string();
+  const fs::path records = root_ / "slotbackup.recovery";
+  {
+    AppModule::ClearedFolder folder(records.string(), "0003", path);
+    EXPECT_FALSE(fs::exists(records));
+    folder.Restore();
+  }
+  EXPECT_FALSE(fs::exists(records));
+  EXPECT_EQ(FolderAttributes(path, kReadOnlySentinel), kDirectory);
+}
+
 TEST_F(FolderAttributesTest, AFolderWhoseRecordCannotBeWrittenIsNeverCleared) {
   fs::create_directory(root_ / "ro");
   fs::permissions(root_ / "ro", fs::perms::owner_write, fs::perm_options::remove);

@@ -14,9 +14,11 @@
 #include <iostream>
 #include <thread>
 
+#include "platform/codepage.h"
 #include "platform/temp_name.h"
 #include "run/program_files.h"
 #include "settings/ini_document.h"
+#include "settings/profile_text.h"
 
 namespace slotbackup_test {
 
@@ -241,9 +243,14 @@ bool Installation::AwaitCalls(size_t count, int timeoutMs) const {
 
 std::vector<std::string> Installation::Lines(const fs::path& file,
                                              const std::string& section) const {
-  // The whole section, however long: a listing through the profile
-  // functions stops at the size of its area.
-  return settings::ini::SectionLines(Read(file), section);
+  // The whole section, however long (a listing through the profile
+  // functions stops at the size of its area), as the program's text, which
+  // is how the run compares it: bytes the code page cannot decode escaped,
+  // a UTF-16 file read as its characters.
+  const settings::ProfileText text(Read(file));
+  std::vector<std::string> lines = settings::ini::SectionLines(text.Text(), section);
+  for (std::string& line : lines) line = platform::ToUtf8(line);
+  return lines;
 }
 
 std::vector<std::string> Installation::ErrorLog() const {

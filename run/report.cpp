@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/codepage.h"
+#include "platform/utf8.h"
 #include "run/log_entry.h"
 #include "run/program_files.h"
 
@@ -15,7 +16,9 @@ namespace {
 void Say(std::FILE* out, const std::string& line) {
   if (out == nullptr) return;
   try {
-    std::fputs(platform::ToMultiByte("slotbackup: " + line + "\n").c_str(), out);
+    // Bytes the code page cannot show are named (\xNN), never sent raw.
+    std::fputs(platform::ToMultiByte("slotbackup: " + platform::Printable(line) + "\n").c_str(),
+               out);
     std::fflush(out);
   } catch (...) {
     // Nowhere left to say it.
@@ -68,8 +71,11 @@ bool RecordFailedSlot(const ReportFiles& files, const std::string& slotKey,
   std::string key = when;
   const std::string notInErrorLog =
       TryWrite(files.settingsFile, kErrorLogSection, when, target, &key);
-  const std::string notInLog = TryWrite(files.logFile, kArchiverMessageSection, key,
-                                        FormatArchiverMessage({target, message, notInErrorLog}));
+  // The log names bytes the code page cannot show; "Error_LOG" keeps the
+  // target exactly as "BackUP_Target" holds it.
+  const std::string notInLog =
+      TryWrite(files.logFile, kArchiverMessageSection, key,
+               platform::Printable(FormatArchiverMessage({target, message, notInErrorLog})));
 
   std::string line = "slot " + slotKey + ": archiving " + target + " failed: " + message;
   if (!notInErrorLog.empty()) line += " [not recorded in Error_LOG: " + notInErrorLog + "]";
@@ -80,14 +86,16 @@ bool RecordFailedSlot(const ReportFiles& files, const std::string& slotKey,
 
 bool RecordError(const ReportFiles& files, const std::string& entry, const std::string& description,
                  const std::string& when) {
-  const std::string notInLog = TryWrite(files.logFile, kErrorDescriptionSection, when, entry);
+  const std::string notInLog =
+      TryWrite(files.logFile, kErrorDescriptionSection, when, platform::Printable(entry));
   Say(files.standardError,
       description + (notInLog.empty() ? "" : " [not recorded in the error log: " + notInLog + "]"));
   return notInLog.empty();
 }
 
 void RecordRecovery(const ReportFiles& files, const std::string& entry, const std::string& when) {
-  const std::string notInLog = TryWrite(files.logFile, kRecoverySection, when, entry);
+  const std::string notInLog =
+      TryWrite(files.logFile, kRecoverySection, when, platform::Printable(entry));
   if (!notInLog.empty()) {
     Say(files.standardError, entry + " [not recorded in the error log: " + notInLog + "]");
   }

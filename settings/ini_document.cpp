@@ -132,6 +132,7 @@ size_t NextHeader(std::string_view text, size_t pos) {
   return kNone;
 }
 
+// The first header at or after pos of a section named section (trimmed).
 std::optional<Line> FindSection(std::string_view text, std::string_view section, size_t pos) {
   for (size_t at = NextHeader(text, pos); at != kNone;) {
     const Line header = ReadLine(text, at);
@@ -141,8 +142,18 @@ std::optional<Line> FindSection(std::string_view text, std::string_view section,
   return std::nullopt;
 }
 
+// The header of the first section named section. The section with the empty
+// name always exists: the lines before the first header, under a header of
+// no bytes at the start of the body.
 std::optional<Line> FirstSection(std::string_view text, std::string_view section) {
-  return FindSection(text, Trim(section), BodyStart(text));
+  section = Trim(section);
+  if (section.empty()) {
+    Line start;
+    start.begin = start.contentEnd = start.end = BodyStart(text);
+    start.kind = Kind::kSection;
+    return start;
+  }
+  return FindSection(text, section, BodyStart(text));
 }
 
 // Calls visit(line) for each line after header up to the next header.
@@ -171,7 +182,9 @@ std::string_view FirstBreak(std::string_view text) {
   return "\r\n";
 }
 
-std::string_view StripQuotes(std::string_view value) {
+}  // namespace
+
+std::string_view Unquoted(std::string_view value) {
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     return value.substr(1, value.size() - 2);
@@ -179,37 +192,25 @@ std::string_view StripQuotes(std::string_view value) {
   return value;
 }
 
-// The text with the byte ranges in cuts (ordered, not overlapping) removed.
-std::string Without(std::string_view text, const std::vector<std::pair<size_t, size_t>>& cuts) {
-  std::string out;
-  out.reserve(text.size());
-  size_t kept = 0;
-  for (const auto& [from, to] : cuts) {
-    out.append(text.substr(kept, from - kept));
-    kept = to;
-  }
-  out.append(text.substr(kept));
-  return out;
-}
-
-}  // namespace
-
 PartialLookup FindValueInStart(std::string_view start, std::string_view section,
                                std::string_view key, size_t from) {
   PartialLookup lookup;
+  // Only a search from the start finds the section with the empty name,
+  // which is why a lookup of it resumes there.
   const std::optional<Line> header =
-      FindSection(start, Trim(section), std::max(from, BodyStart(start)));
+      from == 0 ? FirstSection(start, section)
+                : FindSection(start, Trim(section), std::max(from, BodyStart(start)));
   if (!header) {
     lookup.resume = start.size();
     return lookup;
   }
-  lookup.resume = header->begin;
+  lookup.resume = header->begin == header->end ? 0 : header->begin;
   key = Trim(key);
   size_t pos = header->end;
   ForEachLineIn(start, *header, [&](const Line& line) {
     pos = line.end;
     if (line.kind == Kind::kKey && SameName(line.name, key)) {
-      lookup.value = StripQuotes(start.substr(line.valueBegin, line.valueEnd - line.valueBegin));
+      lookup.value = Unquoted(start.substr(line.valueBegin, line.valueEnd - line.valueBegin));
       return false;
     }
     return true;
@@ -226,10 +227,9 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
 
 std::vector<std::string_view> SectionNames(std::string_view text) {
   std::vector<std::string_view> names;
-  std::unordered_set<std::string> seen;
   for (size_t at = NextHeader(text, BodyStart(text)); at != kNone;) {
     const Line header = ReadLine(text, at);
-    if (seen.insert(FoldedName(header.name)).second) names.push_back(header.name);
+    if (!header.name.empty()) names.push_back(header.name);
     at = NextHeader(text, header.end);
   }
   return names;
@@ -267,29 +267,37 @@ std::vector<std::string> SectionLines(std::string_view text, std::string_view se
   return lines;
 }
 
-std::optional<std::string> SetValue(std::string_view text, std::string_view section,
-                                    std::string_view key, std::string_view value) {
+std::string Applied(std::string_view text, const Splices& splices) {
+  std::string out;
+  size_t growth = 0;
+  for (const Splice& splice : splices) growth += splice.replacement.size();
+  out.reserve(text.size() + growth);
+  size_t kept = 0;
+  for (const Splice& splice : splices) {
+    out.append(text.substr(kept, splice.begin - kept));
+    out.append(splice.replacement);
+    kept = splice.end;
+  }
+  out.append(text.substr(kept));
+  return out;
+}
+
+Splices SetValue(std::string_view text, std::string_view section, std::string_view key,
+                 std::string_view value) {
   const std::string sectionName = OneLine(Trim(section));
   const std::string keyName = OneLine(Trim(key));
   const std::string newValue = OneLine(value);
   const std::string entry = keyName + "=" + newValue;
 
-  const std::optional<Line> header = FindSection(text, sectionName, BodyStart(text));
+  const std::optional<Line> header = FirstSection(text, sectionName);
   if (!header) {
     const std::string_view brk = FirstBreak(text);
-    std::string out(text);
     const std::string block = "[" + sectionName + "]" + std::string(brk) + entry;
     const bool endsInBreak =
-        out.size() <= BodyStart(text) || out.back() == '\n' || out.back() == '\r';
+        text.size() <= BodyStart(text) || text.back() == '\n' || text.back() == '\r';
     // Keep the file's habit: with a final line break, so does the new last line.
-    if (endsInBreak) {
-      out += block;
-      out += brk;
-    } else {
-      out += brk;
-      out += block;
-    }
-    return out;
+    return {Splice{text.size(), text.size(),
+                   endsInBreak ? block + std::string(brk) : std::string(brk) + block}};
   }
 
   std::optional<Line> existing;
@@ -303,55 +311,47 @@ std::optional<std::string> SetValue(std::string_view text, std::string_view sect
     return true;
   });
 
-  std::string out;
-  out.reserve(text.size() + entry.size() + 2);
   if (existing) {
     if (text.substr(existing->valueBegin, existing->valueEnd - existing->valueBegin) == newValue) {
-      return std::nullopt;
+      return {};
     }
-    out.append(text.substr(0, existing->valueBegin));
-    out.append(newValue);
-    out.append(text.substr(existing->valueEnd));
-    return out;
+    return {Splice{existing->valueBegin, existing->valueEnd, newValue}};
   }
-  out.append(text.substr(0, anchor.end));
-  if (anchor.HasBreak()) {
-    out.append(entry);
-    out.append(text.substr(anchor.contentEnd, anchor.end - anchor.contentEnd));
-  } else {
-    // The anchor is the file's last line and has no line break: keep it that way.
-    out.append(FirstBreak(text));
-    out.append(entry);
+  if (anchor.HasBreak() || anchor.begin == anchor.end) {
+    // After the anchor, ended like it; first in the section with the empty
+    // name when it has no lines, ended like the file's first line.
+    const std::string_view brk =
+        anchor.HasBreak() ? text.substr(anchor.contentEnd, anchor.end - anchor.contentEnd)
+                          : FirstBreak(text);
+    return {Splice{anchor.end, anchor.end, entry + std::string(brk)}};
   }
-  out.append(text.substr(anchor.end));
-  return out;
+  // The anchor is the file's last line and has no line break: keep it that way.
+  return {Splice{anchor.end, anchor.end, std::string(FirstBreak(text)) + entry}};
 }
 
-std::optional<std::string> DeleteKey(std::string_view text, std::string_view section,
-                                     std::string_view key) {
+Splices DeleteKey(std::string_view text, std::string_view section, std::string_view key) {
+  Splices cuts;
   const std::optional<Line> header = FirstSection(text, section);
-  if (!header) return std::nullopt;
+  if (!header) return cuts;
   key = Trim(key);
-  std::vector<std::pair<size_t, size_t>> cuts;
   ForEachLineIn(text, *header, [&](const Line& line) {
-    if (line.kind == Kind::kKey && SameName(line.name, key))
-      cuts.emplace_back(line.begin, line.end);
+    if (line.kind == Kind::kKey && SameName(line.name, key)) {
+      cuts.push_back(Splice{line.begin, line.end, {}});
+    }
     return true;
   });
-  if (cuts.empty()) return std::nullopt;
-  return Without(text, cuts);
+  return cuts;
 }
 
-std::optional<std::string> DeleteSection(std::string_view text, std::string_view section) {
+Splices DeleteSection(std::string_view text, std::string_view section) {
   section = Trim(section);
-  std::vector<std::pair<size_t, size_t>> cuts;
-  for (std::optional<Line> header = FindSection(text, section, BodyStart(text)); header;) {
+  Splices cuts;
+  for (std::optional<Line> header = FirstSection(text, section); header;) {
     const size_t end = SectionEnd(text, *header);
-    cuts.emplace_back(header->begin, end);
+    if (end > header->begin) cuts.push_back(Splice{header->begin, end, {}});
     header = FindSection(text, section, end);
   }
-  if (cuts.empty()) return std::nullopt;
-  return Without(text, cuts);
+  return cuts;
 }
 
 }  // namespace settings::ini
@@ -364,10 +364,12 @@ bool NamesMatch(std::string_view a, std::string_view b) {
 
 std::vector<OutlineLine> Outline(std::string_view text) {
   std::vector<OutlineLine> outline;
-  std::unordered_set<std::string> sections;
+  // The lines before the first header are the first section with the empty
+  // name, so a header "[]" is a later one.
+  std::unordered_set<std::string> sections{""};
   std::unordered_set<std::string> keys;  // of the current section
   std::string_view section;
-  bool sectionRead = false;
+  bool sectionRead = true;
   size_t number = 1;
   for (size_t pos = BodyStart(text); pos < text.size(); ++number) {
     const Line line = ReadLine(text, pos);
@@ -403,6 +405,15 @@ std::vector<OutlineLine> Outline(std::string_view text) {
     outline.push_back(out);
   }
   return outline;
+}
+
+size_t LineNumberAt(std::string_view text, size_t offset) {
+  size_t number = 1;
+  for (size_t pos = BodyStart(text); pos < text.size(); ++number) {
+    pos = ReadLine(text, pos).end;
+    if (offset < pos) break;
+  }
+  return number;
 }
 
 }  // namespace settings::ini

@@ -7,7 +7,10 @@
 //   duplicate sections is read;
 // - LF, CRLF and lone CR all end a line; a UTF-8 byte-order mark is skipped;
 //   a NUL byte ends what a line means (the bytes after it are kept, unread);
-// - lines before the first section belong to no section.
+// - the lines before the first header form the section with the empty name,
+//   which comes before every other; a header with an empty name ("[]") is a
+//   section of its own that is never listed, and since the first section of
+//   a name is the one read, its keys are never found.
 // Edits change only the bytes they must: every other byte (comments, blank
 // lines, order, spelling of names, line-ending style, a missing final line
 // break) stays as it was.
@@ -20,8 +23,12 @@
 
 namespace settings::ini {
 
-// The value of key in the first section named section, without one pair of
-// matching enclosing quotes (" or '); nothing when the key is missing.
+// A value without one pair of matching enclosing quotes (" or '), as values
+// and defaults are given out.
+std::string_view Unquoted(std::string_view value);
+
+// The value of key in the first section named section, Unquoted; nothing
+// when the key is missing.
 std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
                                           std::string_view key);
 
@@ -38,7 +45,9 @@ struct PartialLookup {
 PartialLookup FindValueInStart(std::string_view start, std::string_view section,
                                std::string_view key, size_t from = 0);
 
-// Every section name once, in file order, spelled as first seen.
+// The name of every section header in file order, as Windows lists them:
+// repeated and differently cased names each time they appear, headers with
+// an empty name left out.
 std::vector<std::string_view> SectionNames(std::string_view text);
 
 // Every key name of the first section named section once, in file order.
@@ -49,21 +58,30 @@ std::vector<std::string_view> KeyNames(std::string_view text, std::string_view s
 // itself for a line without '='.
 std::vector<std::string> SectionLines(std::string_view text, std::string_view section);
 
-// The edits return the new text, or nothing when the text would not change.
-//
+// An edit of a text: the bytes [begin, end) give way to replacement.
+struct Splice {
+  size_t begin = 0;
+  size_t end = 0;
+  std::string replacement;
+};
+// The edits return their splices in order, none overlapping another; none
+// when the text would not change. Applied gives the edited text.
+using Splices = std::vector<Splice>;
+std::string Applied(std::string_view text, const Splices& splices);
+
 // SetValue replaces the value of an existing key in place, or adds "key=value"
 // after the last non-blank line of the section (before the blank lines that
-// close it), or adds the section with the key at the end of the text. New
+// close it; at the very start for a section with the empty name and no
+// lines), or adds the section with the key at the end of the text. New
 // lines end like the line before them, else like the file's first line, else
 // CRLF. Line breaks inside names or the value become blanks, so a value can
 // never add lines of its own to the file.
-std::optional<std::string> SetValue(std::string_view text, std::string_view section,
-                                    std::string_view key, std::string_view value);
+Splices SetValue(std::string_view text, std::string_view section, std::string_view key,
+                 std::string_view value);
 // Removes every line of the key from the first section named section.
-std::optional<std::string> DeleteKey(std::string_view text, std::string_view section,
-                                     std::string_view key);
+Splices DeleteKey(std::string_view text, std::string_view section, std::string_view key);
 // Removes every section named section, from its header up to the next header.
-std::optional<std::string> DeleteSection(std::string_view text, std::string_view section);
+Splices DeleteSection(std::string_view text, std::string_view section);
 
 }  // namespace settings::ini
 
@@ -80,16 +98,18 @@ struct OutlineLine {
   size_t number = 0;  // 1 for the first line
   LineKind kind = LineKind::kBlank;
   // The name of the header above the line (a header's own name); empty
-  // before the first header.
+  // before the first header, where the section with the empty name is.
   std::string_view section;
   std::string_view name;   // a header's or key's name, trimmed
   std::string_view value;  // a key's value as written, trimmed, quotes kept
   std::string_view text;   // the line trimmed, up to any NUL
-  // Whether a lookup can reach the line: true for the first header of each
-  // name and the lines under it, except a key after the first of its name
-  // there; false before the first header.
+  // Whether a lookup can reach the line: true for the first section of each
+  // name (the lines before the first header included) and the lines in it,
+  // except a key after the first of its name there.
   bool read = false;
 };
 std::vector<OutlineLine> Outline(std::string_view text);
+// The number Outline gives the line that holds the byte at offset.
+size_t LineNumberAt(std::string_view text, size_t offset);
 
 }  // namespace settings::ini

@@ -168,11 +168,11 @@ TEST_F(IniFileTest, DeleteSectionOfTheEmptyNameRemovesTheCurrentOneAndNamesIt) {
   EXPECT_EQ(ReadFile(), "");
 }
 
-TEST_F(IniFileTest, EmnumSectionListsTheSectionsInOrder) {
-  WriteFile("[A]\r\nx=1\r\n[B]\r\n");
+TEST_F(IniFileTest, EmnumSectionListsEveryHeaderInOrder) {
+  WriteFile("k=before any header\r\n[A]\r\nx=1\r\n[]\r\n[B]\r\n[a]\r\n");
   std::vector<std::string> names;
-  EXPECT_EQ(ini_.EmnumSection(names), 2);
-  EXPECT_EQ(names, (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(ini_.EmnumSection(names), 3);
+  EXPECT_EQ(names, (std::vector<std::string>{"A", "B", "a"}));
 }
 
 TEST_F(IniFileTest, EnumSectionStringListsTheLinesAsWritten) {

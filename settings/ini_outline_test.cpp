@@ -34,11 +34,14 @@ TEST(IniOutline, NumbersLinesAsTheLookupsSplitThem) {
 }
 
 TEST(IniOutline, MarksWhatNoLookupReaches) {
-  const std::string text = "before=1\n[S]\nk=first\nK=second\n[t]\nk=t\n[s]\nk=third\nnew=4\n";
+  const std::string text =
+      "before=1\n[S]\nk=first\nK=second\n[t]\nk=t\n[s]\nk=third\nnew=4\n[]\nbefore=2\n";
   const std::vector<OutlineLine> lines = Outline(text);
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_FALSE(lines[0].read) << "before the first header";
+  ASSERT_EQ(lines.size(), 11u);
+  EXPECT_TRUE(lines[0].read) << "the section with the empty name, before the first header";
   EXPECT_EQ(lines[0].section, "");
+  EXPECT_FALSE(lines[9].read) << "a header with the empty name comes after that section";
+  EXPECT_FALSE(lines[10].read);
   EXPECT_TRUE(lines[1].read);
   EXPECT_TRUE(lines[2].read);
   EXPECT_FALSE(lines[3].read) << "a later key of the same name";
@@ -63,6 +66,22 @@ TEST(IniOutline, ANulEndsWhatALineMeans) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1].value, "v");
   EXPECT_EQ(lines[1].text, "k=v");
+}
+
+TEST(IniOutline, FindsTheLineOfAnyByte) {
+  const std::string text =
+      "\xEF\xBB\xBF"
+      "a\r\nbb\rc\n\nd";
+  const std::vector<OutlineLine> lines = Outline(text);
+  ASSERT_EQ(lines.size(), 5u);
+  for (const OutlineLine& line : lines) {
+    if (line.text.empty()) continue;
+    EXPECT_EQ(
+        settings::ini::LineNumberAt(text, static_cast<size_t>(line.text.data() - text.data())),
+        line.number);
+  }
+  EXPECT_EQ(settings::ini::LineNumberAt(text, 0), 1u) << "the byte-order mark is on line 1";
+  EXPECT_EQ(settings::ini::LineNumberAt(text, 5), 1u) << "a line break is on its line";
 }
 
 TEST(IniNames, MatchRegardlessOfAsciiCaseOnly) {

@@ -5,7 +5,7 @@
 # scheduler would, prints its exit status and lists every archive it made.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh test
+tools/install-deps.sh demo
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target slotbackup slotbackup-check Unlha32 7-zip32

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "archiver/unlha32.h"
+#include "platform/file_path.h"
 #include "run/slot_plan.h"
 
 namespace check_test {
@@ -13,13 +14,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path FsPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+fs::path FsPath(const std::string& text) {
+  return platform::FileSystemPath(text);
 }
 
 std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
+  return platform::PathText(path);
 }
 
 // Whether a file of name lies in the save folder, its stamp any 14 digits.

@@ -190,4 +190,16 @@ TEST_F(CheckThenRun, ANameLeavingTheSaveFolderIsForeseenAndWritesOutsideIt) {
   EXPECT_TRUE(outside);
 }
 
+TEST_F(CheckThenRun, ASettingsFileInShiftJisOnAUtf8SystemIsForeseenToMissItsFolder) {
+  InstallFakeArchivers();
+  const fs::path folder = Target("日本");  // named in UTF-8, the system's code page
+  const fs::path other = Target("other");
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + data_.string() +
+           "/\x93\xfa\x96\x7b\n0001=" + other.string() +
+           "\n[BackUP_Name]\n0000=nihon.zip\n0001=other.zip\n");
+  ExpectAgreement("not-in-code-page");
+  EXPECT_NE(checked_.find("\"line\":5"), std::string::npos) << checked_;
+  EXPECT_NE(Read(program_ / "slotbackup.log").find("Path not found"), std::string::npos);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "run/program_files.h"
+#include "settings/profile_text.h"
 #include "tools/check/inspection.h"
 
 namespace check {
@@ -37,10 +38,12 @@ bool Readable(const std::string& path, std::string& why) {
 
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadProfileText(const std::string& path) {
   std::ifstream in(FsPath(path), std::ios::binary);
   if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const settings::ProfileText text(std::move(bytes));
+  return std::string(text.Text());
 }
 
 Report Inspect(const std::string& settingsPath, const platform::LocalTime& now,
@@ -50,7 +53,7 @@ Report Inspect(const std::string& settingsPath, const platform::LocalTime& now,
   report.logPath = AppModule::BesideSettings(settingsPath, AppModule::kErrorLogExtension);
   report.readable = Readable(settingsPath, report.readError);
   const std::optional<std::string> text =
-      report.readable ? ReadWholeFile(settingsPath) : std::nullopt;
+      report.readable ? ReadProfileText(settingsPath) : std::nullopt;
   if (!text) {
     report.readable = false;
     return report;

@@ -9,6 +9,7 @@
 
 #include "archiver/fake_archiver_runner.h"
 #include "platform/codepage.h"
+#include "platform/file_path.h"
 #include "run/cleared_folder.h"
 #include "run/program_files.h"
 #include "run/report.h"
@@ -139,10 +140,35 @@ TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
   EXPECT_NE(misspelt->message.find("Did you mean [BackUP_Target]?"), std::string::npos);
   const std::vector<std::string> codes = Codes(report);
   EXPECT_EQ(std::count(codes.begin(), codes.end(), "unknown-section"), 2);
+  // A section that appears twice is still looked through once.
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "duplicate-key"), 1);
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "not-a-slot-key"), 2);
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "duplicate-section"), 1);
 
   // The first of the duplicate keys is the one the run uses.
   ASSERT_EQ(report.slots.size(), 1u);
   EXPECT_EQ(report.slots[0].target, Path("data/notes"));
+}
+
+// Where file names are bytes (POSIX), a folder named in bytes the code page
+// cannot decode is the folder the run will archive, and the report names
+// those bytes in text any terminal or JSON reader takes.
+TEST_F(InspectTest, AFolderNamedInBytesTheCodePageCannotDecodeIsFoundAndShownReadably) {
+  const std::string latin1 = "caf\xE9";  // not text in UTF-8, CP932 or EUC-JP
+  const std::string name = platform::ToUtf8(latin1);
+  if (platform::ToMultiByte(name) != latin1) {
+    GTEST_SKIP() << "file names here are not bytes the code page can carry";
+  }
+  fs::create_directories(platform::FileSystemPath(Path("data/" + name)));
+  const check::Report report = Check(kSaveZip + "[BackUP_Target]\n0001=@/data/" + name +
+                                     "\n[BackUP_Name]\n0001=" + name + "_%D.zip\n");
+  EXPECT_EQ(Find(report, "target-missing"), nullptr);
+  ASSERT_EQ(report.slots.size(), 1u);
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kArchive);
+  const std::string text = check::TextReport(report);
+  EXPECT_NE(text.find(Path("data/caf\\xE9")), std::string::npos) << text;
+  EXPECT_EQ(text.find(name), std::string::npos) << "an escaped byte was printed as it is";
+  EXPECT_NE(check::JsonReport(report).find("caf\\\\xE9_" + kStamp + ".zip"), std::string::npos);
 }
 
 TEST_F(InspectTest, SlotsMissingATargetOrANameAreReported) {
@@ -601,6 +627,52 @@ TEST_F(InspectTest, LinesTheRunNeverReadsAreNamedByNumber) {
   EXPECT_NE(check::TextReport(report).find("line 5: In [BackUP_Save] the key Extra"),
             std::string::npos);
   EXPECT_NE(check::JsonReport(report).find("\"line\":5"), std::string::npos);
+}
+
+TEST_F(InspectTest, BytesNotInTheSystemsCodePageAreNamedByLine) {
+  // "日本" in Shift-JIS, as Japanese Windows saves it.
+  const std::string shiftJis = "\x93\xfa\x96\x7b";
+  if (platform::InvalidBytes(shiftJis).empty()) {
+    GTEST_SKIP() << "Shift-JIS is the system's code page here";
+  }
+  std::ofstream(root_ / "slotbackup.ini", std::ios::binary)
+      << "[BackUP_Save]\nSavePath=" << Path("backups") << "\nArchiveType=ZIP\n"
+      << "[BackUP_Target]\n0000=" << Path("data/") << shiftJis << "\n0001=" << Path("data/notes")
+      << "\n[BackUP_Name]\n0000=" << shiftJis << "_%D.zip\n0001=notes.zip\n";
+  const check::Report report = check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
+  const check::Finding* finding = Find(report, "not-in-code-page");
+  ASSERT_NE(finding, nullptr) << ::testing::PrintToString(Codes(report));
+  EXPECT_EQ(finding->line, 5u);
+  EXPECT_NE(finding->message.find("Lines 5 and 8 hold bytes"), std::string::npos)
+      << finding->message;
+  ExpectInBothForms(report, *finding);
+  // The folder is named in UTF-8 on disk: those bytes name none.
+  EXPECT_NE(Find(report, "target-missing", "0000"), nullptr);
+
+  std::ofstream(root_ / "slotbackup.ini", std::ios::binary)
+      << kSaveZip.substr(0, kSaveZip.find('@')) << Path("backups") << "\nArchiveType=ZIP\n";
+  EXPECT_EQ(Find(check::Inspect(Path("slotbackup.ini"), kNow, archivers_), "not-in-code-page"),
+            nullptr);
+}
+
+TEST_F(InspectTest, AUtf16SettingsFileIsExplainedLineByLine) {
+  const std::string text =
+      "[BackUP_Save]\r\nSavePath=" + Path("backups") +
+      "\r\nArchiveType=ZIP\r\nCompression=9\r\n[BackUP_Target]\r\n0000=" + Path("data/notes") +
+      "\r\n[BackUP_Name]\r\n0000=notes.zip\r\n";
+  std::string bytes = "\xFF\xFE";  // as Notepad saves "Unicode"; the text is ASCII
+  for (const char c : text) {
+    bytes += c;
+    bytes += '\0';
+  }
+  std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << bytes;
+  const check::Report report = check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
+  const check::Finding* unknown = Find(report, "unknown-key", "Compression");
+  ASSERT_NE(unknown, nullptr) << ::testing::PrintToString(Codes(report));
+  EXPECT_EQ(unknown->line, 4u);
+  EXPECT_EQ(Find(report, "not-in-code-page"), nullptr);
+  ASSERT_EQ(report.slots.size(), 1u);
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kArchive);
 }
 
 }  // namespace

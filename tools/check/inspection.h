@@ -9,14 +9,16 @@
 
 #include "archiver/archiver_runner.h"
 #include "platform/clock.h"
+#include "platform/file_path.h"
 #include "settings/ini_file.h"
 #include "tools/check/checker.h"
 #include "tools/check/report.h"
 
 namespace check {
 
-// The file's bytes; nothing when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// A settings or log file's text as the INI engine reads it (UTF-16 files
+// converted, settings/profile_text.h); nothing when it cannot be read.
+std::optional<std::string> ReadProfileText(const std::string& path);
 
 // The file's structure line by line (text in the system's code page, as
 // read): sections, keys and lines the run never reads.
@@ -31,10 +33,10 @@ void PredictSlots(clsIniFile& settings, const platform::LocalTime& now,
 // interrupted run left.
 void ReadRecords(clsIniFile& settings, const platform::LocalTime& now, Report& report);
 
-// Text read from the settings file is UTF-8; the file system wants its own
-// encoding, which std::filesystem converts to from UTF-8 explicitly.
-inline std::filesystem::path FsPath(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+// Text read from the settings file is the program's text; the file system
+// wants its own encoding, which the platform converts to as the run does.
+inline std::filesystem::path FsPath(const std::string& text) {
+  return platform::FileSystemPath(text);
 }
 
 inline std::string Quoted(const std::string& text) {

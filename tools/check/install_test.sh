@@ -28,6 +28,22 @@ for file in slotbackup slotbackup-check libUnlha32.so lib7-zip32.so slotbackup.i
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 
+# The installed examples name the folder they were installed into, in their
+# comments as well, and no other.
+for example in systemd/system/slotbackup.service systemd/user/slotbackup.service \
+  cron/slotbackup.crontab; do
+  file="$prefix/examples/$example"
+  ! grep -nE '/opt/slotbackup|~/slotbackup|%h/slotbackup|\$HOME/slotbackup' "$file" ||
+    fail "$example still names the folder it was not installed into"
+done
+grep -qF "# Install the program into $prefix (as root):" \
+  "$prefix/examples/systemd/system/slotbackup.service" ||
+  fail "the system unit's comment does not name $prefix"
+grep -qF "# Install the program into $prefix:" "$prefix/examples/systemd/user/slotbackup.service" ||
+  fail "the user unit's comment does not name $prefix"
+grep -qF -- "--prefix '$prefix'" "$prefix/examples/cron/slotbackup.crontab" ||
+  fail "the crontab's comment does not name $prefix"
+
 # As installed, the settings file is valid and asks for nothing.
 "$prefix/slotbackup-check" >/dev/null || fail "the installed example does not check clean"
 (cd / && env -i "$prefix/slotbackup") || fail "a run on the installed example exits with $?"

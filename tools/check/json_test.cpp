@@ -2,6 +2,7 @@
 // tests' own: escaping, structure, and a whole report surviving the trip.
 #include <gtest/gtest.h>
 
+#include "platform/utf8.h"
 #include "tools/check/json_reader.h"
 #include "tools/check/json_writer.h"
 #include "tools/check/render.h"
@@ -20,6 +21,9 @@ TEST(JsonWriterTest, EscapesWhatJsonForbidsAndPassesUtf8Through) {
   json.String("quote \" backslash \\ tab \t line \n bell \x07 del \x7f");
   json.String("報告書 ✓ 😀");
   json.String("bad \xff\xfe end \xe3\x81");  // stray bytes, then a cut sequence
+  std::string escaped = "caf";
+  platform::AppendEscapedByte(escaped, 0xE9);  // a byte the code page could not decode
+  json.String(escaped);
   json.EndArray();
   EXPECT_NE(json.Text().find("\\u0007"), std::string::npos);
   EXPECT_NE(json.Text().find("\\u007f"), std::string::npos);
@@ -28,6 +32,7 @@ TEST(JsonWriterTest, EscapesWhatJsonForbidsAndPassesUtf8Through) {
   EXPECT_EQ(parsed[0].text, "quote \" backslash \\ tab \t line \n bell \x07 del \x7f");
   EXPECT_EQ(parsed[1].text, "報告書 ✓ 😀");
   EXPECT_EQ(parsed[2].text, "bad \xEF\xBF\xBD\xEF\xBF\xBD end \xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(parsed[3].text, "caf\\xE9");
 }
 
 TEST(JsonWriterTest, PlacesCommasInNestedObjectsAndArrays) {

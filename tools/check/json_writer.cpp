@@ -67,11 +67,13 @@ void JsonWriter::BeforeValue() {
   empty_.back() = false;
 }
 
-void JsonWriter::Escaped(std::string_view text) {
+void JsonWriter::Escaped(std::string_view raw) {
+  // Well-formed UTF-8 naming every byte it could not hold, so only what JSON
+  // itself reserves is left to escape.
+  const std::string text = platform::Printable(raw);
   out_ += '"';
-  size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
+  for (const char ch : text) {
+    const unsigned char c = static_cast<unsigned char>(ch);
     switch (c) {
       case '"':
         out_ += "\\\"";
@@ -93,20 +95,10 @@ void JsonWriter::Escaped(std::string_view text) {
           char escape[8];
           std::snprintf(escape, sizeof escape, "\\u%04x", c);
           out_ += escape;
-        } else if (c >= 0x80) {
-          const size_t length = platform::Utf8SequenceLength(text.substr(i));
-          if (length == 0) {
-            out_ += "\xEF\xBF\xBD";
-          } else {
-            out_.append(text.substr(i, length));
-            i += length;
-            continue;
-          }
         } else {
-          out_ += static_cast<char>(c);
+          out_ += ch;
         }
     }
-    ++i;
   }
   out_ += '"';
 }

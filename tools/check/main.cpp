@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/program.h"
+#include "platform/utf8.h"
 #include "run/slot_plan.h"
 #include "tools/check/checker.h"
 #include "tools/check/render.h"
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
     }
     return check::ExitStatus(report);
   } catch (const std::exception& error) {
-    Print(stderr, platform::ToMultiByte("slotbackup-check: " + std::string(error.what()) + "\n"));
+    Print(stderr, platform::ToMultiByte(platform::Printable(
+                      "slotbackup-check: " + std::string(error.what()) + "\n")));
     return check::kCannotRead;
   }
 }

@@ -52,8 +52,8 @@ void Note(Report& report, std::string code, std::string message, std::string act
 
 // Failures with their reasons, the error log, what recoveries did.
 void ReadLogs(Report& report) {
-  const std::optional<std::string> settings = ReadWholeFile(report.settingsPath);
-  const std::optional<std::string> log = ReadWholeFile(report.logPath);
+  const std::optional<std::string> settings = ReadProfileText(report.settingsPath);
+  const std::optional<std::string> log = ReadProfileText(report.logPath);
   std::map<std::string, std::string> reasons;
   for (const Entry& entry : Entries(log, AppModule::kArchiverMessageSection)) {
     if (const auto message = AppModule::ParseArchiverMessage(entry.value)) {

@@ -9,7 +9,8 @@
 namespace check {
 
 // UTF-8 text, lines ended by '\n'; control characters from the file are
-// shown as '?' so that nothing it holds can steer the terminal.
+// shown as '?' so that nothing it holds can steer the terminal, and bytes
+// that are not text as \xNN.
 std::string TextReport(const Report& report);
 
 // One JSON object and a line break.

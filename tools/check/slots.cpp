@@ -28,11 +28,6 @@ using AppModule::QuotedPath;
 using AppModule::SlotAction;
 using AppModule::SlotPlan;
 
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 std::string LowerCase(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -46,7 +41,7 @@ bool IsBlank(char c) {
 
 // Lowered extension of the last component of name; empty when it has none.
 std::string Extension(const std::string& name) {
-  const std::string last = Utf8(FsPath(name).filename());
+  const std::string last = platform::PathText(FsPath(name).filename());
   const size_t dot = last.find_last_of('.');
   if (dot == std::string::npos) return "";
   return LowerCase(last.substr(dot + 1));
@@ -99,7 +94,7 @@ bool LiesWithin(const std::string& inner, const std::string& outer) {
 // The same file to the system, near enough without it existing: the path
 // made plain, and letters folded where names ignore case.
 std::string SameFileKey(const std::string& path) {
-  std::string key = Utf8(FsPath(path).lexically_normal().generic_u8string());
+  std::string key = platform::PathText(FsPath(path).lexically_normal());
   return platform::kPathSeparator == '\\' ? LowerCase(key) : key;
 }
 

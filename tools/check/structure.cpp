@@ -1,5 +1,6 @@
 // The settings file line by line, through the INI engine's outline: what
 // the run never reads, and the line it is on.
+#include <algorithm>
 #include <set>
 
 #include "platform/codepage.h"
@@ -74,7 +75,7 @@ class StructureCheck {
     }
     if (line.kind == LineKind::kBlank || line.kind == LineKind::kComment) return;
     const std::string text = platform::ToUtf8(line.text);
-    if (line.section.empty()) {
+    if (!headerSeen_) {
       Problem(line, "outside-section", "", "",
               "Line " + std::to_string(line.number) + " " + Quoted(text) +
                   " comes before the first section header: the run never reads it.",
@@ -108,6 +109,7 @@ class StructureCheck {
 
  private:
   void Header(const OutlineLine& line) {
+    headerSeen_ = true;
     section_ = platform::ToUtf8(line.name);
     kind_ = KindOf(section_);
     sectionRead_ = line.read;
@@ -161,12 +163,40 @@ class StructureCheck {
   std::string section_;
   SectionKind kind_ = SectionKind::kUnknown;
   bool sectionRead_ = false;
+  bool headerSeen_ = false;
   std::set<std::string> unknown_;
 };
+
+// Bytes that are not text in the system's code page: a file saved in
+// another encoding (Shift-JIS on a UTF-8 system, say).
+void CheckCodePage(std::string_view text, Report& report) {
+  std::vector<size_t> lines;
+  for (const size_t offset : platform::InvalidBytes(text)) {
+    const size_t line = settings::ini::LineNumberAt(text, offset);
+    if (lines.empty() || lines.back() != line) lines.push_back(line);
+  }
+  if (lines.empty()) return;
+  std::string listed;
+  const size_t shown = std::min<size_t>(lines.size(), 10);
+  for (size_t i = 0; i < shown; ++i) {
+    listed += (i == 0 ? "" : i + 1 == lines.size() ? " and " : ", ") + std::to_string(lines[i]);
+  }
+  if (lines.size() > shown) listed += " and " + std::to_string(lines.size() - shown) + " more";
+  report.findings.push_back(Finding{
+      Severity::kProblem, "not-in-code-page", "", "", lines.front(),
+      std::string(lines.size() == 1 ? "Line " : "Lines ") + listed +
+          (lines.size() == 1 ? " holds" : " hold") +
+          " bytes that are not text in the system's code page: the file was saved in another "
+          "encoding (such as Shift-JIS where the system uses UTF-8). The run takes those bytes "
+          "as they are, so a folder or name written there is found only if it is named in those "
+          "very bytes, and messages show them as \\xNN.",
+      "Save the file in the system's code page, or as UTF-16 (\"Unicode\" in Notepad)."});
+}
 
 }  // namespace
 
 void CheckStructure(std::string_view text, Report& report) {
+  CheckCodePage(text, report);
   StructureCheck check(report);
   for (const OutlineLine& line : settings::ini::Outline(text)) check.Line(line);
 }

@@ -1,5 +1,6 @@
 #include <sstream>
 
+#include "platform/utf8.h"
 #include "tools/check/render.h"
 
 namespace check {
@@ -8,9 +9,11 @@ namespace {
 
 constexpr size_t kWidth = 79;
 
+// Control characters as '?', and whatever is not well-formed UTF-8 named or
+// replaced (platform/utf8.h).
 std::string Printable(const std::string& text) {
   std::string out;
-  for (char c : text) {
+  for (char c : platform::Printable(text)) {
     if (c == '\t') {
       out += "  ";
     } else if ((c >= 0 && c < 0x20) || c == 0x7F) {

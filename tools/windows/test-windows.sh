@@ -6,8 +6,9 @@
 #
 #   tools/windows/test-windows.sh [build-folder]     (default: build-windows)
 #
-# Installs the cross compilers and Wine with apt-get when they are missing.
-# Exits non-zero when a build or a test fails.
+# Installs the cross compilers and Wine when they are missing. Exits non-zero
+# when a build or a test fails; the test results are also written as JUnit
+# to <build-folder>/x86_64/tests.xml.
 set -euo pipefail
 
 started=$(date +%s)
@@ -19,22 +20,12 @@ wineserver=/usr/lib/wine/wineserver64
 
 say() { printf '== %s (%d s)\n' "$*" $(($(date +%s) - started)); }
 
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null ||
-  ! command -v i686-w64-mingw32-g++-posix >/dev/null || [ ! -x "$wine" ] ||
-  [ ! -d /usr/src/googletest ]; then
-  say "installing the MinGW-w64 compilers, Wine and the GoogleTest sources"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends g++-mingw-w64-x86-64-posix \
-    g++-mingw-w64-i686-posix wine64 googletest cmake make >/dev/null
-fi
+"$source_dir/tools/install-deps.sh" windows
 
 # The tests run in a Japanese locale, as the program's users do (ANSI code
 # page 932). Wine needs the locale installed to name files in it.
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
   say "generating the ja_JP.UTF-8 locale"
-  command -v localedef >/dev/null ||
-    { apt-get update -qq && apt-get install -y -qq --no-install-recommends locales >/dev/null; }
   localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 
@@ -83,7 +74,8 @@ say "preparing the Wine prefix"
 
 say "running the x86_64 tests under Wine"
 status=0
-ctest --test-dir "$build_root/x86_64" --output-on-failure -j"$jobs" || status=$?
+ctest --test-dir "$build_root/x86_64" --output-on-failure -j"$jobs" \
+  --output-junit "$build_root/x86_64/tests.xml" || status=$?
 
 printf '== the Windows build and tests took %d s\n' $(($(date +%s) - started))
 exit "$status"

@@ -1,0 +1,230 @@
+#include "bench/corpus/words.h"
+
+namespace corpus::words {
+
+const List kNouns = {
+    "time",        "year",     "people",     "way",         "day",       "thing",
+    "world",       "life",     "hand",       "part",        "place",     "case",
+    "week",        "company",  "system",     "program",     "question",  "work",
+    "number",      "night",    "point",      "home",        "water",     "room",
+    "area",        "money",    "story",      "fact",        "month",     "study",
+    "book",        "job",      "word",       "business",    "issue",     "side",
+    "kind",        "head",     "house",      "service",     "friend",    "power",
+    "hour",        "game",     "line",       "end",         "member",    "city",
+    "community",   "name",     "team",       "minute",      "idea",      "body",
+    "information", "parent",   "face",       "level",       "office",    "door",
+    "health",      "person",   "history",    "party",       "result",    "change",
+    "morning",     "reason",   "research",   "moment",      "teacher",   "force",
+    "education",   "age",      "policy",     "process",     "music",     "market",
+    "sense",       "plan",     "interest",   "experience",  "effect",    "class",
+    "control",     "care",     "field",      "development", "role",      "effort",
+    "rate",        "heart",    "show",       "leader",      "light",     "voice",
+    "mind",        "price",    "report",     "decision",    "view",      "relationship",
+    "town",        "road",     "difference", "value",       "building",  "action",
+    "model",       "season",   "society",    "director",    "position",  "record",
+    "paper",       "space",    "ground",     "form",        "event",     "matter",
+    "center",      "site",     "project",    "activity",    "table",     "need",
+    "situation",   "cost",     "industry",   "figure",      "street",    "image",
+    "phone",       "data",     "picture",    "practice",    "piece",     "land",
+    "product",     "wall",     "worker",     "news",        "test",      "step",
+    "computer",    "type",     "attention",  "tree",        "source",    "organization",
+    "window",      "evidence", "meeting",    "budget",      "customer",  "schedule",
+    "backup",      "archive",  "server",     "file",        "folder",    "disk",
+    "network",     "quarter",  "contract",   "invoice",     "order",     "supply",
+    "update",      "release",  "version",    "feature",     "request",   "review",
+    "draft",       "summary",  "deadline",   "training",    "manager",   "department",
+    "branch",      "account",  "payment",    "sale",        "target",    "chart",
+    "agenda",      "survey",   "storage",    "copy",        "error",     "log",
+    "letter",      "note",     "list",       "task",        "goal",      "stage",
+    "detail",      "answer",   "list",       "period",      "option",    "method",
+    "measure",     "screen",   "printer",    "drive",       "library",   "station",
+    "client",      "partner",  "vendor",     "supplier",    "warehouse", "shipment",
+    "delivery",    "proposal", "estimate",   "receipt",     "staff",     "shift",
+    "holiday",     "trip",     "hotel",      "ticket",      "station"};
+
+const List kAdjectives = {
+    "good",      "new",      "first",    "last",        "long",       "great",       "little",
+    "own",       "other",    "old",      "right",       "big",        "high",        "different",
+    "small",     "large",    "next",     "early",       "important",  "few",         "public",
+    "bad",       "same",     "able",     "late",        "hard",       "major",       "better",
+    "strong",    "possible", "whole",    "free",        "true",       "full",        "special",
+    "easy",      "clear",    "recent",   "certain",     "personal",   "open",        "difficult",
+    "available", "likely",   "short",    "single",      "current",    "wrong",       "private",
+    "past",      "fine",     "common",   "poor",        "natural",    "significant", "similar",
+    "central",   "happy",    "serious",  "ready",       "simple",     "general",     "financial",
+    "dark",      "various",  "entire",   "close",       "legal",      "final",       "main",
+    "nice",      "huge",     "popular",  "traditional", "weekly",     "monthly",     "annual",
+    "daily",     "internal", "external", "previous",    "additional", "regular",     "standard",
+    "separate",  "total",    "complete", "careful",     "quiet",      "busy",        "useful",
+    "safe",      "slow",     "quick",    "empty",       "heavy",      "cheap",       "expensive",
+    "local",     "remote",   "shared",   "missing"};
+
+const List kVerbsPast = {
+    "said",      "made",      "took",       "found",     "gave",     "told",     "showed",
+    "kept",      "held",      "wrote",      "met",       "paid",     "read",     "lost",
+    "sent",      "built",     "drew",       "spent",     "cut",      "bought",   "chose",
+    "asked",     "used",      "called",     "tried",     "needed",   "helped",   "started",
+    "moved",     "included",  "changed",    "provided",  "wanted",   "followed", "created",
+    "added",     "allowed",   "considered", "offered",   "expected", "reached",  "suggested",
+    "raised",    "passed",    "required",   "reported",  "decided",  "produced", "described",
+    "received",  "developed", "checked",    "reviewed",  "updated",  "prepared", "completed",
+    "discussed", "confirmed", "approved",   "delivered", "planned",  "reduced",  "improved",
+    "increased", "replaced",  "recorded",   "saved",     "copied",   "restored", "compared",
+    "measured",  "tested",    "finished",   "opened",    "closed",   "returned", "explained",
+    "noted",     "shared",    "collected",  "printed",   "sorted",   "moved",    "signed",
+    "scheduled", "cancelled", "ordered",    "shipped",   "counted",  "fixed",    "installed",
+    "removed",   "archived"};
+
+const List kVerbsPresent = {
+    "makes",    "takes",    "gives",    "finds",     "shows",    "keeps",    "holds",    "needs",
+    "uses",     "helps",    "includes", "provides",  "follows",  "creates",  "adds",     "allows",
+    "requires", "reports",  "produces", "describes", "receives", "checks",   "reviews",  "updates",
+    "covers",   "supports", "saves",    "copies",    "restores", "compares", "measures", "tests",
+    "stores",   "lists",    "explains", "contains",  "handles",  "returns",  "reduces",  "improves",
+    "changes",  "sends",    "builds",   "starts",    "moves",    "runs",     "reads",    "writes",
+    "opens",    "closes",   "records"};
+
+const List kVerbsBase = {
+    "make",    "take",    "give",    "find",     "show",    "keep",    "hold",     "check",
+    "review",  "update",  "prepare", "complete", "discuss", "confirm", "approve",  "deliver",
+    "plan",    "reduce",  "improve", "increase", "replace", "record",  "save",     "copy",
+    "restore", "compare", "measure", "test",     "finish",  "open",    "close",    "return",
+    "explain", "note",    "share",   "send",     "build",   "use",     "call",     "try",
+    "help",    "move",    "change",  "follow",   "create",  "add",     "consider", "reach",
+    "support", "read",    "write",   "print",    "sort",    "sign",    "order",    "count",
+    "fix"};
+
+const List kAdverbs = {"also",      "often",      "usually", "really",    "never",    "always",
+                       "sometimes", "together",   "simply",  "generally", "actually", "again",
+                       "almost",    "especially", "quickly", "probably",  "already",  "directly",
+                       "easily",    "eventually", "exactly", "certainly", "normally", "currently",
+                       "finally",   "recently",   "clearly", "carefully", "slowly",   "early",
+                       "later",     "soon"};
+
+const List kPrepositions = {"of",      "in",      "to",     "for",     "with",  "on",    "at",
+                            "from",    "by",      "about",  "into",    "over",  "after", "under",
+                            "between", "through", "during", "without", "before"};
+
+const List kConnectors = {"However,",
+                          "In addition,",
+                          "As a result,",
+                          "For example,",
+                          "At the same time,",
+                          "On the other hand,",
+                          "In this case,",
+                          "After that,",
+                          "Meanwhile,",
+                          "In general,",
+                          "Still,",
+                          "Later,",
+                          "Finally,",
+                          "First,",
+                          "Then",
+                          "So"};
+
+const List kNames = {"Tanaka", "Suzuki",   "Sato",     "Takahashi", "Watanabe",
+                     "Ito",    "Yamamoto", "Nakamura", "Kobayashi", "Kato",
+                     "Smith",  "Johnson",  "Brown",    "Miller",    "Davis",
+                     "Garcia", "Wilson",   "Taylor",   "Anderson",  "Thomas"};
+
+const List kEnglishPatterns = {"The N P the A N.",
+                               "C the N P the N R the N.",
+                               "We P the A N R the N and P the S.",
+                               "This N V the A S R the N.",
+                               "K P that the N was A.",
+                               "If the N is A, the N V R the S.",
+                               "There were # S in the A N.",
+                               "The S R the N were D A.",
+                               "It is A to B the N R the N.",
+                               "Our N P by # percent in Y.",
+                               "The A N V the N, and the N V the S.",
+                               "K and K P the N R the N.",
+                               "C we will B the S R the A N.",
+                               "Each N V a A N R the N.",
+                               "The N R the N P the S D.",
+                               "Most S B the N R the N.",
+                               "The team P the N on the A N.",
+                               "This is the A N that the N P.",
+                               "A S D B R the N R the N.",
+                               "The N was P R the N.",
+                               "As K P, the N V the A N.",
+                               "We need to B the N before the N.",
+                               "The N and the N B the same N.",
+                               "In Y, the N P the A N R the N.",
+                               "All S should B the N D.",
+                               "Please B the N R the N by the end R the N.",
+                               "The N V A, but the N V A.",
+                               "Some S P the N, while others P the N.",
+                               "K D P the N R the A N.",
+                               "The A S R the N V D A.",
+                               "C K P # S and # S.",
+                               "Why did the N B the N?",
+                               "The N R the A N V the N R the S.",
+                               "We will D B the N R the N.",
+                               "The N was A, so K P the N."};
+
+const List kJapaneseNouns = {
+    "業務",   "報告",     "予算",         "会議",       "資料",     "顧客",         "担当者",
+    "部署",   "計画",     "作業",         "結果",       "内容",     "状況",         "問題",
+    "対応",   "確認",     "管理",         "情報",       "説明",     "運用",         "設定",
+    "保存",   "容量",     "処理",         "時間",       "費用",     "売上",         "契約",
+    "商品",   "在庫",     "発注",         "請求書",     "見積書",   "議事録",       "報告書",
+    "申請書", "提案",     "課題",         "目標",       "予定",     "日程",         "期限",
+    "品質",   "改善",     "導入",         "検討",       "準備",     "開発",         "試験",
+    "不具合", "修正",     "更新",         "変更",       "追加",     "削除",         "移行",
+    "環境",   "サーバー", "ネットワーク", "ファイル",   "フォルダ", "バックアップ", "システム",
+    "データ", "ソフト",   "パソコン",     "プリンター", "ディスク", "アーカイブ",   "メール",
+    "社内",   "本社",     "支店",         "営業部",     "総務部",   "経理部",       "開発部",
+    "今期",   "前期",     "来期",         "四半期",     "年度",     "全体",         "一部",
+    "手順",   "方法",     "理由",         "原因",       "影響",     "効果",         "数量",
+    "金額",   "単価",     "合計",         "比較",       "前年",     "割合",         "研修",
+    "教育",   "安全",     "取引先",       "外部",       "内部",     "社員",         "部長",
+    "課長",   "担当",     "利用者",       "関係者",     "記録",     "履歴",         "一覧",
+    "書類",   "文書",     "写真",         "画像",       "番号",     "名前",         "住所",
+    "電話",   "連絡",     "案内",         "回答",       "質問",     "意見",         "要望",
+    "承認",   "決定",     "方針",         "規則",       "仕組み",   "体制",         "役割",
+    "範囲",   "対象",     "期間",         "月末",       "週末",     "午前",         "午後",
+    "夜間",   "出張",     "旅費",         "会場",       "日報",     "週報"};
+
+const List kJapaneseVerbs = {"確認し", "実施し", "検討し", "作成し", "導入し", "整理し", "更新し",
+                             "保存し", "報告し", "変更し", "提出し", "共有し", "依頼し", "対応し",
+                             "調整し", "準備し", "完了し", "開始し", "説明し", "削減し", "改善し",
+                             "追加し", "移行し", "承認し", "送付し", "記録し", "集計し", "分析し",
+                             "修正し", "設定し", "決定し", "参加し", "連絡し", "管理し", "比較し",
+                             "復元し", "圧縮し", "見直し", "進め",   "まとめ"};
+
+const List kJapaneseEndings = {"ました",     "ます",       "ています",
+                               "ておきます", "てください", "たいと思います",
+                               "ましょう",   "ていません", "ておりました"};
+
+const List kJapaneseAdjectives = {"新しい", "古い",   "大きな", "小さな",   "早い",     "多くの",
+                                  "少ない", "長い",   "短い",   "高い",     "低い",     "難しい",
+                                  "重要な", "必要な", "便利な", "簡単な",   "大切な",   "正確な",
+                                  "十分な", "不要な", "主な",   "定期的な", "具体的な", "全体的な",
+                                  "安全な", "次の",   "前回の", "今回の"};
+
+const List kJapaneseAdverbs = {"今回",   "引き続き", "特に",   "主に", "来月",       "今月",
+                               "先月",   "毎日",     "毎週",   "毎月", "今後",       "すでに",
+                               "まず",   "次に",     "最後に", "なお", "また",       "さらに",
+                               "ただし", "そのため", "一方",   "現在", "予定どおり", "早めに"};
+
+const List kJapaneseNames = {"田中", "鈴木", "佐藤", "高橋", "渡辺", "伊藤",
+                             "山本", "中村", "小林", "加藤", "吉田", "山田"};
+
+const List kJapanesePatterns = {"NのNをVE。",
+                                "D、NはANをVE。",
+                                "NについてNとNをVE。",
+                                "NがAため、NをVE。",
+                                "Nは#件のNをVE。",
+                                "NでNのNをVE。",
+                                "DNにNをVE。",
+                                "NからNまでのNをVE。",
+                                "KさんがNのNをVE。",
+                                "N、N、Nの#点をVE。",
+                                "Y年M月T日にNをVE。",
+                                "Nは前年比#％のNとなりました。",
+                                "ANについては、KさんにVE。",
+                                "NとNのNを、DVE。",
+                                "NのためNをVE。"};
+
+}  // namespace corpus::words

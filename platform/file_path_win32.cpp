@@ -1,0 +1,14 @@
+#include "platform/file_path.h"
+
+namespace platform {
+
+std::filesystem::path FileSystemPath(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string PathText(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace platform
