@@ -1,49 +1,22 @@
 #include "tools/check/checker.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "platform/error.h"
+#include "platform/readable_file.h"
 #include "run/program_files.h"
 #include "settings/profile_text.h"
 #include "tools/check/inspection.h"
 
 namespace check {
 
-namespace fs = std::filesystem;
-
-namespace {
-
-// The run reads a missing or unreadable settings file as an empty one (and
-// then stops with an error), so whether it can be read is found out first.
-bool Readable(const std::string& path, std::string& why) {
-  std::error_code error;
-  const fs::file_status status = fs::status(FsPath(path), error);
-  if (!fs::exists(status)) {
-    why = "There is no file " + Quoted(path) + ".";
-    return false;
-  }
-  if (fs::is_directory(status)) {
-    why = Quoted(path) + " is a folder, not a settings file.";
-    return false;
-  }
-  std::ifstream in(FsPath(path), std::ios::binary);
-  if (!in) {
-    why = Quoted(path) + " cannot be opened for reading.";
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 std::optional<std::string> ReadProfileText(const std::string& path) {
-  std::ifstream in(FsPath(path), std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const settings::ProfileText text(std::move(bytes));
-  return std::string(text.Text());
+  try {
+    const settings::ProfileText text(platform::ReadRegularFile(path));
+    return std::string(text.Text());
+  } catch (const platform::Error&) {
+    return std::nullopt;
+  }
 }
 
 Report Inspect(const std::string& settingsPath, const platform::LocalTime& now,
@@ -51,14 +24,19 @@ Report Inspect(const std::string& settingsPath, const platform::LocalTime& now,
   Report report;
   report.settingsPath = settingsPath;
   report.logPath = AppModule::BesideSettings(settingsPath, AppModule::kErrorLogExtension);
-  report.readable = Readable(settingsPath, report.readError);
-  const std::optional<std::string> text =
-      report.readable ? ReadProfileText(settingsPath) : std::nullopt;
-  if (!text) {
-    report.readable = false;
+  // The run requires a readable regular file, and so does the check: a
+  // missing one, a folder, a FIFO or a device planted at the name (which a
+  // plain open would wait on) is named as such.
+  std::string text;
+  try {
+    platform::RequireReadableFile(settingsPath);
+    text = settings::ProfileText(platform::ReadRegularFile(settingsPath)).Text();
+  } catch (const platform::Error& e) {
+    report.readError = std::string(e.what()) + ".";
     return report;
   }
-  CheckStructure(*text, report);
+  report.readable = true;
+  CheckStructure(text, report);
   clsIniFile settings;
   settings.FileName(settingsPath);
   PredictSlots(settings, now, archivers, options, report);

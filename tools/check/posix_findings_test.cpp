@@ -142,4 +142,22 @@ TEST_F(PosixFindings, TemporaryFilesOfAnEndedRunAreListedAndLeftInPlace) {
   EXPECT_NE(check::JsonReport(report).find("\"code\":\"temporary-files-left\""), std::string::npos);
 }
 
+TEST_F(PosixFindings, AFifoPlantedAtTheSettingsOrTheLogNeverStopsTheCheck) {
+  const std::string settings = Settings();
+  ASSERT_EQ(mkfifo((root() / "slotbackup.log").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((root() / "planted.ini").c_str(), 0600), 0);
+  const std::string seen = platform::posix::testing::InChild(
+      [&] {
+        Unlha32::FakeArchiverRunner archivers;
+        const check::Report log = check::Inspect(settings, kNow, archivers);
+        const check::Report planted =
+            check::Inspect((root() / "planted.ini").string(), kNow, archivers);
+        return std::to_string(check::ExitStatus(log)) + " " + std::to_string(log.logCount) + " " +
+               std::to_string(check::ExitStatus(planted)) + " " + planted.readError;
+      },
+      std::chrono::seconds(20));
+  EXPECT_EQ(seen.rfind("0 0 2 Cannot read ", 0), 0u) << seen;
+  EXPECT_NE(seen.find("it is not a regular file."), std::string::npos) << seen;
+}
+
 }  // namespace
