@@ -67,7 +67,7 @@ TEST_F(SlotPlanTest, OnlyLhaOrZipAfterUpperCasingChooseALibrary) {
                         Case{"archivetype = Zip ", ArchiveType::kZip, "ZIP"},
                         Case{"ArchiveType=\" ZIP\"", ArchiveType::kNone, " ZIP"},
                         Case{"ArchiveType='LHA '", ArchiveType::kNone, "LHA "},
-                        Case{"ArchiveType=zİp", ArchiveType::kNone, "ZİP"},
+                        Case{"ArchiveType=ＺＩＰ", ArchiveType::kNone, "ＺＩＰ"},
                         Case{"ArchiveType=", ArchiveType::kNone, ""}}) {
     const SaveSettings save =
         ReadSaveSettings(Settings("[BackUP_Save]\nSavePath=/s\n" + std::string(c.line) + "\n"));

@@ -71,9 +71,13 @@ class InspectTest : public ::testing::Test {
   Unlha32::FakeArchiverRunner archivers_;
 };
 
+// The codes of the findings. Where targets are not walked (Windows) one
+// note says so; the cases here are about everything else.
 std::vector<std::string> Codes(const check::Report& report) {
   std::vector<std::string> codes;
-  for (const check::Finding& finding : report.findings) codes.push_back(finding.code);
+  for (const check::Finding& finding : report.findings) {
+    if (finding.code != "walk-unavailable") codes.push_back(finding.code);
+  }
   return codes;
 }
 
@@ -93,7 +97,7 @@ TEST_F(InspectTest, CleanFilePlansEverySlotAndReportsNothing) {
       "[BackUP_Target]\n0000=@/data/仕事\n0042=\"@/data/notes\"\n"
       "[BackUP_Name]\n0000=仕事_%D.zip\n0042=notes %D.7z\n"
       "[BackUP_ConstantName]\n0000=仕事_latest.zip\n");
-  EXPECT_TRUE(report.findings.empty()) << ::testing::PrintToString(Codes(report));
+  EXPECT_TRUE(Codes(report).empty()) << ::testing::PrintToString(Codes(report));
   EXPECT_EQ(check::ExitStatus(report), check::kAllWillBeDone);
   EXPECT_EQ(report.savePath, Path("backups"));
   EXPECT_EQ(report.archiveType, "ZIP");
@@ -247,7 +251,7 @@ TEST_F(InspectTest, NamesWhoseExtensionTheArchiverWouldNotKeep) {
       "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n0002=@/data/notes\n"
       "[BackUP_Name]\n0000=n_%D.lzh\n0001=n_%D.LHA\n0002=n_%D.zip\n");
   EXPECT_EQ(Codes(lha), std::vector<std::string>{"extension-mismatch"});
-  EXPECT_EQ(lha.findings[0].key, "0002");
+  EXPECT_EQ(Find(lha, "extension-mismatch")->key, "0002");
   ASSERT_EQ(lha.slots.size(), 3u);
   EXPECT_EQ(lha.slots[0].format, "LHA");
 }
@@ -630,11 +634,11 @@ TEST_F(InspectTest, LinesTheRunNeverReadsAreNamedByNumber) {
 }
 
 TEST_F(InspectTest, BytesNotInTheSystemsCodePageAreNamedByLine) {
-  // "日本" in Shift-JIS, as Japanese Windows saves it.
-  const std::string shiftJis = "\x93\xfa\x96\x7b";
-  if (platform::InvalidBytes(shiftJis).empty()) {
-    GTEST_SKIP() << "Shift-JIS is the system's code page here";
-  }
+  // "日本" in Shift-JIS, as Japanese Windows saves it; where that is the
+  // system's code page, bytes no character of it starts with.
+  std::string shiftJis = "\x93\xfa\x96\x7b";
+  if (platform::InvalidBytes(shiftJis).empty()) shiftJis = "\xfd\xfe\xff";
+  ASSERT_FALSE(platform::InvalidBytes(shiftJis).empty());
   std::ofstream(root_ / "slotbackup.ini", std::ios::binary)
       << "[BackUP_Save]\nSavePath=" << Path("backups") << "\nArchiveType=ZIP\n"
       << "[BackUP_Target]\n0000=" << Path("data/") << shiftJis << "\n0001=" << Path("data/notes")
