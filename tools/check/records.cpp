@@ -144,7 +144,7 @@ void FindLeftFiles(clsIniFile& settings, const platform::LocalTime& now, Report&
   Note(report, "temporary-files-left",
        std::to_string(count) + (count == 1 ? " temporary file" : " temporary files") + " (" +
            std::to_string(bytes) + " bytes) left by a run or an archiver that was stopped: " +
-           listed + ". The next run removes them.",
+           listed + (count == 1 ? ". The next run removes it." : ". The next run removes them."),
        "Nothing, or start slotbackup to free the space now.");
 }
 
