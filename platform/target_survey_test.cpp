@@ -64,7 +64,7 @@ TEST(TargetSurvey, NamesTheFifosAndSocketsTheLibrariesPassOver) {
   const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const std::string socketPath = (target / "agent.sock").string();
+  const std::string socketPath = (target / "daemon.sock").string();
   ASSERT_LT(socketPath.size(), sizeof address.sun_path);
   socketPath.copy(address.sun_path, socketPath.size());
   ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);

@@ -1,5 +1,5 @@
 // The parts of an inspection, each adding what it finds to the report, and
-// the few helpers they share.
+// the few small functions they share.
 #pragma once
 
 #include <filesystem>
