@@ -13,10 +13,6 @@ namespace {
 // file or two.
 constexpr uint32_t kOutputSize = 4096;
 
-std::string ArchivePath(const std::string& strSavePath, const std::string& strName) {
-  return strSavePath + platform::kPathSeparator + strName;
-}
-
 std::string OneLine(const std::string& text) {
   std::string line;
   for (char c : text) {
@@ -38,7 +34,19 @@ Result Call(ArchiverEntryPoint entry, uint32_t window, const std::string& strCom
   return Result{call.result == 0, OneLine(platform::ToUtf8(call.output))};
 }
 
+const char* EntryPointName(Library library) {
+  return library == Library::kUnlha ? "Unlha" : "SevenZip";
+}
+
 }  // namespace
+
+const char* LibraryName(Library library) {
+  return library == Library::kUnlha ? "Unlha32" : "7-zip32";
+}
+
+std::string ArchivePath(const std::string& strSavePath, const std::string& strName) {
+  return strSavePath + platform::kPathSeparator + strName;
+}
 
 std::string LhaCommandLine(const std::string& strSavePath, const std::string& strName,
                            const std::string& strTarget) {
@@ -50,25 +58,35 @@ std::string ZipCommandLine(const std::string& strSavePath, const std::string& st
   return "a \"" + ArchivePath(strSavePath, strName) + "\" \"" + strTarget + "\"";
 }
 
-Archivers::Archivers() = default;
+Archivers::Archivers() : Archivers(platform::GetProgramPath().directory) {}
+Archivers::Archivers(std::string programFolder) : programFolder_(std::move(programFolder)) {}
 Archivers::~Archivers() = default;
 
-ArchiverEntryPoint Archivers::EntryPoint(Loaded& loaded, const char* library, const char* symbol) {
+ArchiverEntryPoint Archivers::EntryPoint(Library library) {
+  Loaded& loaded = library == Library::kUnlha ? unlha_ : sevenZip_;
   if (loaded.entry == nullptr) {
     // A failed lookup leaves nothing loaded, so the next call tries again.
-    auto opened = std::make_unique<platform::DynamicLibrary>(library);
-    loaded.entry = reinterpret_cast<ArchiverEntryPoint>(opened->Symbol(symbol));
+    auto opened = std::make_unique<platform::DynamicLibrary>(LibraryName(library), programFolder_);
+    loaded.entry = reinterpret_cast<ArchiverEntryPoint>(opened->Symbol(EntryPointName(library)));
     loaded.library = std::move(opened);
   }
   return loaded.entry;
 }
 
+void Archivers::Load(Library library) {
+  EntryPoint(library);
+}
+
+Result Archivers::Run(Library library, const std::string& commandLine) {
+  return Call(EntryPoint(library), 0, commandLine);
+}
+
 Result Archivers::RunUnlha(uint32_t window, const std::string& strCommandLine) {
-  return Call(EntryPoint(unlha_, "Unlha32", "Unlha"), window, strCommandLine);
+  return Call(EntryPoint(Library::kUnlha), window, strCommandLine);
 }
 
 Result Archivers::RunSevenZip(uint32_t window, const std::string& strCommandLine) {
-  return Call(EntryPoint(sevenZip_, "7-zip32", "SevenZip"), window, strCommandLine);
+  return Call(EntryPoint(Library::kSevenZip), window, strCommandLine);
 }
 
 }  // namespace Unlha32

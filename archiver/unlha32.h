@@ -1,12 +1,13 @@
 // The archiver bridge: the command lines handed to the two archiver
-// libraries (LHA through Unlha32, ZIP through 7-zip32) and the runners that
-// call their entry points and turn the result into success or failure.
+// libraries (LHA through Unlha32, ZIP through 7-zip32) and the runner that
+// calls their entry points and turns the result into success or failure.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "archiver/archiver_runner.h"
 #include "platform/archiver_entry.h"
 
 namespace platform {
@@ -14,6 +15,10 @@ class DynamicLibrary;
 }
 
 namespace Unlha32 {
+
+// A name's path in the save folder, as the command lines name an archive:
+// the folder, the platform's separator, the name; nothing normalised.
+std::string ArchivePath(const std::string& strSavePath, const std::string& strName);
 
 // a  -r2 -x1 "<save><sep><name>" "<target>"
 // The archive path is quoted, as in the ZIP line, so that a save folder or
@@ -25,29 +30,24 @@ std::string LhaCommandLine(const std::string& strSavePath, const std::string& st
 std::string ZipCommandLine(const std::string& strSavePath, const std::string& strName,
                            const std::string& strTarget);
 
-// What an archiver run came to: success, and the library's one-line message
-// (its output area with line breaks, tabs and runs of blanks made single
-// blanks, trimmed), or why there is none ("the archiver crashed: ...").
-struct Result {
-  bool succeeded = false;
-  std::string message;
-};
-
 // The archiver libraries of one run. Each library is loaded at the first call
-// of its entry point and stays loaded as long as this object lives, so a run
-// that never chooses a type never loads that type's library.
-class Archivers {
+// of its entry point (or Load) and stays loaded as long as this object
+// lives, so a run that never chooses a type never loads that type's library.
+class Archivers : public ArchiverRunner {
  public:
+  // The libraries as this program loads them.
   Archivers();
-  ~Archivers();
+  // The libraries as a program installed in programFolder would load them.
+  explicit Archivers(std::string programFolder);
+  ~Archivers() override;
   Archivers(const Archivers&) = delete;
   Archivers& operator=(const Archivers&) = delete;
 
-  // Hand strCommandLine (UTF-8) to Unlha / SevenZip in the system's multibyte
-  // code page, through platform::CallArchiver (on POSIX in a child process).
-  // Succeeded when the archiver returns 0. Throws platform::Error when the
-  // library or its entry point cannot be loaded or the call cannot be made,
-  // platform::Interrupted when a signal stopped it.
+  void Load(Library library) override;
+  // Hands the line to the entry point in the system's multibyte code page,
+  // through platform::CallArchiver (on POSIX in a child process).
+  Result Run(Library library, const std::string& commandLine) override;
+
   Result RunUnlha(uint32_t window, const std::string& strCommandLine);
   Result RunSevenZip(uint32_t window, const std::string& strCommandLine);
 
@@ -56,8 +56,9 @@ class Archivers {
     std::unique_ptr<platform::DynamicLibrary> library;
     ArchiverEntryPoint entry = nullptr;
   };
-  static ArchiverEntryPoint EntryPoint(Loaded& loaded, const char* library, const char* symbol);
+  ArchiverEntryPoint EntryPoint(Library library);
 
+  std::string programFolder_;
   Loaded unlha_;
   Loaded sevenZip_;
 };

@@ -112,6 +112,30 @@ TEST_F(WalkTarget, MissingTargetFailsNamingThePath) {
   }
 }
 
+TEST_F(WalkTarget, AWatchedWalkTellsWhatItPassesOverOrCannotReadInsteadOfThrowing) {
+  Write(root_ / "Docs" / "a.txt", "a");
+  ASSERT_EQ(mkfifo((root_ / "Docs" / "pipe").c_str(), 0600), 0);
+  std::vector<std::string> passed, failures, seen;
+  archlib::WalkWatch watch;
+  watch.passedOver = [&](const std::string& path, mode_t mode) {
+    if (S_ISFIFO(mode)) passed.push_back(path);
+  };
+  watch.cannotRead = [&](const Failure& failure) { failures.push_back(failure.what()); };
+  const auto visit = [&](const archlib::TreeEntry& e) { seen.push_back(e.archivePath); };
+  archlib::WalkTarget((root_ / "Docs").string(), visit, watch);
+  EXPECT_EQ(passed, std::vector<std::string>{(root_ / "Docs" / "pipe").string()});
+  EXPECT_EQ(seen, (std::vector<std::string>{"Docs", "Docs/a.txt"}));
+  EXPECT_TRUE(failures.empty());
+
+  archlib::WalkTarget((root_ / "absent").string(), visit, watch);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("absent"), std::string::npos) << failures[0];
+  // What the visitor throws still ends the walk.
+  EXPECT_THROW(archlib::WalkTarget((root_ / "Docs").string(),
+                                   [](const archlib::TreeEntry&) { throw Failure("stop"); }, watch),
+               Failure);
+}
+
 TEST(IsUnsafeName, AbsoluteNamesAndParentComponentsAreUnsafeInEitherSeparator) {
   for (const char* name : {"/etc/evil.txt", "\\server\\share", "../../evil.txt", "a/../../b", "..",
                            "../", "a/..", "a\\..\\..\\evil", "C:evil", "c:/evil"}) {

@@ -34,10 +34,28 @@ std::vector<std::string> ListFolder(const std::string& path) {
   return names;
 }
 
-// The target itself is followed when it is a link: a user who names a
-// linked folder wants the folder backed up. Links below it are stored as
-// links.
-void Visit(TreeEntry& entry, bool isTarget, const std::function<void(const TreeEntry&)>& visit) {
+// A step of the walk that may fail: without a watcher the failure is
+// thrown, with one it is told and the step is skipped. Returns whether it
+// succeeded.
+template <typename Step>
+bool Attempt(const WalkWatch& watch, Step step) {
+  if (!watch.cannotRead) {
+    step();
+    return true;
+  }
+  try {
+    step();
+    return true;
+  } catch (const Failure& failure) {
+    watch.cannotRead(failure);
+    return false;
+  }
+}
+
+// Fills in what entry is; false for what archivers pass over. The target
+// itself is followed when it is a link: a user who names a linked folder
+// wants the folder backed up. Links below it are stored as links.
+bool Classify(TreeEntry& entry, bool isTarget) {
   const int status = isTarget ? stat(entry.diskPath.c_str(), &entry.info)
                               : lstat(entry.diskPath.c_str(), &entry.info);
   if (status != 0) ThrowFileError("cannot read", entry.diskPath, errno);
@@ -58,6 +76,17 @@ void Visit(TreeEntry& entry, bool isTarget, const std::function<void(const TreeE
   } else {
     // A socket, FIFO or device inside a folder has no contents to keep (and
     // opening a FIFO would wait forever); archivers pass over them.
+    return false;
+  }
+  return true;
+}
+
+void Visit(TreeEntry& entry, bool isTarget, const std::function<void(const TreeEntry&)>& visit,
+           const WalkWatch& watch) {
+  bool kept = false;
+  if (!Attempt(watch, [&] { kept = Classify(entry, isTarget); })) return;
+  if (!kept) {
+    if (watch.passedOver) watch.passedOver(entry.diskPath, entry.info.st_mode);
     return;
   }
   visit(entry);
@@ -65,10 +94,12 @@ void Visit(TreeEntry& entry, bool isTarget, const std::function<void(const TreeE
 
   const std::string disk = entry.diskPath;
   const std::string archive = entry.archivePath;
-  for (const std::string& name : ListFolder(disk)) {
+  std::vector<std::string> names;
+  if (!Attempt(watch, [&] { names = ListFolder(disk); })) return;
+  for (const std::string& name : names) {
     entry.diskPath = disk + "/" + name;
     entry.archivePath = archive.empty() ? name : archive + "/" + name;
-    Visit(entry, false, visit);
+    Visit(entry, false, visit, watch);
   }
 }
 
@@ -83,7 +114,8 @@ std::string LastComponent(const std::string& path) {
 
 }  // namespace
 
-void WalkTarget(const std::string& target, const std::function<void(const TreeEntry&)>& visit) {
+void WalkTarget(const std::string& target, const std::function<void(const TreeEntry&)>& visit,
+                const WalkWatch& watch) {
   if (target.empty()) throw Failure("empty target");
   TreeEntry entry{};
   size_t end = target.find_last_not_of('/');
@@ -91,7 +123,7 @@ void WalkTarget(const std::string& target, const std::function<void(const TreeEn
   entry.archivePath = LastComponent(target);
   // "." or ".." name no folder of their own; store their contents at the top.
   if (entry.archivePath == "." || entry.archivePath == "..") entry.archivePath.clear();
-  Visit(entry, true, visit);
+  Visit(entry, true, visit, watch);
 }
 
 }  // namespace archlib

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/error.h"
+
 namespace archlib {
 
 struct TreeEntry {
@@ -19,6 +21,17 @@ struct TreeEntry {
   struct stat info;         // lstat of diskPath (stat for the target)
 };
 
+// What a walk that surveys a target, rather than archiving it, is told
+// besides the entries.
+struct WalkWatch {
+  // A socket, FIFO or device below the target, which the walk passes over.
+  std::function<void(const std::string& diskPath, mode_t mode)> passedOver;
+  // When set, what the walk cannot read (the target, an entry, a folder's
+  // listing) is told here and the walk goes on with the next entry; when
+  // not, the walk throws it, as the archivers need.
+  std::function<void(const platform::Error& failure)> cannotRead;
+};
+
 // Visits the target first, then a folder's entries in byte order of their
 // names, parents before children. A target that is a symbolic link is
 // followed; links below it are reported, never followed. Sockets, FIFOs and
@@ -26,7 +39,8 @@ struct TreeEntry {
 // Throws archlib::Failure naming the path when the target is missing or is
 // not a file or folder, or a folder cannot be read. A target
 // of "/" or "." has an empty archivePath: it is the root, not an entry, and
-// its contents are stored at the top.
-void WalkTarget(const std::string& target, const std::function<void(const TreeEntry&)>& visit);
+// its contents are stored at the top. What visit throws ends the walk.
+void WalkTarget(const std::string& target, const std::function<void(const TreeEntry&)>& visit,
+                const WalkWatch& watch = {});
 
 }  // namespace archlib

@@ -1,7 +1,9 @@
 // Entry names of an existing archive that a reader would extract outside the
 // folder it extracts into: absolute names and names with a ".." component.
 // An update never carries such an entry into the new archive, and its
-// result message says how many it left out.
+// result message says how many it left out. The same test tells whether a
+// name joined to a folder leaves that folder: slotbackup-check holds the
+// names of archives and fixed-name copies to it.
 #pragma once
 
 #include <cstddef>

@@ -1,10 +1,11 @@
-// The settings reads of one full backup run through clsIniFile: "BackUP_Save"
-// twice, then for each slot 0000-0099 its "BackUP_Target", "BackUP_Name" and
-// "BackUP_ConstantName", on a settings file that also holds 10,000 "Error_LOG"
-// entries. Prints milliseconds per run with the log after the slots (where a
-// run appends it) and before them (the most the reads can be made to scan),
-// the same file saved as UTF-16 (read whole and converted on every read),
-// and the cost of appending one more log entry to either.
+// The settings reads of one full backup run, made as the run makes them
+// through its slot plan (run/slot_plan.h): the save settings, every slot for
+// the folders the run sweeps, then every slot again as it runs, on a
+// settings file that also holds 10,000 "Error_LOG" entries. Prints
+// milliseconds per run with the log after the slots (where a run appends it)
+// and before them (the most the reads can be made to scan), the same file
+// saved as UTF-16 (read whole and converted on every read), and the cost of
+// appending one more log entry to either.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "run/slot_plan.h"
 #include "settings/ini_file.h"
 
 namespace fs = std::filesystem;
@@ -68,19 +70,14 @@ std::string Utf16Le(const std::string& ascii) {
 }
 
 size_t OneRun(const std::string& file) {
+  const platform::LocalTime now{2026, 12, 7, 22, 0, 5};
   clsIniFile settings;
   settings.FileName(file);
-  settings.Section("BackUP_Save");
-  size_t found = settings.GetString("SavePath", "").size();
-  found += settings.GetString("ArchiveType", "").size();
-  for (int slot = 0; slot < 100; ++slot) {
-    const std::string key = SlotKey(slot);
-    settings.Section("BackUP_Target");
-    found += settings.GetString(key, "").size();
-    settings.Section("BackUP_Name");
-    found += settings.GetString(key, "").size();
-    settings.Section("BackUP_ConstantName");
-    found += settings.GetString(key, "").size();
+  const AppModule::SaveSettings save = AppModule::ReadSaveSettings(settings);
+  size_t found = AppModule::FoldersWrittenInto(settings, save, now).size();
+  for (int32_t slot = 0; slot < AppModule::kSlotCount; ++slot) {
+    const AppModule::SlotPlan plan = AppModule::PlanSlot(settings, save, slot, now);
+    found += plan.target.size() + plan.name.size() + plan.constantName.size();
   }
   return found;
 }

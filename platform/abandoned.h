@@ -22,4 +22,7 @@ struct AbandonedFile {
 // (missing, unreadable) has none.
 std::vector<AbandonedFile> RemoveAbandonedTemporaryFiles(const std::string& folder);
 
+// The files RemoveAbandonedTemporaryFiles would remove now, left in place.
+std::vector<AbandonedFile> FindAbandonedTemporaryFiles(const std::string& folder);
+
 }  // namespace platform

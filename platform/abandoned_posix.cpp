@@ -14,7 +14,9 @@
 
 namespace platform {
 
-std::vector<AbandonedFile> RemoveAbandonedTemporaryFiles(const std::string& folder) {
+namespace {
+
+std::vector<AbandonedFile> Abandoned(const std::string& folder, bool remove) {
   std::vector<AbandonedFile> found;
   std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(ToMultiByte(folder).c_str()), closedir);
   if (!listing) return found;
@@ -30,10 +32,20 @@ std::vector<AbandonedFile> RemoveAbandonedTemporaryFiles(const std::string& fold
     AbandonedFile file;
     file.path = folder + (folder.ends_with('/') ? "" : "/") + entry->d_name;
     file.bytes = static_cast<uint64_t>(info.st_size);
-    if (unlinkat(at, entry->d_name, 0) != 0) file.failure = SystemErrorText(errno);
+    if (remove && unlinkat(at, entry->d_name, 0) != 0) file.failure = SystemErrorText(errno);
     found.push_back(std::move(file));
   }
   return found;
+}
+
+}  // namespace
+
+std::vector<AbandonedFile> RemoveAbandonedTemporaryFiles(const std::string& folder) {
+  return Abandoned(folder, true);
+}
+
+std::vector<AbandonedFile> FindAbandonedTemporaryFiles(const std::string& folder) {
+  return Abandoned(folder, false);
 }
 
 }  // namespace platform

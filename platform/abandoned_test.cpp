@@ -77,4 +77,23 @@ TEST(RemoveAbandonedTemporaryFiles, RemovesTheFilesOfEndedProcessesAndSaysSo) {
   fs::remove_all(folder);
 }
 
+TEST(FindAbandonedTemporaryFiles, ListsWhatWouldBeRemovedAndLeavesIt) {
+  const fs::path folder = fs::temp_directory_path() /
+                          ("slotbackup-abandoned-" + std::to_string(std::random_device{}()));
+  fs::create_directories(folder);
+  EndedChild ended;
+  const std::string abandoned = platform::TemporaryName(ended.Id(), 1);
+  std::ofstream(folder / abandoned) << "123";
+  std::ofstream(folder / platform::TemporaryName(platform::CurrentProcessId(), 2)) << "x";
+  std::ofstream(folder / ".slotbackup-1-0123.tmp") << "not quite the name";
+  const auto found = platform::FindAbandonedTemporaryFiles(folder.string());
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].path, (folder / abandoned).string());
+  EXPECT_EQ(found[0].bytes, 3u);
+  EXPECT_TRUE(fs::exists(folder / abandoned));
+  EXPECT_EQ(platform::RemoveAbandonedTemporaryFiles(folder.string()).size(), 1u)
+      << "the same file, then removed";
+  fs::remove_all(folder);
+}
+
 }  // namespace

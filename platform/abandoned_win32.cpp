@@ -8,7 +8,9 @@
 
 namespace platform {
 
-std::vector<AbandonedFile> RemoveAbandonedTemporaryFiles(const std::string& folder) {
+namespace {
+
+std::vector<AbandonedFile> Abandoned(const std::string& folder, bool remove) {
   std::vector<AbandonedFile> found;
   const bool separated = folder.ends_with('\\') || folder.ends_with('/');
   const std::string prefix = folder + (separated ? "" : "\\");
@@ -24,13 +26,23 @@ std::vector<AbandonedFile> RemoveAbandonedTemporaryFiles(const std::string& fold
     AbandonedFile file;
     file.path = prefix + name;
     file.bytes = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-    if (!DeleteFileW(ToWide(file.path).c_str())) {
+    if (remove && !DeleteFileW(ToWide(file.path).c_str())) {
       file.failure = SystemErrorText(static_cast<int>(GetLastError()));
     }
     found.push_back(std::move(file));
   } while (FindNextFileW(listing, &entry));
   FindClose(listing);
   return found;
+}
+
+}  // namespace
+
+std::vector<AbandonedFile> RemoveAbandonedTemporaryFiles(const std::string& folder) {
+  return Abandoned(folder, true);
+}
+
+std::vector<AbandonedFile> FindAbandonedTemporaryFiles(const std::string& folder) {
+  return Abandoned(folder, false);
 }
 
 }  // namespace platform

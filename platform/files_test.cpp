@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/posix/fault_injection.h"
 #include "platform/posix/testing.h"
+#include "platform/readable_file.h"
 
 namespace fs = std::filesystem;
 using platform::ReplaceWithCopy;
@@ -111,6 +112,31 @@ TEST_F(ReplaceWithCopyTest, AFifoAsTheSourceFailsAtOnce) {
   }
   EXPECT_EQ(ReadBytes(root_ / "latest.zip"), "old archive");
   EXPECT_EQ(Names(root_).size(), 2u);
+}
+
+TEST(ReadRegularFile, ReadsAFileAndRefusesWhatIsNoneWithoutWaiting) {
+  platform::posix::testing::ScratchFolder scratch;
+  const fs::path file = scratch.path() / "slotbackup.ini";
+  Write(file, std::string("[s]\r\nk=\x93\xfa\0v\n", 13));
+  EXPECT_EQ(platform::ReadRegularFile(file.string()), std::string("[s]\r\nk=\x93\xfa\0v\n", 13));
+  fs::create_symlink(file, scratch.path() / "link.ini");
+  EXPECT_EQ(platform::ReadRegularFile((scratch.path() / "link.ini").string()).size(), 13u)
+      << "a link to a file is followed";
+
+  ASSERT_EQ(mkfifo((scratch.path() / "fifo.ini").c_str(), 0600), 0);
+  const std::string fifo = platform::posix::testing::InChild(
+      [&] {
+        try {
+          platform::ReadRegularFile((scratch.path() / "fifo.ini").string());
+          return std::string("read");
+        } catch (const platform::Error& e) {
+          return std::string(e.what());
+        }
+      },
+      std::chrono::seconds(10));
+  EXPECT_NE(fifo.find("not a regular file"), std::string::npos) << fifo;
+  EXPECT_THROW(platform::ReadRegularFile(scratch.path().string()), platform::Error);
+  EXPECT_THROW(platform::ReadRegularFile((scratch.path() / "absent").string()), platform::Error);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Loading a shared library by name through the platform's ordinary search
-// (LoadLibraryA / dlopen) and finding a symbol in it. Failures throw
+// Loading a shared library by name as a program loads it: from the program's
+// folder first, then through the platform's ordinary search (dlopen's,
+// LoadLibraryA's), and finding a symbol in it. Failures throw
 // platform::Error naming the library and the loader's own reason.
 #pragma once
 
@@ -10,7 +11,11 @@ namespace platform {
 class DynamicLibrary {
  public:
   // name: "Unlha32", "7-zip32"; the platform adds its prefix and suffix.
+  // Loads it as this program does.
   explicit DynamicLibrary(const std::string& name);
+  // Loads it as a program installed in programFolder (UTF-8) would: the
+  // file in that folder first, else by name through the ordinary search.
+  DynamicLibrary(const std::string& name, const std::string& programFolder);
   ~DynamicLibrary();
   DynamicLibrary(const DynamicLibrary&) = delete;
   DynamicLibrary& operator=(const DynamicLibrary&) = delete;

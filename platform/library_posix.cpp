@@ -15,11 +15,9 @@ namespace {
 // to the executable's RUNPATH alone, because dlopen applies the RUNPATH of
 // whichever object calls it, and an interposed dlopen (a sanitizer's, for
 // one) would otherwise skip the program's folder.
-void* Open(const std::string& fileName) {
-  const std::string besideProgram = ToMultiByte(GetProgramPath().directory) + "/" + fileName;
-  if (access(besideProgram.c_str(), F_OK) == 0) {
-    return dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
-  }
+void* Open(const std::string& fileName, const std::string& programFolder) {
+  const std::string beside = ToMultiByte(programFolder) + "/" + fileName;
+  if (access(beside.c_str(), F_OK) == 0) return dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
   return dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
@@ -30,10 +28,13 @@ std::string LoaderReason() {
 
 }  // namespace
 
+DynamicLibrary::DynamicLibrary(const std::string& name)
+    : DynamicLibrary(name, GetProgramPath().directory) {}
+
 // Elsewhere a bare file name makes dlopen use the ordinary search: RUNPATH
 // ($ORIGIN on the executable), LD_LIBRARY_PATH, then the system's folders.
-DynamicLibrary::DynamicLibrary(const std::string& name)
-    : fileName_("lib" + name + ".so"), handle_(Open(fileName_)) {
+DynamicLibrary::DynamicLibrary(const std::string& name, const std::string& programFolder)
+    : fileName_("lib" + name + ".so"), handle_(Open(fileName_, programFolder)) {
   if (handle_ == nullptr) throw Error("Cannot load " + fileName_ + ": " + LoaderReason());
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/posix/regular_file.h"
 #include "platform/readable_file.h"
 
 namespace platform {
@@ -30,6 +31,18 @@ void RequireReadableFile(const std::string& path) {
   const int fd = open(bytes.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) fail(SystemErrorText(errno));
   close(fd);
+}
+
+std::string ReadRegularFile(const std::string& path) {
+  try {
+    posix::RegularFile file = posix::RegularFile::Open(ToMultiByte(path), posix::Links::kFollow);
+    std::string bytes(static_cast<size_t>(file.Size()), '\0');
+    bytes.resize(file.ReadFully(bytes.data(), bytes.size()));
+    return bytes;
+  } catch (const Error& e) {
+    // The layer names the path in the system's code page.
+    throw Error(ToUtf8(e.what()));
+  }
 }
 
 }  // namespace platform

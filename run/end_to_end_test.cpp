@@ -139,19 +139,6 @@ TEST_F(Installation, ASettingsFileWithoutTargetsRunsNothingAndWritesNothing) {
   EXPECT_FALSE(fs::exists(program_ / "slotbackup.log"));
 }
 
-TEST_F(Installation, SlotsAreExactlyFourDigitKeysRunInOrderAndCommandLinesAreExact) {
-  InstallFakeArchivers();
-  const fs::path a = Target("a"), b = Target("b b"), c = Target("c");
-  Settings(SaveSection("lha") + "[BackUP_Target]\n7=" + c.string() + "\n0100=" + c.string() +
-           "\n0099=" + b.string() + "\n0007=" + a.string() + "\n0010=" + c.string() +
-           "\n[BackUP_Name]\n0007=a.lzh\n0099=b %d.lzh\n");
-  EXPECT_EQ(Run(), 0) << Read(program_ / "slotbackup.log");
-  const std::string save = save_.string();
-  EXPECT_EQ(Calls(), (std::vector<std::string>{
-                         "a  -r2 -x1 \"" + save + "/a.lzh\" \"" + a.string() + "\"",
-                         "a  -r2 -x1 \"" + save + "/b %d.lzh\" \"" + b.string() + "\""}));
-}
-
 TEST_F(Installation, PathsInBytesOutsideTheCodePageReachTheArchiverByteForByte) {
   InstallFakeArchivers();
   const fs::path t = Target(kLatin1Folder);
@@ -170,8 +157,8 @@ TEST_F(Installation, AProgramInAFolderNamedInLatin1FindsItsSettingsArchiversAndL
   program_ = moved;
   InstallFakeArchivers();
   const fs::path t = Target("t");
-  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + t.string() + "\n0002=" +
-           (data_ / "absent").string() + "\n[BackUP_Name]\n0001=t.zip\n0002=a.zip\n");
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + t.string() +
+           "\n0002=" + (data_ / "absent").string() + "\n[BackUP_Name]\n0001=t.zip\n0002=a.zip\n");
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(Calls().size(), 1u);
   EXPECT_EQ(LogFile().size(), 1u);
@@ -198,68 +185,6 @@ TEST_F(Installation, AUtf16SettingsFileIsRunAndKeptInUtf16) {
     EXPECT_EQ(entries[0].substr(entries[0].find('=') + 1), a.string());
     EXPECT_EQ(entries[1].substr(entries[1].find('=') + 1), b.string());
   }
-}
-
-TEST_F(Installation, NameTemplatesGetTheStampAtTheirFirstToken) {
-  InstallFakeArchivers();
-  const fs::path t = Target("t");
-  std::string targets = "[BackUP_Target]\n", names = "[BackUP_Name]\n";
-  const std::vector<std::string> templates = {"pre-%D-post.zip", "%D", "x%D%D.zip", "plain.zip"};
-  for (size_t i = 0; i < templates.size(); ++i) {
-    targets += "000" + std::to_string(i) + "=" + t.string() + "\n";
-    names += "000" + std::to_string(i) + "=" + templates[i] + "\n";
-  }
-  Settings(SaveSection("ZIP") + targets + names);
-  EXPECT_EQ(Run(), 0);
-  const auto calls = Calls();
-  ASSERT_EQ(calls.size(), 4u);
-  const std::string head = "a \"" + save_.string() + "/";
-  const std::string tail = "\" \"" + t.string() + "\"";
-  EXPECT_TRUE(std::regex_match(calls[0], std::regex(".*/pre-\\d{14}-post\\.zip\" .*"))) << calls[0];
-  EXPECT_TRUE(std::regex_match(calls[1], std::regex(".*/\\d{14}\" .*"))) << calls[1];
-  EXPECT_TRUE(std::regex_match(calls[2], std::regex(".*/x\\d{14}%D\\.zip\" .*"))) << calls[2];
-  EXPECT_EQ(calls[3], head + "plain.zip" + tail);
-}
-
-TEST_F(Installation, AnArchiveTypeWithALeadingBlankOrUnknownRunsNoArchiver) {
-  InstallFakeArchivers();
-  const fs::path t = Target("t");
-  fs::permissions(t, fs::perms::owner_write, fs::perm_options::remove);
-  for (const std::string& type : {std::string(" LHA"), std::string("TAR"), std::string()}) {
-    // Windows keeps a blank inside quotes; the run trims nothing.
-    Settings(SaveSection("\"" + type + "\"") + "[BackUP_Target]\n0001=" + t.string() +
-             "\n[BackUP_Name]\n0001=t.lzh\n");
-    EXPECT_EQ(Run(), 0) << type;
-  }
-  EXPECT_TRUE(Calls().empty());
-  EXPECT_EQ(fs::status(t).permissions() & fs::perms::owner_write, fs::perms::none);
-}
-
-TEST_F(Installation, AnUnknownTypeWithAFixedNameRefreshesItFromAnOldArchive) {
-  InstallFakeArchivers();
-  const fs::path t = Target("t");
-  Write(save_ / "same.zip", "archive of an earlier run");
-  Write(save_ / "latest.zip", "older copy");
-  Settings(SaveSection("NONE") + "[BackUP_Target]\n0001=" + t.string() +
-           "\n[BackUP_Name]\n0001=same.zip\n[BackUP_ConstantName]\n0001=latest.zip\n");
-  EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(Read(save_ / "latest.zip"), "archive of an earlier run");
-}
-
-TEST_F(Installation, ACopyWithoutSourceTakesTheErrorPathAndKeepsTheOldCopy) {
-  InstallFakeArchivers();
-  const fs::path t = Target("t");
-  Write(save_ / "latest.zip", "older copy");
-  Settings(SaveSection("NONE") + "[BackUP_Target]\n0001=" + t.string() + "\n0002=" + t.string() +
-           "\n[BackUP_Name]\n0001=new %D.zip\n0002=x.zip\n[BackUP_ConstantName]\n"
-           "0001=latest.zip\n");
-  EXPECT_EQ(Run(), 1);
-  EXPECT_EQ(Read(save_ / "latest.zip"), "older copy");
-  const auto log = LogFile();
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_TRUE(std::regex_search(log[0], std::regex("=ModuleName:Main\tObjectName:AppModule\t"
-                                                   "ErrorInfo:.*new \\d{14}\\.zip")))
-      << log[0];
 }
 
 // ---------------------------------------------------------------- failures
@@ -289,18 +214,6 @@ TEST_F(Installation, AFailedArchiverRunIsRecordedAndTheRunGoesOn) {
   EXPECT_EQ(messages[0], entries[0].substr(0, entries[0].find('=')) + "=Target:" + a.string() +
                              "\tMessage:fake archiver");
   EXPECT_TRUE(LogFile().empty());
-}
-
-TEST_F(Installation, AQuoteInAPathNeverReachesTheArchiver) {
-  InstallFakeArchivers();
-  const fs::path bad = Target("bad\" -x \""), good = Target("good");
-  Settings(SaveSection("LHA") + "[BackUP_Target]\n0001=" + bad.string() +
-           "\n0002=" + good.string() + "\n0003=" + good.string() +
-           "\n[BackUP_Name]\n0001=a.lzh\n0002=b\" -x.lzh\n0003=c.lzh\n");
-  EXPECT_EQ(Run(), 2);
-  ASSERT_EQ(Calls().size(), 1u);
-  EXPECT_NE(Calls()[0].find("/c.lzh"), std::string::npos);
-  EXPECT_EQ(ErrorLog().size(), 2u);
 }
 
 TEST_F(Installation, AMissingTargetEndsTheRunWithOneLogEntry) {
@@ -342,19 +255,6 @@ TEST_F(Installation, AMissingLibraryIsLoggedAndTheFolderGetsItsAttributesBack) {
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].find("Unlha32"), std::string::npos) << log[0];
   EXPECT_EQ(fs::status(t).permissions() & fs::perms::owner_write, fs::perms::none);
-}
-
-TEST_F(Installation, AReadOnlyFixedNameCopyIsKeptAndTheErrorLogged) {
-  InstallFakeArchivers();
-  const fs::path t = Target("t");
-  Write(save_ / "same.zip", "new archive");
-  Write(save_ / "latest.zip", "older copy");
-  fs::permissions(save_ / "latest.zip", fs::perms::owner_read);
-  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + t.string() +
-           "\n[BackUP_Name]\n0001=same.zip\n[BackUP_ConstantName]\n0001=latest.zip\n");
-  EXPECT_EQ(Run(), 1);
-  EXPECT_EQ(Read(save_ / "latest.zip"), "older copy");
-  EXPECT_EQ(LogFile().size(), 1u);
 }
 
 }  // namespace

@@ -124,6 +124,11 @@ void Installation::InstallRealArchivers() {
   InstallArchivers(LHA_ARCHIVER, ZIP_ARCHIVER);
 }
 
+void Installation::InstallChecker() {
+  fs::copy_file(SLOTBACKUP_CHECK, program_ / "slotbackup-check",
+                fs::copy_options::overwrite_existing);
+}
+
 void Installation::Settings(const std::string& text) {
   Write(program_ / "slotbackup.ini", text);
 }
@@ -152,14 +157,28 @@ fs::path Installation::Target(const std::string& name) {
 }
 
 pid_t Installation::Start(const std::map<std::string, std::string>& fake) {
+  return Launch("slotbackup", {}, fake);
+}
+
+pid_t Installation::StartProgram(const std::string& program,
+                                 const std::vector<std::string>& arguments) {
+  return Launch(program, arguments, {});
+}
+
+pid_t Installation::Launch(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::map<std::string, std::string>& fake) {
   std::vector<std::string> environment{"FAKE_ARCHIVER_LOG=" + CallLog().string()};
   for (const auto& [name, value] : fake)
     environment.push_back("FAKE_ARCHIVER_" + name + "=" + value);
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  const std::string exe = (program_ / "slotbackup").string();
-  char* const argv[] = {const_cast<char*>(exe.c_str()), nullptr};
+  const std::string exe = (program_ / program).string();
+  std::vector<std::string> words{exe};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   const fs::path printed = root_ / ("printed-" + std::to_string(++runs_) + ".txt");
   const int out = ::open(printed.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   const pid_t run = fork();
@@ -170,7 +189,7 @@ pid_t Installation::Start(const std::map<std::string, std::string>& fake) {
     if (unprivileged_ && (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0)) {
       _exit(126);
     }
-    execve(exe.c_str(), argv, envp.data());
+    execve(exe.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   ::close(out);

@@ -59,6 +59,8 @@ class Installation : public ::testing::Test {
   void InstallArchivers(const char* lha, const char* zip);
   void InstallFakeArchivers();
   void InstallRealArchivers();
+  // slotbackup-check beside the program, as installed.
+  void InstallChecker();
 
   void Settings(const std::string& text);
   std::string SaveSection(const std::string& type) const;
@@ -72,6 +74,9 @@ class Installation : public ::testing::Test {
   // prefix (RESULT, DELAY_MS, ...). Runs as the unprivileged user once
   // RunUnprivileged() was called.
   pid_t Start(const std::map<std::string, std::string>& fake = {});
+  // Starts another program of the installation (slotbackup-check) the same
+  // way, with arguments.
+  pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments);
   Ending Wait(pid_t run);
   // What the run printed on standard error (and standard output).
   std::string Printed(pid_t run) const;
@@ -112,6 +117,9 @@ class Installation : public ::testing::Test {
   std::string output_;
 
  private:
+  pid_t Launch(const std::string& program, const std::vector<std::string>& arguments,
+               const std::map<std::string, std::string>& fake);
+
   std::map<pid_t, fs::path> printed_;
   int runs_ = 0;
   int extractions_ = 0;

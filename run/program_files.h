@@ -19,6 +19,17 @@ std::string ErrorLogPath();
 std::string RunLockPath();
 std::string RecoveryFilePath();
 
+// The extensions of the four files.
+inline constexpr char kSettingsExtension[] = ".ini";
+inline constexpr char kErrorLogExtension[] = ".log";
+inline constexpr char kRunLockExtension[] = ".lock";
+inline constexpr char kRecoveryExtension[] = ".recovery";
+
+// The file with extension that a run reading settingsPath keeps beside it:
+// settingsPath with its extension replaced ("/opt/x/slotbackup.log" for
+// "/opt/x/slotbackup.ini"), or added when it has none.
+std::string BesideSettings(const std::string& settingsPath, const char* extension);
+
 // In the settings file: one entry per failed archiver run, key = date-time
 // text (with " (2)", " (3)", ... when taken), value = the target folder.
 inline constexpr char kErrorLogSection[] = "Error_LOG";

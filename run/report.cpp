@@ -49,18 +49,45 @@ std::string DescriptionOfCurrentError() {
   }
 }
 
+namespace {
+
+constexpr char kTarget[] = "Target:";
+constexpr char kMessage[] = "\tMessage:";
+constexpr char kNotInErrorLog[] = "\tNotInError_LOG:";
+
+}  // namespace
+
+std::string FormatArchiverMessage(const ArchiverMessage& entry) {
+  std::string value = kTarget + entry.target + kMessage + entry.message;
+  if (!entry.notInErrorLog.empty()) value += kNotInErrorLog + entry.notInErrorLog;
+  return value;
+}
+
+std::optional<ArchiverMessage> ParseArchiverMessage(const std::string& value) {
+  const std::string_view target = kTarget, message = kMessage, notInErrorLog = kNotInErrorLog;
+  if (value.rfind(target, 0) != 0) return std::nullopt;
+  const size_t messageAt = value.find(message, target.size());
+  if (messageAt == std::string::npos) return std::nullopt;
+  ArchiverMessage entry;
+  entry.target = value.substr(target.size(), messageAt - target.size());
+  const size_t textAt = messageAt + message.size();
+  const size_t notAt = value.find(notInErrorLog, textAt);
+  entry.message = value.substr(textAt, notAt == std::string::npos ? notAt : notAt - textAt);
+  if (notAt != std::string::npos) entry.notInErrorLog = value.substr(notAt + notInErrorLog.size());
+  return entry;
+}
+
 bool RecordFailedSlot(const ReportFiles& files, const std::string& slotKey,
                       const std::string& target, const std::string& message,
                       const std::string& when) {
   std::string key = when;
   const std::string notInErrorLog =
       TryWrite(files.settingsFile, kErrorLogSection, when, target, &key);
-  std::string value = "Target:" + target + "\tMessage:" + message;
-  if (!notInErrorLog.empty()) value += "\tNotInError_LOG:" + notInErrorLog;
   // The log names bytes the code page cannot show; "Error_LOG" keeps the
   // target exactly as "BackUP_Target" holds it.
   const std::string notInLog =
-      TryWrite(files.logFile, kArchiverMessageSection, key, platform::Printable(value));
+      TryWrite(files.logFile, kArchiverMessageSection, key,
+               platform::Printable(FormatArchiverMessage({target, message, notInErrorLog})));
 
   std::string line = "slot " + slotKey + ": archiving " + target + " failed: " + message;
   if (!notInErrorLog.empty()) line += " [not recorded in Error_LOG: " + notInErrorLog + "]";

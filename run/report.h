@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace AppModule {
@@ -16,6 +17,17 @@ struct ReportFiles {
   std::string logFile;
   std::FILE* standardError = stderr;
 };
+
+// An "ArchiverMessage" entry's value:
+// "Target:<folder>\tMessage:<message>[\tNotInError_LOG:<why>]".
+struct ArchiverMessage {
+  std::string target;
+  std::string message;
+  std::string notInErrorLog;  // empty when the "Error_LOG" entry was written
+};
+std::string FormatArchiverMessage(const ArchiverMessage& entry);
+// Nothing when value is not of that form.
+std::optional<ArchiverMessage> ParseArchiverMessage(const std::string& value);
 
 // Records a failed archiver run of target: "Error_LOG" in the settings file
 // (key = when, value = target, exactly as ever), the archiver's message in

@@ -138,4 +138,30 @@ TEST(DescriptionOfCurrentError, IsWhatTheErrorSaysOrUnknownErrorForOneThatSaysNo
   }
 }
 
+TEST(ArchiverMessageEntry, ReadsBackWhatTheRunWrites) {
+  for (const AppModule::ArchiverMessage& entry :
+       {AppModule::ArchiverMessage{"/data/仕事", "cannot read /data/仕事/a: Permission denied", ""},
+        AppModule::ArchiverMessage{"/t", "", "Cannot write /s.ini: Read-only file system"},
+        AppModule::ArchiverMessage{"C:\\x y", "the archiver crashed: signal 6 (Aborted)", "z"}}) {
+    const std::optional<AppModule::ArchiverMessage> read =
+        AppModule::ParseArchiverMessage(AppModule::FormatArchiverMessage(entry));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->target, entry.target);
+    EXPECT_EQ(read->message, entry.message);
+    EXPECT_EQ(read->notInErrorLog, entry.notInErrorLog);
+  }
+  EXPECT_FALSE(AppModule::ParseArchiverMessage("Message:x\tTarget:y").has_value());
+  EXPECT_FALSE(AppModule::ParseArchiverMessage("Target:/t").has_value());
+}
+
+TEST(ProgramFiles, TheRunsFilesLieBesideItsSettingsUnderTheSameName) {
+  EXPECT_EQ(AppModule::BesideSettings("/opt/s/slotbackup.ini", AppModule::kErrorLogExtension),
+            "/opt/s/slotbackup.log");
+  EXPECT_EQ(AppModule::BesideSettings("/opt/s.d/other", AppModule::kRunLockExtension),
+            "/opt/s.d/other.lock");
+  EXPECT_EQ(AppModule::BesideSettings("/opt/.hidden", AppModule::kRecoveryExtension),
+            "/opt/.hidden.recovery");
+  EXPECT_EQ(AppModule::BesideSettings("x.y.ini", AppModule::kErrorLogExtension), "x.y.log");
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/process.h"
+#include "platform/readable_file.h"
 
 namespace AppModule {
 
@@ -38,6 +39,18 @@ RunLock::RunLock(const std::string& path, std::chrono::milliseconds wait) : lock
   previousHolder_ = HolderText(lock_.Description());
   lock_.Describe("process " + std::to_string(platform::CurrentProcessId()) + ", since " +
                  platform::DateTimeText(platform::Now()));
+}
+
+std::optional<std::string> RunLockHolder(const std::string& path) {
+  try {
+    platform::RequireReadableFile(path);
+  } catch (const platform::Error&) {
+    return std::nullopt;  // no lock file: no run has held it yet
+  }
+  platform::FileLock lock(path);
+  if (lock.Acquire(std::chrono::milliseconds(0))) return std::nullopt;
+  const std::string holder = HolderText(lock.Description());
+  return holder.empty() ? "unknown process" : holder;
 }
 
 }  // namespace AppModule

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "platform/file_lock.h"
@@ -32,5 +33,11 @@ class RunLock {
   platform::FileLock lock_;
   std::string previousHolder_;
 };
+
+// Which run holds the lock of path now ("process <id>, since <date-time>"),
+// or nothing when none does or there is no lock file. Takes the lock for a
+// moment when it is free; never creates the file. Throws platform::Error
+// when the file is there but cannot be opened.
+std::optional<std::string> RunLockHolder(const std::string& path);
 
 }  // namespace AppModule

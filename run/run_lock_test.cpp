@@ -90,4 +90,20 @@ TEST_F(RunLockTest, TheLockIsFreeAgainOnceItsHolderIsGoneAndAFolderIsNoLockFile)
   EXPECT_THROW(AppModule::RunLock((dir_ / "folder.lock").string(), 0ms), platform::Error);
 }
 
+TEST_F(RunLockTest, AHolderIsToldWithoutDisturbingIt) {
+  EXPECT_EQ(AppModule::RunLockHolder(path_), std::nullopt);
+  EXPECT_FALSE(fs::exists(path_)) << "looking never creates the lock file";
+  {
+    AppModule::RunLock holder(path_, 0ms);
+    const std::optional<std::string> held = AppModule::RunLockHolder(path_);
+    ASSERT_TRUE(held.has_value());
+    EXPECT_EQ(
+        held->rfind("process " + std::to_string(platform::CurrentProcessId()) + ", since ", 0), 0u)
+        << *held;
+    EXPECT_EQ(AppModule::RunLockHolder(path_), held) << "still held after a look";
+  }
+  EXPECT_EQ(AppModule::RunLockHolder(path_), std::nullopt) << "a lock file left by a run is free";
+  AppModule::RunLock next(path_, 0ms);  // and looking left it free
+}
+
 }  // namespace

@@ -2,13 +2,13 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <optional>
 
 #include "archlib/command_line.h"
 #include "archlib/entry.h"
 #include "archlib/unsafe_name.h"
+#include "platform/archive_format.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/file_error.h"
 #include "platform/posix/regular_file.h"
@@ -20,16 +20,6 @@
 namespace sevenzip {
 
 namespace {
-
-bool IsZipName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (base.size() < 4) return false;
-  std::string extension = base.substr(base.size() - 4);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension == ".zip";
-}
 
 // What a command wrote: entries in the new archive, and entries of the old
 // one left out for unsafe names.
@@ -102,8 +92,8 @@ std::string RunAdd(std::string_view commandLine) {
     platform::posix::ThrowFileError("cannot read", temp.Path(), errno);
   }
   const std::vector<Source> sources = GatherSources(targets, self.st_dev, self.st_ino);
-  const Written written = IsZipName(archive) ? WriteZipArchive(archive, temp, sources)
-                                             : WriteSevenZArchive(archive, temp, sources);
+  const Written written = platform::WritesZip(archive) ? WriteZipArchive(archive, temp, sources)
+                                                       : WriteSevenZArchive(archive, temp, sources);
   temp.Commit();
   return "wrote " + std::to_string(written.entries) + " entries to " + archive +
          archlib::DroppedNote(written.dropped);

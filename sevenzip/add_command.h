@@ -1,9 +1,10 @@
 // The archiver's one command: a "<archive>" "<target>" ... adds the targets
 // to the archive, creating or updating it. The format follows the archive's
-// extension: .zip is ZIP with Deflate, anything else is 7z, always written
-// at exactly the path given. The archive is written to a temporary file
-// beside it, read back completely and only then renamed into place, so that
-// on any failure an archive already there stays as it was.
+// extension (platform/archive_format.h): .zip is ZIP with Deflate, anything
+// else is 7z, always written at exactly the path given. The archive is
+// written to a temporary file beside it, read back completely and only then
+// renamed into place, so that on any failure an archive already there stays
+// as it was.
 #pragma once
 
 #include <string>

@@ -115,19 +115,29 @@ std::string Output(const std::string& command) {
   return text;
 }
 
+namespace {
+
+// In a child: gives up root for uid and gid 65534; false when it cannot.
+bool GiveUpRoot() {
+  return geteuid() != 0 || (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0);
+}
+
+}  // namespace
+
 int AsAnotherUser(const std::function<int()>& body) {
   const pid_t child = fork();
   if (child < 0) return -1;
   if (child == 0) {
-    if (geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
-      _exit(125);
-    }
+    if (!GiveUpRoot()) _exit(125);
     _exit(body());
   }
   int status = 0;
   if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
+}
+
+std::string InChildAsAnotherUser(const std::function<std::string()>& body) {
+  return InChild([&] { return GiveUpRoot() ? body() : std::string("no ordinary user"); });
 }
 
 size_t SweepFaults(const std::function<void()>& prepare, const std::function<bool()>& operation,

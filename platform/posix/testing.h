@@ -54,6 +54,9 @@ std::string Output(const std::string& command);
 // when the test runs as root, as the same user otherwise. Returns the
 // child's exit status, or -1 when it did not exit normally.
 int AsAnotherUser(const std::function<int()>& body);
+// The same, returning what body returns (as InChild does), or "no ordinary
+// user" when the child could not give up root.
+std::string InChildAsAnotherUser(const std::function<std::string()>& body);
 
 // Runs `operation` once under a FaultInjector to count its calls (it must
 // succeed), then, after `prepare` each time, again with one fault each: a

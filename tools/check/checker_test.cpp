@@ -7,8 +7,14 @@
 #include <fstream>
 #include <random>
 
+#include "archiver/fake_archiver_runner.h"
 #include "platform/codepage.h"
 #include "platform/file_path.h"
+#include "run/cleared_folder.h"
+#include "run/program_files.h"
+#include "run/report.h"
+#include "run/run_lock.h"
+#include "settings/ini_file.h"
 #include "tools/check/checker.h"
 #include "tools/check/render.h"
 
@@ -58,15 +64,20 @@ class InspectTest : public ::testing::Test {
     }
     // The file is read in the system's code page, as the run reads it.
     std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << platform::ToMultiByte(text);
-    return check::Inspect(Path("slotbackup.ini"), kNow);
+    return check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
   }
 
   fs::path root_;
+  Unlha32::FakeArchiverRunner archivers_;
 };
 
+// The codes of the findings. Where targets are not walked (Windows) one
+// note says so; the cases here are about everything else.
 std::vector<std::string> Codes(const check::Report& report) {
   std::vector<std::string> codes;
-  for (const check::Finding& finding : report.findings) codes.push_back(finding.code);
+  for (const check::Finding& finding : report.findings) {
+    if (finding.code != "walk-unavailable") codes.push_back(finding.code);
+  }
   return codes;
 }
 
@@ -86,7 +97,7 @@ TEST_F(InspectTest, CleanFilePlansEverySlotAndReportsNothing) {
       "[BackUP_Target]\n0000=@/data/仕事\n0042=\"@/data/notes\"\n"
       "[BackUP_Name]\n0000=仕事_%D.zip\n0042=notes %D.7z\n"
       "[BackUP_ConstantName]\n0000=仕事_latest.zip\n");
-  EXPECT_TRUE(report.findings.empty()) << ::testing::PrintToString(Codes(report));
+  EXPECT_TRUE(Codes(report).empty()) << ::testing::PrintToString(Codes(report));
   EXPECT_EQ(check::ExitStatus(report), check::kAllWillBeDone);
   EXPECT_EQ(report.savePath, Path("backups"));
   EXPECT_EQ(report.archiveType, "ZIP");
@@ -101,7 +112,7 @@ TEST_F(InspectTest, CleanFilePlansEverySlotAndReportsNothing) {
   EXPECT_EQ(report.slots[1].target, Path("data/notes")) << "quotes are removed as the run reads";
   EXPECT_EQ(report.slots[1].format, "7z");
   EXPECT_EQ(report.slots[1].constantName, "");
-  EXPECT_EQ(check::LogPathFor(Path("slotbackup.ini")), Path("slotbackup.log"));
+  EXPECT_EQ(report.logPath, Path("slotbackup.log"));
 }
 
 TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
@@ -118,7 +129,7 @@ TEST_F(InspectTest, KeysLinesAndSectionsTheRunNeverReads) {
   ASSERT_NE(Find(report, "unknown-key", "Compression"), nullptr);
   const check::Finding* seven = Find(report, "not-a-slot-key", "7");
   ASSERT_NE(seven, nullptr);
-  EXPECT_NE(seven->message.find("Write it as 0007."), std::string::npos);
+  EXPECT_EQ(seven->action, "Write it as 0007.");
   EXPECT_EQ(seven->section, "BackUP_Target");
   EXPECT_NE(Find(report, "not-a-slot-key", "12345"), nullptr);
   EXPECT_NE(Find(report, "slot-out-of-range", "0100"), nullptr);
@@ -228,7 +239,7 @@ TEST_F(InspectTest, NamesWhoseExtensionTheArchiverWouldNotKeep) {
   ASSERT_EQ(zip.slots.size(), 4u);
   const check::Finding* none = Find(zip, "no-extension", "0000");
   ASSERT_NE(none, nullptr);
-  EXPECT_NE(none->message.find("\"plain_%D.zip\""), std::string::npos) << none->message;
+  EXPECT_NE(none->action.find("\"plain_%D.zip\""), std::string::npos) << none->action;
   EXPECT_NE(Find(zip, "extension-mismatch", "0001"), nullptr);
   EXPECT_EQ(zip.slots[1].format, "7z");
   EXPECT_EQ(zip.slots[2].format, "ZIP") << "extensions match in any letter case";
@@ -240,7 +251,7 @@ TEST_F(InspectTest, NamesWhoseExtensionTheArchiverWouldNotKeep) {
       "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n0002=@/data/notes\n"
       "[BackUP_Name]\n0000=n_%D.lzh\n0001=n_%D.LHA\n0002=n_%D.zip\n");
   EXPECT_EQ(Codes(lha), std::vector<std::string>{"extension-mismatch"});
-  EXPECT_EQ(lha.findings[0].key, "0002");
+  EXPECT_EQ(Find(lha, "extension-mismatch")->key, "0002");
   ASSERT_EQ(lha.slots.size(), 3u);
   EXPECT_EQ(lha.slots[0].format, "LHA");
 }
@@ -348,7 +359,7 @@ TEST_F(InspectTest, RecordedFailuresNewestFirst) {
          "ErrorInfo:Path not found: /gone\n";
   const check::Report report = Check(kSaveZip + log);
   EXPECT_EQ(report.errorLogCount, 7);
-  ASSERT_EQ(report.newestErrorLog.size(), check::kNewestErrorLogEntries);
+  ASSERT_EQ(report.newestErrorLog.size(), check::kNewestEntries);
   EXPECT_EQ(report.newestErrorLog[0].key, "2026/12/07 22:00:00");
   EXPECT_EQ(report.newestErrorLog[0].value, Path("t7"));
   EXPECT_EQ(report.newestErrorLog[4].value, Path("t3"));
@@ -360,13 +371,312 @@ TEST_F(InspectTest, RecordedFailuresNewestFirst) {
 }
 
 TEST_F(InspectTest, UnreadableFilesGiveExitStatusTwo) {
-  const check::Report missing = check::Inspect(Path("none.ini"), kNow);
+  const check::Report missing = check::Inspect(Path("none.ini"), kNow, archivers_);
   EXPECT_FALSE(missing.readable);
   EXPECT_EQ(check::ExitStatus(missing), check::kCannotRead);
-  const check::Report folder = check::Inspect(Path("backups"), kNow);
+  const check::Report folder = check::Inspect(Path("backups"), kNow, archivers_);
   EXPECT_FALSE(folder.readable);
   EXPECT_NE(folder.readError.find("is a folder"), std::string::npos);
   EXPECT_EQ(check::ExitStatus(folder), check::kCannotRead);
+}
+
+// ------------------------------------------------------ what the run would harm
+
+// The text report with its lines joined again where it wrapped them.
+std::string Unwrapped(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n') {
+      out += text[i];
+      continue;
+    }
+    size_t next = i + 1;
+    while (next < text.size() && text[next] == ' ') ++next;
+    out += ' ';
+    i = next - 1;
+  }
+  return out;
+}
+
+// Each finding shows in both forms the checker prints.
+void ExpectInBothForms(const check::Report& report, const check::Finding& finding) {
+  EXPECT_NE(check::JsonReport(report).find("\"code\":\"" + finding.code + "\""), std::string::npos)
+      << finding.code;
+  const std::string text = Unwrapped(check::TextReport(report));
+  EXPECT_NE(text.find(finding.message.substr(0, 40)), std::string::npos) << text;
+  if (!finding.action.empty()) {
+    EXPECT_NE(text.find("What to do: " + finding.action.substr(0, 30)), std::string::npos) << text;
+  }
+}
+
+TEST_F(InspectTest, ASaveFolderInsideATargetIsAProblem) {
+  const std::string slot = "[BackUP_Target]\n0000=@/data\n[BackUP_Name]\n0000=data_%D.zip\n";
+  fs::create_directories(root_ / "data" / "backups");
+  const check::Report inside =
+      Check("[BackUP_Save]\nSavePath=@/data/backups\nArchiveType=ZIP\n" + slot);
+  const check::Finding* finding = Find(inside, "archives-inside-target", "0000");
+  ASSERT_NE(finding, nullptr) << ::testing::PrintToString(Codes(inside));
+  EXPECT_EQ(check::ExitStatus(inside), check::kSomethingFailsOrIsIgnored);
+  EXPECT_EQ(inside.slots[0].outcome, check::Outcome::kArchive) << "the run does archive";
+  ExpectInBothForms(inside, *finding);
+
+  EXPECT_NE(Find(Check("[BackUP_Save]\nSavePath=@/data\nArchiveType=LHA\n"
+                       "[BackUP_Target]\n0000=@/data\n[BackUP_Name]\n0000=d.lzh\n"),
+                 "archives-inside-target"),
+            nullptr)
+      << "the save folder equal to the target";
+  EXPECT_NE(Find(Check(kSaveZip + slot + "[BackUP_ConstantName]\n0000=../data/latest.zip\n"),
+                 "archives-inside-target"),
+            nullptr)
+      << "a fixed copy written inside the target";
+  EXPECT_EQ(Find(Check(kSaveZip + slot), "archives-inside-target"), nullptr);
+}
+
+TEST_F(InspectTest, ASaveFolderReachedThroughALinkInsideTheTargetIsNotPacked) {
+  // The archiver stores a link below the target as a link, never following it.
+  std::error_code error;
+  fs::create_directory_symlink(root_ / "backups", root_ / "data" / "to backups", error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  const check::Report report = Check(
+      "[BackUP_Save]\nSavePath=@/data/to backups\nArchiveType=ZIP\n"
+      "[BackUP_Target]\n0000=@/data\n[BackUP_Name]\n0000=d.zip\n");
+  EXPECT_EQ(Find(report, "archives-inside-target"), nullptr);
+  // A linked target is followed: the save folder inside the real folder is.
+  fs::create_directory_symlink(root_ / "data", root_ / "linked data");
+  fs::create_directories(root_ / "data" / "saved");
+  EXPECT_NE(Find(Check("[BackUP_Save]\nSavePath=@/data/saved\nArchiveType=ZIP\n"
+                       "[BackUP_Target]\n0000=@/linked data\n[BackUP_Name]\n0000=d.zip\n"),
+                 "archives-inside-target"),
+            nullptr);
+}
+
+TEST_F(InspectTest, SlotsSharingAnArchiveOrAFixedNameAreAProblem) {
+  const check::Report same = Check(kSaveZip +
+                                   "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                   "[BackUP_Name]\n0000=all.zip\n0001=./all.zip\n");
+  const check::Finding* archive = Find(same, "shared-name", "0001");
+  ASSERT_NE(archive, nullptr) << ::testing::PrintToString(Codes(same));
+  EXPECT_NE(archive->message.find("one archive holds both folders"), std::string::npos);
+  EXPECT_EQ(archive->message.find("same second"), std::string::npos) << "always, not by chance";
+  ExpectInBothForms(same, *archive);
+
+  const check::Report stamped = Check(kSaveZip +
+                                      "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                      "[BackUP_Name]\n0000=%D.zip\n0001=%D.zip\n");
+  ASSERT_NE(Find(stamped, "shared-name"), nullptr);
+  EXPECT_NE(Find(stamped, "shared-name")->message.find("within the same second"),
+            std::string::npos);
+
+  const check::Report fixed = Check(kSaveZip +
+                                    "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                    "0002=@/data/notes\n"
+                                    "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n0002=c.zip\n"
+                                    "[BackUP_ConstantName]\n0000=latest.zip\n0001=latest.zip\n"
+                                    "0002=a_" +
+                                    kStamp + ".zip\n");
+  const check::Finding* copy = Find(fixed, "shared-name", "0001");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->section, "BackUP_ConstantName");
+  EXPECT_NE(copy->message.find("holds the other slot's archive"), std::string::npos);
+  EXPECT_NE(Find(fixed, "shared-name", "0002"), nullptr) << "a fixed name on another's archive";
+
+  EXPECT_EQ(Find(Check(kSaveZip + "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                  "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n"),
+                 "shared-name"),
+            nullptr);
+}
+
+TEST_F(InspectTest, NamesThatLeaveTheSaveFolderAreAProblem) {
+  const check::Report report = Check(kSaveZip +
+                                     "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
+                                     "0002=@/data/notes\n0003=@/data/notes\n"
+                                     "[BackUP_Name]\n0000=../out_%D.zip\n0001=/abs.zip\n"
+                                     "0002=sub/../../x.zip\n0003=fine/y.zip\n"
+                                     "[BackUP_ConstantName]\n0003=..\\latest.zip\n");
+  for (const char* key : {"0000", "0001", "0002"}) {
+    const check::Finding* finding = Find(report, "leaves-save-folder", key);
+    ASSERT_NE(finding, nullptr) << key;
+    EXPECT_EQ(finding->section, "BackUP_Name");
+  }
+  const check::Finding* fixed = Find(report, "leaves-save-folder", "0003");
+  ASSERT_NE(fixed, nullptr) << "a backslash separates too";
+  EXPECT_EQ(fixed->section, "BackUP_ConstantName");
+  EXPECT_NE(report.findings.front().message.find(Path("backups")), std::string::npos);
+  ExpectInBothForms(report, *fixed);
+}
+
+TEST_F(InspectTest, AnArchiverLibraryThatCannotBeLoadedEndsTheRunAtItsFirstSlot) {
+  archivers_.missing = {Unlha32::Library::kSevenZip};
+  const check::Report report = Check(kSaveZip +
+                                     "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/仕事\n"
+                                     "[BackUP_Name]\n0000=a.zip\n0001=b.zip\n");
+  ASSERT_EQ(report.slots.size(), 2u);
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kEndsRun);
+  EXPECT_EQ(report.slots[1].outcome, check::Outcome::kNotReached);
+  const check::Finding* finding = Find(report, "archiver-not-loadable");
+  ASSERT_NE(finding, nullptr);
+  EXPECT_EQ(finding->key, "ArchiveType");
+  EXPECT_NE(finding->message.find("Cannot load 7-zip32: no such file (fake)"), std::string::npos)
+      << "the loader's reason";
+  ExpectInBothForms(report, *finding);
+  EXPECT_TRUE(archivers_.calls.empty()) << "loaded, never called";
+
+  const check::Report lha = Check(
+      "[BackUP_Save]\nSavePath=@/backups\nArchiveType=LHA\n"
+      "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=a.lzh\n");
+  EXPECT_EQ(Find(lha, "archiver-not-loadable"), nullptr) << "only the library the type runs";
+  const check::Report none = Check(
+      "[BackUP_Save]\nSavePath=@/backups\nArchiveType=none\n"
+      "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=a.zip\n");
+  EXPECT_EQ(Find(none, "archiver-not-loadable"), nullptr);
+}
+
+TEST_F(InspectTest, WalksStopWhenTheirTimeIsUpAndCanBeLeftOut) {
+  for (int i = 0; i < 3000; ++i) {
+    std::ofstream(root_ / "data" / "notes" / std::to_string(i)) << "x";
+  }
+  const std::string text =
+      kSaveZip + "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=n.zip\n";
+  Check(text);
+  check::Options brief;
+  brief.walkTime = std::chrono::milliseconds(1);
+  const check::Report cut = check::Inspect(Path("slotbackup.ini"), kNow, archivers_, brief);
+  ASSERT_EQ(cut.slots.size(), 1u);
+  ASSERT_TRUE(cut.slots[0].walk.has_value());
+  if (!cut.slots[0].walk->available) GTEST_SKIP() << "targets are not walked on this system";
+  EXPECT_FALSE(cut.slots[0].walk->complete);
+  EXPECT_LT(cut.slots[0].walk->files, 3000u);
+  const check::Finding* note = Find(cut, "walk-cut-short");
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(note->severity, check::Severity::kNote);
+  EXPECT_EQ(check::ExitStatus(cut), check::kAllWillBeDone);
+  ExpectInBothForms(cut, *note);
+
+  const check::Report full = Check(text);
+  EXPECT_TRUE(full.slots[0].walk->complete);
+  EXPECT_EQ(full.slots[0].walk->files, 3000u);
+  check::Options none;
+  none.walkTime = std::chrono::milliseconds(0);
+  EXPECT_FALSE(
+      check::Inspect(Path("slotbackup.ini"), kNow, archivers_, none).slots[0].walk.has_value());
+}
+
+// ------------------------------------------------------------ what runs left
+
+TEST_F(InspectTest, TheLastRunsFailuresComeWithTheirReasons) {
+  const std::string when = "2026/12/07 22:00:05";
+  AppModule::ReportFiles files;
+  files.settingsFile = Path("slotbackup.ini");
+  files.logFile = Path("slotbackup.log");
+  files.standardError = nullptr;
+  Check(kSaveZip + "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=n.zip\n");
+  AppModule::RecordFailedSlot(files, "0000", Path("data/notes"), "cannot read x: Permission denied",
+                              when);
+  AppModule::RecordRecovery(files, "Restored:" + Path("data/notes") + "\tAttributes:17", when);
+  check::Options quick;
+  const check::Report report = check::Inspect(Path("slotbackup.ini"), kNow, archivers_, quick);
+  ASSERT_EQ(report.newestErrorLog.size(), 1u);
+  EXPECT_EQ(report.newestErrorLog[0].reason, "cannot read x: Permission denied");
+  ASSERT_TRUE(report.slots[0].lastFailure.has_value());
+  EXPECT_EQ(report.slots[0].lastFailure->key, when);
+  EXPECT_EQ(report.recoveryCount, 1);
+  EXPECT_EQ(report.newestRecovery[0].value, "Restored:" + Path("data/notes") + "\tAttributes:17");
+}
+
+TEST_F(InspectTest, EveryRecordIsCountedHoweverLongTheSection) {
+  // A section listing through the profile functions stops at the size of its
+  // area; the records are read whole.
+  std::string log = "[Error_LOG]\n";
+  for (int i = 0; i < 3000; ++i) log += "2026/01/01 00:00:00 (" + std::to_string(i) + ")=@/t\n";
+  log += "2026/12/31 23:59:59=@/newest\n";
+  const check::Report report = Check(kSaveZip + log);
+  EXPECT_EQ(report.errorLogCount, 3001);
+  ASSERT_FALSE(report.newestErrorLog.empty());
+  EXPECT_EQ(report.newestErrorLog[0].value, Path("newest"));
+}
+
+TEST_F(InspectTest, ARunInProgressAndAFolderAnInterruptedRunLeftClearedAreNoted) {
+  const std::string text =
+      kSaveZip + "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=n.zip\n";
+  {
+    AppModule::RunLock running(Path("slotbackup.lock"), std::chrono::milliseconds(0));
+    const check::Report report = Check(text);
+    const check::Finding* note = Find(report, "run-in-progress");
+    ASSERT_NE(note, nullptr);
+    EXPECT_NE(note->message.find("process "), std::string::npos) << note->message;
+    EXPECT_EQ(check::ExitStatus(report), check::kAllWillBeDone);
+  }
+  EXPECT_EQ(Find(Check(text), "run-in-progress"), nullptr) << "the lock is free again";
+
+  clsIniFile recovery;
+  recovery.FileName(Path("slotbackup.recovery"));
+  recovery.Section(AppModule::kClearedFolderSection);
+  recovery.SetString("0000", AppModule::FormatRecord({17, Path("data/notes")}));
+  const check::Report left = Check(text);
+  const check::Finding* cleared = Find(left, "folder-left-cleared");
+  ASSERT_NE(cleared, nullptr);
+  EXPECT_NE(cleared->message.find(Path("data/notes")), std::string::npos);
+  EXPECT_NE(cleared->message.find("17"), std::string::npos);
+  ExpectInBothForms(left, *cleared);
+}
+
+TEST_F(InspectTest, LinesTheRunNeverReadsAreNamedByNumber) {
+  const check::Report report = Check("stray=1\n" + kSaveZip + "Extra=2\n");
+  const check::Finding* stray = Find(report, "outside-section");
+  ASSERT_NE(stray, nullptr);
+  EXPECT_EQ(stray->line, 1u);
+  const check::Finding* extra = Find(report, "unknown-key", "Extra");
+  ASSERT_NE(extra, nullptr);
+  EXPECT_EQ(extra->line, 5u);
+  EXPECT_NE(check::TextReport(report).find("line 5: In [BackUP_Save] the key Extra"),
+            std::string::npos);
+  EXPECT_NE(check::JsonReport(report).find("\"line\":5"), std::string::npos);
+}
+
+TEST_F(InspectTest, BytesNotInTheSystemsCodePageAreNamedByLine) {
+  // "日本" in Shift-JIS, as Japanese Windows saves it; where that is the
+  // system's code page, bytes no character of it starts with.
+  std::string shiftJis = "\x93\xfa\x96\x7b";
+  if (platform::InvalidBytes(shiftJis).empty()) shiftJis = "\xfd\xfe\xff";
+  ASSERT_FALSE(platform::InvalidBytes(shiftJis).empty());
+  std::ofstream(root_ / "slotbackup.ini", std::ios::binary)
+      << "[BackUP_Save]\nSavePath=" << Path("backups") << "\nArchiveType=ZIP\n"
+      << "[BackUP_Target]\n0000=" << Path("data/") << shiftJis << "\n0001=" << Path("data/notes")
+      << "\n[BackUP_Name]\n0000=" << shiftJis << "_%D.zip\n0001=notes.zip\n";
+  const check::Report report = check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
+  const check::Finding* finding = Find(report, "not-in-code-page");
+  ASSERT_NE(finding, nullptr) << ::testing::PrintToString(Codes(report));
+  EXPECT_EQ(finding->line, 5u);
+  EXPECT_NE(finding->message.find("Lines 5 and 8 hold bytes"), std::string::npos)
+      << finding->message;
+  ExpectInBothForms(report, *finding);
+  // The folder is named in UTF-8 on disk: those bytes name none.
+  EXPECT_NE(Find(report, "target-missing", "0000"), nullptr);
+
+  std::ofstream(root_ / "slotbackup.ini", std::ios::binary)
+      << kSaveZip.substr(0, kSaveZip.find('@')) << Path("backups") << "\nArchiveType=ZIP\n";
+  EXPECT_EQ(Find(check::Inspect(Path("slotbackup.ini"), kNow, archivers_), "not-in-code-page"),
+            nullptr);
+}
+
+TEST_F(InspectTest, AUtf16SettingsFileIsExplainedLineByLine) {
+  const std::string text =
+      "[BackUP_Save]\r\nSavePath=" + Path("backups") +
+      "\r\nArchiveType=ZIP\r\nCompression=9\r\n[BackUP_Target]\r\n0000=" + Path("data/notes") +
+      "\r\n[BackUP_Name]\r\n0000=notes.zip\r\n";
+  std::string bytes = "\xFF\xFE";  // as Notepad saves "Unicode"; the text is ASCII
+  for (const char c : text) {
+    bytes += c;
+    bytes += '\0';
+  }
+  std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << bytes;
+  const check::Report report = check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
+  const check::Finding* unknown = Find(report, "unknown-key", "Compression");
+  ASSERT_NE(unknown, nullptr) << ::testing::PrintToString(Codes(report));
+  EXPECT_EQ(unknown->line, 4u);
+  EXPECT_EQ(Find(report, "not-in-code-page"), nullptr);
+  ASSERT_EQ(report.slots.size(), 1u);
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kArchive);
 }
 
 }  // namespace

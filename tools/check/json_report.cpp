@@ -43,6 +43,47 @@ void EntryObject(JsonWriter& json, const Entry& entry, const char* valueName) {
   json.EndObject();
 }
 
+// An "Error_LOG" entry with the archiver's reason (null when none was logged).
+void FailureObject(JsonWriter& json, const Entry& entry) {
+  json.BeginObject();
+  Member(json, "time", entry.key);
+  Member(json, "target", entry.value);
+  MemberOrNull(json, "reason", entry.reason);
+  json.EndObject();
+}
+
+void Count(JsonWriter& json, const char* key, uint64_t value) {
+  json.Key(key);
+  json.Integer(static_cast<int64_t>(value));
+}
+
+void Strings(JsonWriter& json, const char* key, const std::vector<std::string>& items) {
+  json.Key(key);
+  json.BeginArray();
+  for (const std::string& item : items) json.String(item);
+  json.EndArray();
+}
+
+void Walk(JsonWriter& json, const std::optional<platform::TargetSurvey>& walk) {
+  json.Key("walk");
+  if (!walk || !walk->available) {
+    json.Null();
+    return;
+  }
+  json.BeginObject();
+  json.Key("complete");
+  json.Bool(walk->complete);
+  Count(json, "files", walk->files);
+  Count(json, "folders", walk->folders);
+  Count(json, "links", walk->links);
+  Count(json, "bytes", walk->bytes);
+  Count(json, "unreadableCount", walk->unreadableCount);
+  Strings(json, "unreadable", walk->unreadable);
+  Count(json, "passedOverCount", walk->passedOverCount);
+  Strings(json, "passedOver", walk->passedOver);
+  json.EndObject();
+}
+
 void Slots(JsonWriter& json, const Report& report) {
   json.Key("slots");
   json.BeginArray();
@@ -55,6 +96,13 @@ void Slots(JsonWriter& json, const Report& report) {
     MemberOrNull(json, "format", slot.format);
     MemberOrNull(json, "constantName", slot.constantName);
     Member(json, "outcome", OutcomeName(slot.outcome));
+    Walk(json, slot.walk);
+    json.Key("lastFailure");
+    if (slot.lastFailure) {
+      FailureObject(json, *slot.lastFailure);
+    } else {
+      json.Null();
+    }
     json.EndObject();
   }
   json.EndArray();
@@ -69,7 +117,14 @@ void Findings(JsonWriter& json, const Report& report) {
     Member(json, "code", finding.code);
     MemberOrNull(json, "section", finding.section);
     MemberOrNull(json, "key", finding.key);
+    json.Key("line");
+    if (finding.line > 0) {
+      json.Integer(static_cast<int64_t>(finding.line));
+    } else {
+      json.Null();
+    }
     Member(json, "message", finding.message);
+    MemberOrNull(json, "action", finding.action);
     json.EndObject();
   }
   json.EndArray();
@@ -82,7 +137,7 @@ void Records(JsonWriter& json, const Report& report) {
   json.Integer(report.errorLogCount);
   json.Key("newest");
   json.BeginArray();
-  for (const Entry& entry : report.newestErrorLog) EntryObject(json, entry, "target");
+  for (const Entry& entry : report.newestErrorLog) FailureObject(json, entry);
   json.EndArray();
   json.EndObject();
 
@@ -97,6 +152,16 @@ void Records(JsonWriter& json, const Report& report) {
   } else {
     json.Null();
   }
+  json.EndObject();
+
+  json.Key("recovery");
+  json.BeginObject();
+  json.Key("count");
+  json.Integer(report.recoveryCount);
+  json.Key("newest");
+  json.BeginArray();
+  for (const Entry& entry : report.newestRecovery) EntryObject(json, entry, "entry");
+  json.EndArray();
   json.EndObject();
 }
 

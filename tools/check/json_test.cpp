@@ -1,162 +1,18 @@
-// The JSON the checker prints, parsed back by a strict parser of the
-// test's own: escaping, structure, and a whole report surviving the trip.
+// The JSON the checker prints, parsed back by a strict reader of the
+// tests' own: escaping, structure, and a whole report surviving the trip.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <map>
-#include <stdexcept>
-
 #include "platform/utf8.h"
+#include "tools/check/json_reader.h"
 #include "tools/check/json_writer.h"
 #include "tools/check/render.h"
 
 namespace {
 
-struct Json {
-  enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = Kind::kNull;
-  bool boolean = false;
-  double number = 0;
-  std::string text;
-  std::vector<Json> items;
-  std::map<std::string, Json> members;
-
-  const Json& operator[](const std::string& key) const {
-    const auto found = members.find(key);
-    if (kind != Kind::kObject || found == members.end()) throw std::runtime_error("no " + key);
-    return found->second;
-  }
-  const Json& operator[](size_t index) const { return items.at(index); }
-};
-
-// RFC 8259, strictly: any deviation throws.
-class Parser {
- public:
-  explicit Parser(std::string_view text) : text_(text) {}
-
-  Json Document() {
-    Json value = Value();
-    Blanks();
-    if (at_ != text_.size()) Fail("text after the value");
-    return value;
-  }
-
- private:
-  [[noreturn]] void Fail(const std::string& what) {
-    throw std::runtime_error(what + " at " + std::to_string(at_));
-  }
-  void Blanks() {
-    while (at_ < text_.size() &&
-           std::string_view(" \t\r\n").find(text_[at_]) != std::string_view::npos)
-      ++at_;
-  }
-  bool Take(char c) {
-    Blanks();
-    if (at_ < text_.size() && text_[at_] == c) return ++at_, true;
-    return false;
-  }
-  void Expect(char c) {
-    if (!Take(c)) Fail(std::string("expected ") + c);
-  }
-  bool Word(std::string_view word) {
-    if (text_.substr(at_, word.size()) != word) return false;
-    at_ += word.size();
-    return true;
-  }
-
-  Json Value() {
-    Json value;
-    Blanks();
-    if (Take('{')) {
-      value.kind = Json::Kind::kObject;
-      if (Take('}')) return value;
-      do {
-        Blanks();
-        const std::string key = String();
-        Expect(':');
-        value.members[key] = Value();
-      } while (Take(','));
-      Expect('}');
-    } else if (Take('[')) {
-      value.kind = Json::Kind::kArray;
-      if (Take(']')) return value;
-      do value.items.push_back(Value());
-      while (Take(','));
-      Expect(']');
-    } else if (at_ < text_.size() && text_[at_] == '"') {
-      value.kind = Json::Kind::kString;
-      value.text = String();
-    } else if (Word("true")) {
-      value.kind = Json::Kind::kBool;
-      value.boolean = true;
-    } else if (Word("false")) {
-      value.kind = Json::Kind::kBool;
-    } else if (Word("null")) {
-      value.kind = Json::Kind::kNull;
-    } else {
-      const size_t begin = at_;
-      if (at_ < text_.size() && text_[at_] == '-') ++at_;
-      while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9') ++at_;
-      if (at_ == begin) Fail("no value");
-      value.kind = Json::Kind::kNumber;
-      value.number = std::strtod(std::string(text_.substr(begin, at_ - begin)).c_str(), nullptr);
-    }
-    return value;
-  }
-
-  unsigned Hex4() {
-    if (at_ + 4 > text_.size()) Fail("short \\u escape");
-    const std::string digits(text_.substr(at_, 4));
-    if (digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) Fail("bad \\u");
-    at_ += 4;
-    return static_cast<unsigned>(std::stoul(digits, nullptr, 16));
-  }
-
-  static void AppendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-
-  std::string String() {
-    if (at_ >= text_.size() || text_[at_] != '"') Fail("expected a string");
-    ++at_;
-    std::string out;
-    for (;;) {
-      if (at_ >= text_.size()) Fail("unterminated string");
-      const char c = text_[at_++];
-      if (c == '"') return out;
-      if (static_cast<unsigned char>(c) < 0x20) Fail("raw control character");
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      if (at_ >= text_.size()) Fail("cut escape");
-      const char e = text_[at_++];
-      const std::map<char, char> simple{{'"', '"'},  {'\\', '\\'}, {'/', '/'},  {'b', '\b'},
-                                        {'f', '\f'}, {'n', '\n'},  {'r', '\r'}, {'t', '\t'}};
-      if (e == 'u') {
-        AppendUtf8(out, Hex4());  // the writer escapes only control characters
-      } else if (simple.count(e)) {
-        out += simple.at(e);
-      } else {
-        Fail("bad escape");
-      }
-    }
-  }
-
-  std::string_view text_;
-  size_t at_ = 0;
-};
+using check_test::Json;
 
 Json Parse(const std::string& text) {
-  return Parser(text).Document();
+  return check_test::ParseJson(text);
 }
 
 TEST(JsonWriterTest, EscapesWhatJsonForbidsAndPassesUtf8Through) {
@@ -206,20 +62,37 @@ check::Report SampleReport() {
   report.savePath = "/home/田中/backups";
   report.archiveType = "ZIP";
   report.slots.push_back({"0000", "/home/田中/仕事", "仕事_%D.zip", "仕事_20261207220005.zip",
-                          "ZIP", "latest.zip", check::Outcome::kArchive});
+                          "ZIP", "latest.zip", check::Outcome::kArchive, std::nullopt,
+                          std::nullopt});
   report.slots.push_back({"0001", "/t\"q", "n\x01%D",
                           "n\x01"
                           "20261207220005",
-                          "7z", "", check::Outcome::kFails});
-  report.findings.push_back({check::Severity::kProblem, "quote-in-path", "BackUP_Target", "0001",
-                             "Slot 0001: the target folder contains a double quote."});
-  report.findings.push_back({check::Severity::kNote, "no-slots", "", "", "note"});
+                          "7z", "", check::Outcome::kFails, std::nullopt, std::nullopt});
+  report.findings.push_back({check::Severity::kProblem, "quote-in-path", "BackUP_Target", "0001", 0,
+                             "Slot 0001: the target folder contains a double quote.",
+                             "Rename it."});
+  report.findings.push_back({check::Severity::kNote, "no-slots", "", "", 0, "note", ""});
   report.errorLogCount = 3;
-  report.newestErrorLog.push_back({"2026/12/07 22:00:05 (2)", "/home/田中/仕事"});
+  report.newestErrorLog.push_back({"2026/12/07 22:00:05 (2)", "/home/田中/仕事",
+                                   "cannot read /home/田中/仕事/a: Permission denied"});
+  report.newestErrorLog.push_back({"2026/12/06 22:00:05", "/t", ""});
+  report.slots[0].lastFailure = report.newestErrorLog[0];
+  platform::TargetSurvey walk;
+  walk.available = true;
+  walk.files = 3;
+  walk.bytes = 5000000000;
+  walk.unreadableCount = 7;
+  walk.unreadable = {"cannot read /home/田中/仕事/a: Permission denied"};
+  walk.passedOverCount = 1;
+  walk.passedOver = {"/home/田中/仕事/pipe (a FIFO)"};
+  report.slots[0].walk = walk;
+  report.findings[0].line = 12;
+  report.recoveryCount = 2;
+  report.newestRecovery.push_back({"2026/12/07 22:00:01", "Restored:/t\tAttributes:17", ""});
   report.logPath = "/opt/slotbackup/slotbackup.log";
   report.logCount = 1;
   report.newestLogEntry =
-      check::Entry{"2026/12/07 22:00:09", "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x"};
+      check::Entry{"2026/12/07 22:00:09", "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x", ""};
   return report;
 }
 
@@ -241,15 +114,32 @@ TEST(JsonReportTest, AWholeReportParsesBackToWhatItSaid) {
   EXPECT_EQ(second["nameTemplate"].text, "n\x01%D");
   EXPECT_EQ(second["constantName"].kind, Json::Kind::kNull);
   EXPECT_EQ(second["outcome"].text, "fails");
+  EXPECT_EQ(second["walk"].kind, Json::Kind::kNull);
+  EXPECT_EQ(second["lastFailure"].kind, Json::Kind::kNull);
+  const Json& walk = first["walk"];
+  EXPECT_FALSE(walk["complete"].boolean);
+  EXPECT_EQ(walk["bytes"].number, 5000000000.0);
+  EXPECT_EQ(walk["unreadableCount"].number, 7);
+  EXPECT_EQ(walk["unreadable"][0].text, "cannot read /home/田中/仕事/a: Permission denied");
+  EXPECT_EQ(walk["passedOver"][0].text, "/home/田中/仕事/pipe (a FIFO)");
+  EXPECT_EQ(first["lastFailure"]["reason"].text,
+            "cannot read /home/田中/仕事/a: Permission denied");
 
   EXPECT_EQ(json["findings"][0]["severity"].text, "problem");
   EXPECT_EQ(json["findings"][0]["key"].text, "0001");
   EXPECT_EQ(json["findings"][1]["severity"].text, "note");
   EXPECT_EQ(json["findings"][1]["section"].kind, Json::Kind::kNull);
+  EXPECT_EQ(json["findings"][0]["line"].number, 12);
+  EXPECT_EQ(json["findings"][0]["action"].text, "Rename it.");
+  EXPECT_EQ(json["findings"][1]["line"].kind, Json::Kind::kNull);
+  EXPECT_EQ(json["findings"][1]["action"].kind, Json::Kind::kNull);
 
   EXPECT_EQ(json["errorLog"]["count"].number, 3);
   EXPECT_EQ(json["errorLog"]["newest"][0]["time"].text, "2026/12/07 22:00:05 (2)");
   EXPECT_EQ(json["errorLog"]["newest"][0]["target"].text, "/home/田中/仕事");
+  EXPECT_EQ(json["errorLog"]["newest"][1]["reason"].kind, Json::Kind::kNull);
+  EXPECT_EQ(json["recovery"]["count"].number, 2);
+  EXPECT_EQ(json["recovery"]["newest"][0]["entry"].text, "Restored:/t\tAttributes:17");
   EXPECT_EQ(json["logFile"]["newest"]["message"].text,
             "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x");
 }
@@ -273,6 +163,17 @@ TEST(TextReportTest, ControlCharactersFromTheFileNeverReachTheTerminal) {
   EXPECT_EQ(text.find('\x07'), std::string::npos);
   EXPECT_NE(text.find("/evil?]0;title?"), std::string::npos);
   EXPECT_NE(text.find("exit status 1"), std::string::npos);
+}
+
+TEST(TextReportTest, ShowsLinesActionsWalksAndReasons) {
+  const std::string text = check::TextReport(SampleReport());
+  for (const char* part :
+       {"line 12: Slot 0001", "What to do: Rename it.",
+        "walked  3 files (5,000,000,000 bytes) in 0 folders; 7 unreadable;",
+        "1 passed over; cut short", "failed  2026/12/07 22:00:05 (2): cannot read",
+        "Restored:/t  Attributes:17"}) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
 }
 
 }  // namespace

@@ -1,30 +1,36 @@
 // slotbackup-check: tells, in plain words or as JSON, what the next backup
 // run will do with a settings file, what it will fail at or ignore, and which
 // failures earlier runs recorded. Unlike the runner it takes arguments.
+#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <string>
 
+#include "archiver/unlha32.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/program.h"
 #include "platform/utf8.h"
+#include "run/slot_plan.h"
 #include "tools/check/checker.h"
 #include "tools/check/render.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: slotbackup-check [--json] [SETTINGS.ini]\n"
+    "Usage: slotbackup-check [--json] [--walk-seconds N] [SETTINGS.ini]\n"
     "\n"
     "Reads a slotbackup settings file (by default slotbackup.ini beside this\n"
     "program, where the runner reads it) and tells what the next run will do,\n"
-    "what it will fail at or ignore and why, and which failures earlier runs\n"
-    "recorded.\n"
+    "what it will fail at, ignore or harm and why, and what earlier runs\n"
+    "recorded or left behind. The archiver libraries are loaded from the\n"
+    "settings file's folder, as the runner installed there loads them.\n"
     "\n"
-    "  --json     print the report as one JSON object, for scripts\n"
-    "  --help     print this help\n"
-    "  --version  print the version\n"
+    "  --json            print the report as one JSON object, for scripts\n"
+    "  --walk-seconds N  walk the target folders for at most N seconds in all\n"
+    "                    (default 30; 0 walks none)\n"
+    "  --help            print this help\n"
+    "  --version         print the version\n"
     "\n"
     "Exit status: 0 the next run will do everything the file asks;\n"
     "1 something will fail or be ignored; 2 the file cannot be read, or the\n"
@@ -43,11 +49,28 @@ std::string DefaultSettingsPath() {
 
 }  // namespace
 
+bool ParseSeconds(const std::string& text, check::Options& options) {
+  unsigned seconds = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (error != std::errc() || end != text.data() + text.size() || seconds > 86400) return false;
+  options.walkTime = std::chrono::seconds(seconds);
+  return true;
+}
+
 int main(int argc, char** argv) {
   bool json = false;
+  check::Options options;
   std::string path;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
+    if (argument == "--walk-seconds") {
+      if (i + 1 >= argc || !ParseSeconds(argv[++i], options)) {
+        Print(stderr, "slotbackup-check: --walk-seconds needs a number of seconds, 0 to 86400\n\n" +
+                          std::string(kUsage));
+        return check::kCannotRead;
+      }
+      continue;
+    }
     if (argument == "--help" || argument == "-h") {
       Print(stdout, kUsage);
       return check::kAllWillBeDone;
@@ -71,7 +94,8 @@ int main(int argc, char** argv) {
 
   try {
     if (path.empty()) path = DefaultSettingsPath();
-    const check::Report report = check::Inspect(path, platform::Now());
+    Unlha32::Archivers archivers(AppModule::ParentFolder(path));
+    const check::Report report = check::Inspect(path, platform::Now(), archivers, options);
     if (json) {
       Print(stdout, check::JsonReport(report));
     } else {

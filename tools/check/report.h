@@ -1,25 +1,30 @@
 // What slotbackup-check learns about a settings file: the next run's plan,
-// the findings about what that run will fail at or ignore, and the failures
-// earlier runs recorded.
+// the findings about what that run will fail at or ignore, and what earlier
+// runs recorded or left behind.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/target_survey.h"
+
 namespace check {
 
 enum class Severity {
-  kProblem,  // something the file asks for will fail or be ignored
+  kProblem,  // something the file asks for will fail, be ignored or do harm
   kNote,     // worth knowing, but the run does what the file asks
 };
 
 struct Finding {
-  Severity severity;
+  Severity severity = Severity::kProblem;
   std::string code;     // a stable word for scripts, such as "unknown-section"
   std::string section;  // where in the file; empty when not about one line
   std::string key;
+  size_t line = 0;      // the line of the settings file; 0 when not about one
   std::string message;  // plain words, whole sentences
+  std::string action;   // what to do about it, one sentence; may be empty
 };
 
 // How a slot with a target and a name ends in the next run.
@@ -31,6 +36,13 @@ enum class Outcome {
   kNotReached,  // an earlier slot ended the run
 };
 
+// One "key=value" line of a record section.
+struct Entry {
+  std::string key;
+  std::string value;
+  std::string reason;  // for an "Error_LOG" entry: the archiver's message, when logged
+};
+
 struct PlannedSlot {
   std::string key;
   std::string target;
@@ -39,12 +51,10 @@ struct PlannedSlot {
   std::string format;        // "LHA", "ZIP" or "7z"; empty when no archiver runs
   std::string constantName;  // empty when the slot has no fixed name
   Outcome outcome = Outcome::kArchive;
-};
-
-// One "key=value" line of a record section.
-struct Entry {
-  std::string key;
-  std::string value;
+  // What walking the target found, when it was walked.
+  std::optional<platform::TargetSurvey> walk;
+  // The newest "Error_LOG" entry of this target, with its reason.
+  std::optional<Entry> lastFailure;
 };
 
 struct Report {
@@ -62,7 +72,12 @@ struct Report {
   std::string logPath;
   int logCount = 0;
   std::optional<Entry> newestLogEntry;
+  int recoveryCount = 0;
+  std::vector<Entry> newestRecovery;  // newest first
 };
+
+// How many of the newest entries of each record a report keeps.
+inline constexpr size_t kNewestEntries = 5;
 
 inline constexpr int kAllWillBeDone = 0;
 inline constexpr int kSomethingFailsOrIsIgnored = 1;

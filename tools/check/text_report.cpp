@@ -58,6 +58,28 @@ std::string Wrapped(const std::string& first, const std::string& text) {
   return out + line + "\n";
 }
 
+std::string WithCommas(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+std::string Counted(uint64_t n, const char* one, const char* many) {
+  return WithCommas(n) + " " + (n == 1 ? one : many);
+}
+
+// What walking the target found, in one line.
+std::string WalkText(const platform::TargetSurvey& walk) {
+  std::string text = Counted(walk.files, "file", "files") + " (" +
+                     Counted(walk.bytes, "byte", "bytes") + ") in " +
+                     Counted(walk.folders, "folder", "folders");
+  if (walk.links > 0) text += ", " + Counted(walk.links, "link", "links");
+  if (walk.unreadableCount > 0) text += "; " + WithCommas(walk.unreadableCount) + " unreadable";
+  if (walk.passedOverCount > 0) text += "; " + WithCommas(walk.passedOverCount) + " passed over";
+  if (!walk.complete) text += "; cut short";
+  return text;
+}
+
 std::string ResultText(const PlannedSlot& slot) {
   const bool copy = !slot.constantName.empty();
   switch (slot.outcome) {
@@ -91,7 +113,15 @@ void Plan(std::ostringstream& out, const Report& report) {
     out << Wrapped("             name    ",
                    slot.name + (slot.format.empty() ? "" : " (" + slot.format + ")"));
     if (!slot.constantName.empty()) out << Wrapped("             copy    ", slot.constantName);
+    if (slot.walk && slot.walk->available) {
+      out << Wrapped("             walked  ", WalkText(*slot.walk));
+    }
     out << Wrapped("             result  ", ResultText(slot));
+    if (slot.lastFailure) {
+      out << Wrapped("             failed  ",
+                     slot.lastFailure->key +
+                         (slot.lastFailure->reason.empty() ? "" : ": " + slot.lastFailure->reason));
+    }
   }
 }
 
@@ -102,7 +132,10 @@ void Findings(std::ostringstream& out, const Report& report, Severity severity,
   if (count == 0) return;
   out << "\n" << title << " (" << count << ")\n";
   for (const Finding& finding : report.findings) {
-    if (finding.severity == severity) out << Wrapped("  - ", finding.message);
+    if (finding.severity != severity) continue;
+    const std::string line = finding.line > 0 ? "line " + std::to_string(finding.line) + ": " : "";
+    out << Wrapped("  - ", line + finding.message);
+    if (!finding.action.empty()) out << Wrapped("    What to do: ", finding.action);
   }
 }
 
@@ -111,13 +144,14 @@ std::string Entries(int count) {
 }
 
 void Records(std::ostringstream& out, const Report& report) {
-  out << "\nRecorded failures\n";
+  out << "\nWhat earlier runs recorded\n";
   if (report.errorLogCount == 0) {
     out << "  Error_LOG: no entries.\n";
   } else {
     out << "  Error_LOG: " << Entries(report.errorLogCount) << ", the newest first:\n";
     for (const Entry& entry : report.newestErrorLog) {
       out << Wrapped("    " + Printable(entry.key) + "  ", entry.value);
+      if (!entry.reason.empty()) out << Wrapped("      ", entry.reason);
     }
   }
   out << Wrapped(
@@ -127,6 +161,13 @@ void Records(std::ostringstream& out, const Report& report) {
   if (report.newestLogEntry) {
     out << Wrapped("    " + Printable(report.newestLogEntry->key) + "  ",
                    report.newestLogEntry->value);
+  }
+  if (report.recoveryCount > 0) {
+    out << "  What runs did about interrupted ones: " << Entries(report.recoveryCount)
+        << ", the newest first:\n";
+    for (const Entry& entry : report.newestRecovery) {
+      out << Wrapped("    " + Printable(entry.key) + "  ", entry.value);
+    }
   }
 }
 

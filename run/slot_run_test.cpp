@@ -1,0 +1,398 @@
+// The slots of a run executed through an in-process stand-in for the
+// archiver libraries: which slots run, in which order, with which command
+// lines, what a failure is recorded as, what ends the run, and the target's
+// attributes around the call. Real folders; no library is loaded.
+#include "run/slot_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "archiver/fake_archiver_runner.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/program.h"
+#include "run/app_module.h"
+#include "run/program_files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace AppModule;
+using Unlha32::FakeArchiverRunner;
+using Unlha32::Library;
+using Unlha32::Result;
+
+const platform::LocalTime kNow{2026, 12, 7, 22, 0, 5};
+const std::string kStamp = "20261207220005";
+const std::string kSep(1, platform::kPathSeparator);
+// A flag that clearing a folder's attributes takes away and restoring gives
+// back: read-only where it stands for the owner's write permission (POSIX),
+// hidden on Windows, whose read-only flag on a folder Wine does not keep.
+const int16_t kMark = platform::kPathSeparator == '\\' ? 0x2 : 0x1;
+
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+fs::path FsPath(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// The archive a command line names: its first quoted path.
+std::string ArchiveOf(const std::string& commandLine) {
+  const size_t open = commandLine.find('"');
+  return commandLine.substr(open + 1, commandLine.find('"', open + 1) - open - 1);
+}
+
+class SlotRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("slotbackup-slots-" + std::to_string(std::random_device{}()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(root_ / "data");
+    fs::create_directories(root_ / "save");
+    report_.settingsFile = Utf8(root_ / "slotbackup.ini");
+    report_.logFile = Utf8(root_ / "slotbackup.log");
+    report_.standardError = std::fopen((root_ / "stderr.txt").string().c_str(), "w+b");
+    recovery_ = Utf8(root_ / "slotbackup.recovery");
+  }
+  void TearDown() override {
+    if (report_.standardError != nullptr) std::fclose(report_.standardError);
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(root_, error)) {
+      if (entry.is_directory()) {
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
+      }
+    }
+    fs::remove_all(root_, error);
+  }
+
+  // A target folder holding one file.
+  std::string Target(const std::string& name) {
+    const fs::path folder = root_ / "data" / FsPath(name);
+    fs::create_directories(folder);
+    Write(folder / "file.txt", "contents of " + name);
+    return Utf8(folder);
+  }
+  std::string Save() const { return Utf8(root_ / "save"); }
+  fs::path Saved(const std::string& name) const { return root_ / "save" / FsPath(name); }
+
+  // A settings file whose "@" stands for the test's folder, in the system's
+  // code page as the run reads it.
+  void Settings(std::string text) {
+    for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
+      text.replace(at, 1, Utf8(root_));
+    }
+    Write(root_ / "slotbackup.ini", platform::ToMultiByte(text));
+  }
+  std::string SaveSection(const std::string& type) const {
+    return "[BackUP_Save]\nSavePath=" + Save() + "\nArchiveType=" + type + "\n";
+  }
+
+  // The fake then writes the archive it is handed, as a library does.
+  void WriteArchives() {
+    fake_.respond = [](const FakeArchiverRunner::Call& call) {
+      Write(FsPath(ArchiveOf(call.commandLine)), "archive: " + call.commandLine);
+      return Result{true, "written"};
+    };
+  }
+
+  int Run() {
+    clsIniFile settings;
+    settings.FileName(report_.settingsFile);
+    SlotRun run(settings, report_, recovery_, fake_, clock_);
+    return run.RunSlots();
+  }
+  std::string RunError() {
+    try {
+      Run();
+    } catch (const platform::Error& e) {
+      return e.what();
+    }
+    return "";
+  }
+
+  std::vector<std::string> Lines(const std::string& file, const char* section) const {
+    clsIniFile ini;
+    ini.FileName(file);
+    ini.Section(section);
+    std::vector<std::string> lines;
+    ini.EnumSectionString(lines);
+    return lines;
+  }
+  std::vector<std::string> ErrorLog() const {
+    return Lines(report_.settingsFile, kErrorLogSection);
+  }
+  std::vector<std::string> Messages() const {
+    return Lines(report_.logFile, kArchiverMessageSection);
+  }
+  static bool Marked(const std::string& folder) {
+    return (FolderAttributes(folder, -1) & kMark) != 0;
+  }
+  static void Mark(const std::string& folder) {
+    FolderAttributes(folder, static_cast<int16_t>(FolderAttributes(folder, -1) | kMark));
+  }
+
+  fs::path root_;
+  ReportFiles report_;
+  std::string recovery_;
+  FakeArchiverRunner fake_;
+  SlotRun::Clock clock_ = [] { return kNow; };
+};
+
+// ------------------------------------------------------------ which slots run
+
+TEST_F(SlotRunTest, SlotsAreExactlyFourDigitKeysRunInOrderWithExactCommandLines) {
+  const std::string a = Target("a"), b = Target("b b"), c = Target("c");
+  Settings(SaveSection("lha") + "[BackUP_Target]\n7=" + c + "\n0100=" + c + "\n0099=" + b +
+           "\n0007=" + a + "\n0010=" + c + "\n[BackUP_Name]\n0007=a.lzh\n0099=b %d.lzh\n");
+  EXPECT_EQ(Run(), kRunSucceeded);
+  EXPECT_EQ(
+      fake_.CommandLines(),
+      (std::vector<std::string>{"a  -r2 -x1 \"" + Save() + kSep + "a.lzh\" \"" + a + "\"",
+                                "a  -r2 -x1 \"" + Save() + kSep + "b %d.lzh\" \"" + b + "\""}));
+  EXPECT_EQ(fake_.calls[0].library, Library::kUnlha);
+
+  fake_.calls.clear();
+  Settings(SaveSection("Zip") + "[BackUP_Target]\n0000=" + a + "\n[BackUP_Name]\n0000=a.zip\n");
+  EXPECT_EQ(Run(), kRunSucceeded);
+  ASSERT_EQ(fake_.calls.size(), 1u);
+  EXPECT_EQ(fake_.calls[0].library, Library::kSevenZip);
+  EXPECT_EQ(fake_.calls[0].commandLine, "a \"" + Save() + kSep + "a.zip\" \"" + a + "\"");
+}
+
+TEST_F(SlotRunTest, SlotsWithoutTargetOrNameAreSkippedAndLeftUntouched) {
+  const std::string t = Target("t");
+  Mark(t);
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + t + "\n0003=\n" +
+           "[BackUP_Name]\n0002=n.zip\n0003=n.zip\n[BackUP_ConstantName]\n0001=c.zip\n");
+  EXPECT_EQ(Run(), kRunSucceeded);
+  EXPECT_TRUE(fake_.calls.empty());
+  EXPECT_TRUE(Marked(t));
+  EXPECT_TRUE(ErrorLog().empty());
+  EXPECT_FALSE(fs::exists(FsPath(report_.logFile)));
+}
+
+TEST_F(SlotRunTest, TypesOtherThanLhaOrZipRunNoArchiverAndLeaveTheTargetAsItWas) {
+  const std::string t = Target("t");
+  Mark(t);
+  // A blank kept inside quotes is not trimmed away.
+  for (const std::string& type : {std::string("\" LHA\""), std::string("TAR"), std::string()}) {
+    Settings(SaveSection(type) + "[BackUP_Target]\n0001=" + t + "\n[BackUP_Name]\n0001=t.lzh\n");
+    EXPECT_EQ(Run(), kRunSucceeded) << type;
+  }
+  EXPECT_TRUE(fake_.calls.empty());
+  EXPECT_TRUE(Marked(t));
+}
+
+// ------------------------------------------------------------------ names
+
+TEST_F(SlotRunTest, OnlyTheFirstUpperCaseStampTokenIsExpanded) {
+  const std::string t = Target("t");
+  const std::vector<std::string> templates = {"pre-%D-post.zip", "%D", "x%D%D.zip", "plain.zip",
+                                              "low %d.zip"};
+  std::string targets = "[BackUP_Target]\n", names = "[BackUP_Name]\n";
+  for (size_t i = 0; i < templates.size(); ++i) {
+    targets += SlotKey(static_cast<int32_t>(i)) + "=" + t + "\n";
+    names += SlotKey(static_cast<int32_t>(i)) + "=" + templates[i] + "\n";
+  }
+  Settings(SaveSection("ZIP") + targets + names);
+  EXPECT_EQ(Run(), kRunSucceeded);
+  std::vector<std::string> archives;
+  for (const auto& call : fake_.calls) archives.push_back(ArchiveOf(call.commandLine));
+  const std::string s = Save() + kSep;
+  EXPECT_EQ(archives, (std::vector<std::string>{s + "pre-" + kStamp + "-post.zip", s + kStamp,
+                                                s + "x" + kStamp + "%D.zip", s + "plain.zip",
+                                                s + "low %d.zip"}));
+}
+
+TEST_F(SlotRunTest, EachSlotTakesItsStampWhenItRuns) {
+  const std::string t = Target("t");
+  int second = 0;
+  clock_ = [&second] { return platform::LocalTime{2026, 12, 7, 22, 0, second++}; };
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t + "\n0001=" + t +
+           "\n[BackUP_Name]\n0000=%D.zip\n0001=%D.zip\n");
+  EXPECT_EQ(Run(), kRunSucceeded);
+  ASSERT_EQ(fake_.calls.size(), 2u);
+  EXPECT_NE(fake_.calls[0].commandLine, fake_.calls[1].commandLine);
+}
+
+// ------------------------------------------------------------ fixed names
+
+TEST_F(SlotRunTest, AFixedNameGetsACopyOfTheNewArchive) {
+  const std::string t = Target("仕事");
+  WriteArchives();
+  Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + t +
+           "\n[BackUP_Name]\n0000=仕事_%D.lzh\n[BackUP_ConstantName]\n0000=最新.lzh\n");
+  EXPECT_EQ(Run(), kRunSucceeded);
+  EXPECT_EQ(Read(Saved("最新.lzh")), Read(Saved("仕事_" + kStamp + ".lzh")));
+  EXPECT_NE(Read(Saved("最新.lzh")), "");
+}
+
+TEST_F(SlotRunTest, WithoutArchiverAFixedNameIsRefreshedFromTheArchiveAlreadyThere) {
+  const std::string t = Target("t");
+  Write(Saved("same.zip"), "archive of an earlier run");
+  Write(Saved("latest.zip"), "older copy");
+  Settings(SaveSection("NONE") + "[BackUP_Target]\n0001=" + t +
+           "\n[BackUP_Name]\n0001=same.zip\n[BackUP_ConstantName]\n0001=latest.zip\n");
+  EXPECT_EQ(Run(), kRunSucceeded);
+  EXPECT_EQ(Read(Saved("latest.zip")), "archive of an earlier run");
+}
+
+TEST_F(SlotRunTest, WithoutArchiverAMissingSourceEndsTheRunAndKeepsTheOldCopy) {
+  const std::string t = Target("t");
+  Write(Saved("latest.zip"), "older copy");
+  Settings(SaveSection("NONE") + "[BackUP_Target]\n0001=" + t + "\n0002=" + t +
+           "\n[BackUP_Name]\n0001=new %D.zip\n0002=x.zip\n[BackUP_ConstantName]\n"
+           "0001=latest.zip\n0002=other.zip\n");
+  Write(Saved("x.zip"), "x");
+  const std::string error = RunError();
+  EXPECT_NE(error.find("new " + kStamp + ".zip"), std::string::npos) << error;
+  EXPECT_EQ(Read(Saved("latest.zip")), "older copy");
+  EXPECT_FALSE(fs::exists(Saved("other.zip"))) << "the run ended at slot 0001";
+}
+
+TEST_F(SlotRunTest, AReadOnlyFixedNameIsKeptAndEndsTheRun) {
+  const std::string t = Target("t");
+  WriteArchives();
+  Write(Saved("latest.zip"), "older copy");
+  fs::permissions(Saved("latest.zip"), fs::perms::owner_read);
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + t +
+           "\n[BackUP_Name]\n0001=same.zip\n[BackUP_ConstantName]\n0001=latest.zip\n");
+  EXPECT_NE(RunError(), "");
+  EXPECT_EQ(Read(Saved("latest.zip")), "older copy");
+  fs::permissions(Saved("latest.zip"), fs::perms::owner_write, fs::perm_options::add);
+}
+
+// ---------------------------------------------------------------- failures
+
+TEST_F(SlotRunTest, AFailedArchiverRunIsRecordedKeepsTheOldCopyAndTheRunGoesOn) {
+  const std::string a = Target("a"), b = Target("b");
+  fake_.respond = [&](const FakeArchiverRunner::Call& call) {
+    if (call.commandLine.find(a) != std::string::npos) return Result{false, "disk full"};
+    Write(FsPath(ArchiveOf(call.commandLine)), "new archive");
+    return Result{true, "written"};
+  };
+  Write(Saved("latest.zip"), "previous copy");
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + a + "\n0002=" + b +
+           "\n[BackUP_Name]\n0001=a.zip\n0002=b.zip\n[BackUP_ConstantName]\n0001=latest.zip\n"
+           "0002=b latest.zip\n");
+  EXPECT_EQ(Run(), kArchiverRunFailed);
+  EXPECT_EQ(fake_.calls.size(), 2u);
+  const std::string when = platform::DateTimeText(kNow);
+  EXPECT_EQ(ErrorLog(), std::vector<std::string>{when + "=" + a});
+  EXPECT_EQ(Messages(), std::vector<std::string>{when + "=Target:" + a + "\tMessage:disk full"});
+  EXPECT_EQ(Read(Saved("latest.zip")), "previous copy");
+  EXPECT_EQ(Read(Saved("b latest.zip")), "new archive");
+}
+
+TEST_F(SlotRunTest, ADoubleQuoteFailsTheSlotWithoutACallAndSaysWhere) {
+  std::error_code error;
+  fs::create_directories(root_ / "data" / "bad\" -x \"", error);
+  if (error) GTEST_SKIP() << "no folder can hold a double quote here: " << error.message();
+  const std::string bad = Target("bad\" -x \""), good = Target("good");
+  Settings(SaveSection("LHA") + "[BackUP_Target]\n0001=" + bad + "\n0002=" + good +
+           "\n0003=" + good + "\n[BackUP_Name]\n0001=a.lzh\n0002=b\" -x.lzh\n0003=c.lzh\n");
+  EXPECT_EQ(Run(), kArchiverRunFailed);
+  ASSERT_EQ(fake_.calls.size(), 1u);
+  EXPECT_NE(fake_.calls[0].commandLine.find(kSep + "c.lzh"), std::string::npos);
+  const std::vector<std::string> messages = Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(messages[0].find("a double quote in the target folder"), std::string::npos);
+  EXPECT_NE(messages[1].find("a double quote in the archive name"), std::string::npos);
+}
+
+TEST_F(SlotRunTest, AMissingTargetEndsTheRunBeforeAnyLaterSlot) {
+  const std::string first = Target("first"), later = Target("later");
+  const std::string absent = Utf8(root_ / "data" / "absent");
+  Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + first + "\n0001=" + absent +
+           "\n0002=" + later + "\n[BackUP_Name]\n0000=f.lzh\n0001=a.lzh\n0002=b.lzh\n");
+  EXPECT_EQ(RunError(), "Path not found: " + absent);
+  ASSERT_EQ(fake_.calls.size(), 1u);
+  EXPECT_NE(fake_.calls[0].commandLine.find(first), std::string::npos);
+}
+
+TEST_F(SlotRunTest, AFailureThatCannotBeWrittenToErrorLogMakesTheRunEndWithOne) {
+  const std::string t = Target("t");
+  fake_.respond = [](const FakeArchiverRunner::Call&) { return Result{false, "disk full"}; };
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t + "\n[BackUP_Name]\n0000=t.zip\n");
+  report_.settingsFile = Utf8(root_ / "gone" / "slotbackup.ini");
+  clsIniFile settings;
+  settings.FileName(Utf8(root_ / "slotbackup.ini"));
+  SlotRun run(settings, report_, recovery_, fake_, clock_);
+  EXPECT_EQ(run.RunSlots(), kRunEndedByError);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find("\tNotInError_LOG:"), std::string::npos) << Messages()[0];
+}
+
+// -------------------------------------------------- the target's attributes
+
+TEST_F(SlotRunTest, TheTargetIsClearedAndRecordedOnlyWhileTheArchiverRuns) {
+  const std::string t = Target("t");
+  Mark(t);
+  bool clearedDuringCall = false;
+  std::vector<std::string> recordDuringCall;
+  fake_.respond = [&](const FakeArchiverRunner::Call&) {
+    clearedDuringCall = !Marked(t);
+    recordDuringCall = Lines(recovery_, kClearedFolderSection);
+    return Result{true, "written"};
+  };
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0004=" + t + "\n[BackUP_Name]\n0004=t.zip\n");
+  EXPECT_EQ(Run(), kRunSucceeded);
+  EXPECT_TRUE(clearedDuringCall);
+  ASSERT_EQ(recordDuringCall.size(), 1u);
+  EXPECT_EQ(recordDuringCall[0].rfind("0004=", 0), 0u) << recordDuringCall[0];
+  EXPECT_TRUE(Marked(t));
+  EXPECT_TRUE(Lines(recovery_, kClearedFolderSection).empty());
+}
+
+TEST_F(SlotRunTest, WhateverEndsTheRunDuringASlotTheTargetGetsItsAttributesBack) {
+  const std::string t = Target("t");
+  Mark(t);
+  Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + t + "\n[BackUP_Name]\n0000=t.lzh\n");
+
+  fake_.missing = {Library::kUnlha};
+  const std::string missing = RunError();
+  EXPECT_NE(missing.find("Cannot load Unlha32"), std::string::npos) << missing;
+  EXPECT_TRUE(fake_.calls.empty());
+  EXPECT_TRUE(Marked(t));
+  EXPECT_TRUE(Lines(recovery_, kClearedFolderSection).empty());
+
+  fake_.missing.clear();
+  fake_.respond = [](const FakeArchiverRunner::Call&) -> Result {
+    throw platform::Error("Cannot start the archiver: out of processes");
+  };
+  EXPECT_EQ(RunError(), "Cannot start the archiver: out of processes");
+  EXPECT_TRUE(Marked(t));
+  EXPECT_TRUE(Lines(recovery_, kClearedFolderSection).empty());
+}
+
+TEST_F(SlotRunTest, FoldersNameTheSaveFolderAndWhereNamesAndFixedNamesLead) {
+  const std::string t = Target("t");
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t + "\n0001=" + t +
+           "\n[BackUP_Name]\n0000=a.zip\n0001=sub/b.zip\n[BackUP_ConstantName]\n"
+           "0001=../elsewhere/latest.zip\n");
+  clsIniFile settings;
+  settings.FileName(report_.settingsFile);
+  SlotRun run(settings, report_, recovery_, fake_, clock_);
+  EXPECT_EQ(run.Folders(), (std::vector<std::string>{Save(), Save(), Save() + kSep + "sub",
+                                                     Save() + kSep + "../elsewhere"}));
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+// The checker's prediction for each slot held against what the run then
+// does with the same settings, the same time and the same stand-in for the
+// archiver libraries (one that fails as a library does when it cannot write
+// its archive). Real folders, in process.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "archiver/fake_archiver_runner.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "run/expand_name.h"
+#include "run/program_files.h"
+#include "run/slot_run.h"
+#include "settings/ini_document.h"
+#include "tools/check/agreement.h"
+#include "tools/check/checker.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Unlha32::FakeArchiverRunner;
+using Unlha32::Result;
+
+const platform::LocalTime kNow{2026, 12, 7, 22, 0, 5};
+
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+fs::path FsPath(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Agreement : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("slotbackup-agree-" + std::to_string(std::random_device{}()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    for (const char* folder : {"backups", "data/a", "data/b", "data/c"}) {
+      fs::create_directories(root_ / folder);
+      std::ofstream(root_ / folder / "file.txt") << folder;
+    }
+    // As a library does: the archive is written where the line says, and
+    // the run fails when it cannot be.
+    archivers_.respond = [](const FakeArchiverRunner::Call& call) {
+      const size_t open = call.commandLine.find('"');
+      const std::string archive =
+          call.commandLine.substr(open + 1, call.commandLine.find('"', open + 1) - open - 1);
+      std::ofstream out(FsPath(archive), std::ios::binary);
+      out << call.commandLine;
+      return out ? Result{true, "written"} : Result{false, "cannot create " + archive};
+    };
+  }
+  void TearDown() override {
+    std::error_code error;
+    fs::remove_all(root_, error);
+  }
+
+  std::string Path(const std::string& relative) const { return Utf8(root_) + "/" + relative; }
+
+  // Checks the settings ("@" for the test's folder), then runs them, and
+  // returns the prediction and what the run did, side by side.
+  void ExpectAgreement(std::string text, const std::string& alsoFound = "") {
+    for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
+      text.replace(at, 1, Utf8(root_));
+    }
+    std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << platform::ToMultiByte(text);
+    const check::Report plan = check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
+    ASSERT_FALSE(plan.slots.empty());
+    if (!alsoFound.empty()) {
+      bool found = false;
+      for (const check::Finding& finding : plan.findings) found |= finding.code == alsoFound;
+      EXPECT_TRUE(found) << "no finding " << alsoFound;
+      EXPECT_EQ(check::ExitStatus(plan), check::kSomethingFailsOrIsIgnored);
+    }
+
+    AppModule::ReportFiles files;
+    files.settingsFile = Path("slotbackup.ini");
+    files.logFile = Path("slotbackup.log");
+    files.standardError = nullptr;
+    clsIniFile settings;
+    settings.FileName(files.settingsFile);
+    AppModule::SlotRun run(settings, files, Path("slotbackup.recovery"), archivers_,
+                           [] { return kNow; });
+    check_test::RunEffects effects;
+    try {
+      run.RunSlots();
+    } catch (const platform::Error&) {
+      effects.endedByError = true;
+    }
+    for (const std::string& line : settings::ini::SectionLines(ReadFile(root_ / "slotbackup.ini"),
+                                                               AppModule::kErrorLogSection)) {
+      effects.failedTargets.push_back(platform::ToUtf8(line.substr(line.find('=') + 1)));
+    }
+    const auto observed = check_test::ObservedOutcomes(plan, AppModule::Stamp(kNow), effects);
+    EXPECT_EQ(check_test::Describe(plan, check_test::PredictedOutcomes(plan)),
+              check_test::Describe(plan, observed));
+  }
+
+  fs::path root_;
+  FakeArchiverRunner archivers_;
+};
+
+const std::string kThree =
+    "[BackUP_Target]\n0000=@/data/a\n0001=@/data/b\n0002=@/data/c\n"
+    "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n0002=c_%D.zip\n"
+    "[BackUP_ConstantName]\n0000=a.zip\n0001=b.zip\n0002=c.zip\n";
+
+std::string Save(const std::string& folder, const std::string& type) {
+  return "[BackUP_Save]\nSavePath=@/" + folder + "\nArchiveType=" + type + "\n";
+}
+
+TEST_F(Agreement, EverySlotArchived) {
+  ExpectAgreement(Save("backups", "ZIP") + kThree);
+}
+
+TEST_F(Agreement, AMissingTargetEndsTheRunThere) {
+  fs::remove_all(root_ / "data" / "b");
+  ExpectAgreement(Save("backups", "LHA") + kThree, "target-missing");
+}
+
+TEST_F(Agreement, AMissingLibraryEndsTheRunAtTheFirstSlot) {
+  archivers_.missing = {Unlha32::Library::kSevenZip};
+  ExpectAgreement(Save("backups", "ZIP") + kThree, "archiver-not-loadable");
+}
+
+TEST_F(Agreement, ADoubleQuoteFailsOnlyItsSlot) {
+  ExpectAgreement(Save("backups", "ZIP") + "[BackUP_Target]\n0000=@/data/a\n0001=@/data/b\n" +
+                      "[BackUP_Name]\n0000=q\" -x.zip\n0001=b.zip\n",
+                  "quote-in-path");
+}
+
+TEST_F(Agreement, AMissingSaveFolderFailsEverySlot) {
+  ExpectAgreement(Save("nowhere", "ZIP") + kThree, "folder-missing");
+}
+
+TEST_F(Agreement, AFixedNameThatCannotBeWrittenEndsTheRun) {
+  ExpectAgreement(Save("backups", "ZIP") +
+                      "[BackUP_Target]\n0000=@/data/a\n0001=@/data/b\n"
+                      "[BackUP_Name]\n0000=a.zip\n0001=b.zip\n"
+                      "[BackUP_ConstantName]\n0000=gone/a.zip\n0001=b.zip\n",
+                  "folder-missing");
+}
+
+TEST_F(Agreement, WithoutArchiverACopyNeedsAnArchiveAlreadyThere) {
+  std::ofstream(root_ / "backups" / "a.old") << "earlier archive";
+  ExpectAgreement(Save("backups", "none") +
+                      "[BackUP_Target]\n0000=@/data/a\n0001=@/data/b\n0002=@/data/c\n"
+                      "[BackUP_Name]\n0000=a.old\n0001=b.old\n0002=c.old\n"
+                      "[BackUP_ConstantName]\n0000=a.zip\n0001=b.zip\n0002=c.zip\n",
+                  "copy-source-missing");
+}
+
+// What the run does harm with, it still does: the checker predicts it and
+// names the harm.
+TEST_F(Agreement, ArchivesInsideTheTargetAreArchivedAndCalledAProblem) {
+  fs::create_directories(root_ / "data" / "a" / "backups");
+  ExpectAgreement(Save("data/a/backups", "ZIP") +
+                      "[BackUP_Target]\n0000=@/data/a\n[BackUP_Name]\n0000=a_%D.zip\n",
+                  "archives-inside-target");
+}
+
+TEST_F(Agreement, SharedNamesAreArchivedAndCalledAProblem) {
+  ExpectAgreement(Save("backups", "ZIP") +
+                      "[BackUP_Target]\n0000=@/data/a\n0001=@/data/b\n"
+                      "[BackUP_Name]\n0000=same.zip\n0001=same.zip\n"
+                      "[BackUP_ConstantName]\n0000=latest.zip\n0001=latest.zip\n",
+                  "shared-name");
+}
+
+TEST_F(Agreement, NamesLeavingTheSaveFolderAreArchivedAndCalledAProblem) {
+  ExpectAgreement(Save("backups", "ZIP") +
+                      "[BackUP_Target]\n0000=@/data/a\n[BackUP_Name]\n0000=../outside_%D.zip\n",
+                  "leaves-save-folder");
+  EXPECT_TRUE(fs::exists(root_ / ("outside_" + AppModule::Stamp(kNow) + ".zip")));
+}
+
+}  // namespace
