@@ -117,7 +117,7 @@ TEST_F(ReplaceWithCopyTest, AFifoAsTheSourceFailsAtOnce) {
 TEST(ReadRegularFile, ReadsAFileAndRefusesWhatIsNoneWithoutWaiting) {
   platform::posix::testing::ScratchFolder scratch;
   const fs::path file = scratch.path() / "slotbackup.ini";
-  Write(file, std::string("[s]\r\nk=\x93\xfa\0v\n", 13));
+  WriteBytes(file, std::string("[s]\r\nk=\x93\xfa\0v\n", 13));
   EXPECT_EQ(platform::ReadRegularFile(file.string()), std::string("[s]\r\nk=\x93\xfa\0v\n", 13));
   fs::create_symlink(file, scratch.path() / "link.ini");
   EXPECT_EQ(platform::ReadRegularFile((scratch.path() / "link.ini").string()).size(), 13u)

@@ -87,7 +87,7 @@ TEST_F(RealArchives, AFolderNamedInLatin1BytesIsArchivedAndRestoredUnderItsOwnNa
   ASSERT_EQ(Run(), 0) << output_ << Read(program_ / "slotbackup.log");
   const fs::path latest = save / "derni\xE8re.zip";
   ASSERT_TRUE(fs::exists(latest));
-  ExpectSameTree(latest, target);  // bsdtar
+  EXPECT_EQ(Mismatch(latest, {target}), "");  // bsdtar
   const fs::path out = root_ / "unzip";
   std::string text;
   ASSERT_EQ(Shell("unzip -q " + Quoted(latest) + " -d " + Quoted(out), &text), 0) << text;
