@@ -145,6 +145,17 @@ TEST_F(CheckThenRun, AnEntryTheRunsUserCannotReadFailsItsSlotAsForeseen) {
       << checked_;
 }
 
+TEST_F(CheckThenRun, ASaveFolderTheRunsUserCannotWriteIsForeseenToFailEverySlot) {
+  InstallRealArchivers();
+  const fs::path a = Target("a"), b = Target("b");
+  Settings(SaveSection("ZIP") + Slots({a, b}));
+  RunUnprivileged();
+  chmod(save_.c_str(), 0555);
+  ExpectAgreement("folder-not-writable");
+  chmod(save_.c_str(), 0755);
+  EXPECT_TRUE(fs::is_empty(save_));
+}
+
 TEST_F(CheckThenRun, ASaveFolderInsideTheTargetIsForeseenAndItsArchivesGrow) {
   InstallRealArchivers();
   const fs::path target = data_;
