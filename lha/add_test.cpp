@@ -18,22 +18,15 @@
 
 #include "archlib/entry.h"
 #include "lha/add.h"
+#include "platform/posix/testing.h"
 #include "lha/command.h"
 
 namespace fs = std::filesystem;
+using platform::posix::testing::ReadBytes;
+using platform::posix::testing::WriteBytes;
 
 namespace lha {
 namespace {
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& p, const std::string& data) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << data;
-}
 
 // Runs the command in a child process; returns its result message, or
 // "killed" when it died by a signal.
@@ -91,7 +84,7 @@ class Attack : public ::testing::Test {
     for (int i = 0; i < 120; ++i) {
       std::string s;
       while (s.size() < 1000 + rng() % 60000) s += "line " + std::to_string(rng() % 5000) + "\n";
-      WriteFile(root_ / "tree" / ("d" + std::to_string(i % 6)) / ("f" + std::to_string(i)), s);
+      WriteBytes(root_ / "tree" / ("d" + std::to_string(i % 6)) / ("f" + std::to_string(i)), s);
     }
     command_.recurse = true;
     command_.archive = (root_ / "out" / "backup.lzh").string();
@@ -114,28 +107,28 @@ class Attack : public ::testing::Test {
 
 TEST_F(Attack, KilledAtAnyPointTheArchiveIsTheOldOneOrACompleteNewOne) {
   // The old archive holds another folder; the new one adds the tree to it.
-  WriteFile(root_ / "other" / "keep.txt", "kept across every run");
+  WriteBytes(root_ / "other" / "keep.txt", "kept across every run");
   Command first = command_;
   first.targets = {(root_ / "other").string()};
   AddToArchive(first);
-  const std::string old = ReadFile(command_.archive);
+  const std::string old = ReadBytes(command_.archive);
   const auto start = std::chrono::steady_clock::now();
   AddToArchive(command_);
   const auto whole = std::chrono::steady_clock::now() - start;
-  const std::string complete = ReadFile(command_.archive);
+  const std::string complete = ReadBytes(command_.archive);
   ASSERT_NE(complete, old);
 
   std::mt19937 rng(29);
   int sawOld = 0, sawNew = 0;
   for (int round = 0; round < 16; ++round) {
-    WriteFile(command_.archive, old);
+    WriteBytes(command_.archive, old);
     Child child(command_);
     const auto at = std::chrono::duration_cast<std::chrono::microseconds>(whole) *
                     static_cast<int>(rng() % 120) / 100;
     std::this_thread::sleep_for(at);
     kill(child.Pid(), round % 2 == 0 ? SIGKILL : SIGTERM);
     child.Wait();
-    const std::string now = ReadFile(command_.archive);
+    const std::string now = ReadBytes(command_.archive);
     ASSERT_TRUE(now == old || now == complete) << "round " << round;
     (now == old ? sawOld : sawNew)++;
     for (const auto& e : fs::directory_iterator(root_ / "out")) {
@@ -147,12 +140,12 @@ TEST_F(Attack, KilledAtAnyPointTheArchiveIsTheOldOneOrACompleteNewOne) {
 }
 
 TEST_F(Attack, RunsAtOnceOnOneArchiveEachLeaveItCompleteAndNothingBehind) {
-  WriteFile(root_ / "other" / "keep.txt", "kept");
+  WriteBytes(root_ / "other" / "keep.txt", "kept");
   Command first = command_;
   first.targets = {(root_ / "other").string()};
   AddToArchive(first);
   AddToArchive(command_);
-  const std::string expected = ReadFile(command_.archive);
+  const std::string expected = ReadBytes(command_.archive);
   std::vector<std::unique_ptr<Child>> children;
   for (int i = 0; i < 4; ++i) children.push_back(std::make_unique<Child>(command_));
   for (auto& child : children) {
@@ -161,7 +154,7 @@ TEST_F(Attack, RunsAtOnceOnOneArchiveEachLeaveItCompleteAndNothingBehind) {
     EXPECT_TRUE(ok) << message;
   }
   // Each read the same old archive and wrote the same new one in full.
-  EXPECT_TRUE(ReadFile(command_.archive) == expected);
+  EXPECT_TRUE(ReadBytes(command_.archive) == expected);
   EXPECT_EQ(Leftovers(), 0u);
 }
 
@@ -180,7 +173,7 @@ TEST_F(Attack, AFileItsUserCannotReadFailsTheCallNamingItAndKeepsTheOldArchive) 
   bool ok = false;
   ASSERT_EQ(made.Wait(&ok).rfind("added 127 and kept 0 members", 0), 0u);
   ASSERT_TRUE(ok);
-  const std::string old = ReadFile(command_.archive);
+  const std::string old = ReadBytes(command_.archive);
 
   const fs::path secret = root_ / "tree" / "d3" / "f63";
   fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
@@ -188,7 +181,7 @@ TEST_F(Attack, AFileItsUserCannotReadFailsTheCallNamingItAndKeepsTheOldArchive) 
   const std::string message = denied.Wait(&ok);
   EXPECT_FALSE(ok);
   EXPECT_EQ(message, "cannot read " + secret.string() + ": Permission denied");
-  EXPECT_TRUE(ReadFile(command_.archive) == old);
+  EXPECT_TRUE(ReadBytes(command_.archive) == old);
   EXPECT_EQ(Leftovers(), 0u);
 }
 

@@ -16,24 +16,17 @@
 #include "archlib/entry.h"
 #include "archlib/tree_walk.h"
 #include "lha/add.h"
+#include "platform/posix/testing.h"
 #include "lha/command.h"
 #include "lha/member_pipeline.h"
 #include "lha/out_file.h"
 
 namespace fs = std::filesystem;
+using platform::posix::testing::ReadBytes;
+using platform::posix::testing::WriteBytes;
 
 namespace lha {
 namespace {
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& p, const std::string& data) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << data;
-}
 
 class Pipeline : public ::testing::Test {
  protected:
@@ -62,11 +55,11 @@ class Pipeline : public ::testing::Test {
       for (char& c : s) c = static_cast<char>(rng());
       return s;
     };
-    WriteFile(t / "big.txt", text(3 << 20));
-    WriteFile(t / "random 2M.bin", random(2 << 20));
-    WriteFile(t / "random 50K.bin", random(50000));
+    WriteBytes(t / "big.txt", text(3 << 20));
+    WriteBytes(t / "random 2M.bin", random(2 << 20));
+    WriteBytes(t / "random 50K.bin", random(50000));
     for (int i = 0; i < 60; ++i) {
-      WriteFile(t / ("dir" + std::to_string(i % 4)) / ("f" + std::to_string(i)),
+      WriteBytes(t / ("dir" + std::to_string(i % 4)) / ("f" + std::to_string(i)),
                 i % 7 == 0 ? std::string() : text(rng() % 200000));
     }
     fs::create_directories(t / "empty folder");
@@ -94,7 +87,7 @@ class Pipeline : public ::testing::Test {
       file.Flush();
     }
     close(fd);
-    return ReadFile(out);
+    return ReadBytes(out);
   }
 
   fs::path root_;
@@ -125,12 +118,12 @@ TEST_F(Pipeline, TheArchiveIsTheSameWithOneThreadOrManyAndAnyMemoryLimits) {
   command.archive = (root_ / "many.lzh").string();
   command.threads = 6;
   AddToArchive(command);
-  EXPECT_TRUE(ReadFile(root_ / "one.lzh") == ReadFile(root_ / "many.lzh"));
+  EXPECT_TRUE(ReadBytes(root_ / "one.lzh") == ReadBytes(root_ / "many.lzh"));
 }
 
 TEST_F(Pipeline, WritesMembersAsTheQueueFillsNotAllAtTheEnd) {
   const fs::path tree = root_ / "many";
-  for (int i = 0; i < 200; ++i) WriteFile(tree / ("f" + std::to_string(i)), "tiny");
+  for (int i = 0; i < 200; ++i) WriteBytes(tree / ("f" + std::to_string(i)), "tiny");
   const fs::path out = root_ / "members";
   int fd = open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   ASSERT_GE(fd, 0);

@@ -14,10 +14,13 @@
 #include <string>
 
 #include "platform/archiver_entry.h"
+#include "platform/posix/testing.h"
 
 ARCHIVER_EXPORT int ARCHIVER_CALL Unlha(uint32_t, const char*, char*, uint32_t);
 
 namespace fs = std::filesystem;
+using platform::posix::testing::ReadBytes;
+using platform::posix::testing::WriteBytes;
 
 namespace {
 
@@ -91,16 +94,6 @@ std::map<std::string, std::string> Describe(const fs::path& tree, const Restores
   return entries;
 }
 
-void WriteFile(const fs::path& p, const std::string& data) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << data;
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 int Add(const std::string& line, std::string* message = nullptr) {
   char output[256];
   int r = Unlha(0, line.c_str(), output, sizeof output);
@@ -158,9 +151,9 @@ TEST_F(Readers, AwkwardTreePassesEveryReaderWithLh5AndLh7) {
   }
   const fs::path t = root_ / "My Docs";
   std::mt19937 rng(3);
-  WriteFile(t / "empty", "");
+  WriteBytes(t / "empty", "");
   fs::create_directories(t / "empty folder");
-  WriteFile(t / "one byte", "x");
+  WriteBytes(t / "one byte", "x");
   auto random = [&](size_t n) {
     std::string s(n, '\0');
     for (auto& c : s) c = static_cast<char>(rng());
@@ -174,21 +167,21 @@ TEST_F(Readers, AwkwardTreePassesEveryReaderWithLh5AndLh7) {
     s.resize(n);
     return s;
   };
-  WriteFile(t / "exactly 8K.txt", text(8192));
-  WriteFile(t / "exactly 64K.txt", text(65536));
-  WriteFile(t / "random 10M.bin", random(10 << 20));
-  WriteFile(t / "text 50M.txt", text(50 << 20));
+  WriteBytes(t / "exactly 8K.txt", text(8192));
+  WriteBytes(t / "exactly 64K.txt", text(65536));
+  WriteBytes(t / "random 10M.bin", random(10 << 20));
+  WriteBytes(t / "text 50M.txt", text(50 << 20));
   std::string block = random(65535);
   std::string repetitive;
   while (repetitive.size() < (4 << 20)) repetitive += block;
-  WriteFile(t / "repetitive.bin", repetitive);
-  WriteFile(t / "日本語" / "表.txt", text(3000));
-  WriteFile(t / "日本語" / "ソフト" / "能力表 メモ.txt", text(5000));
+  WriteBytes(t / "repetitive.bin", repetitive);
+  WriteBytes(t / "日本語" / "表.txt", text(3000));
+  WriteBytes(t / "日本語" / "ソフト" / "能力表 メモ.txt", text(5000));
   fs::path deep = t / "deep";
   for (int level = 0; level < 22; ++level) deep /= "level " + std::to_string(level);
-  WriteFile(deep / "bottom.txt", text(777));
+  WriteBytes(deep / "bottom.txt", text(777));
   for (int i = 0; i < 3000; ++i) {
-    WriteFile(t / "tiny" / ("f" + std::to_string(i)), text(rng() % 300));
+    WriteBytes(t / "tiny" / ("f" + std::to_string(i)), text(rng() % 300));
   }
   fs::create_symlink("../one byte", t / "日本語" / "link");
 
@@ -210,12 +203,12 @@ TEST_F(Readers, EveryReaderRestoresNamesFoldersTimesAndModesAsTheyWere) {
     GTEST_SKIP() << "install lhasa, 7zip, unar, libarchive-tools and jlha-utils";
   }
   const fs::path t = root_ / "Docs";
-  WriteFile(t / "a.txt", "hello\n");
-  WriteFile(t / "日本語" / "表.txt", std::string(20000, 'x') + "表");
-  WriteFile(t / "sub" / "run.sh", "#!/bin/sh\n");
-  WriteFile(t / "sub" / "secret", "s");
-  WriteFile(t / "sub" / "deeper" / "f", "deep");
-  WriteFile(t / "read only.txt", "ro");
+  WriteBytes(t / "a.txt", "hello\n");
+  WriteBytes(t / "日本語" / "表.txt", std::string(20000, 'x') + "表");
+  WriteBytes(t / "sub" / "run.sh", "#!/bin/sh\n");
+  WriteBytes(t / "sub" / "secret", "s");
+  WriteBytes(t / "sub" / "deeper" / "f", "deep");
+  WriteBytes(t / "read only.txt", "ro");
   fs::create_directories(t / "empty");
   fs::create_symlink("../a.txt", t / "sub" / "link");
   chmod((t / "sub" / "run.sh").c_str(), 0755);
@@ -277,9 +270,9 @@ TEST_F(Readers, ANameThatIsNotTextInTheSystemCodePageIsStoredAsItsBytes) {
   // Latin-1 names on a UTF-8 system, as a copy from an older one leaves
   // them: the slot is backed up and the names come back as they were.
   const fs::path t = root_ / "t";
-  WriteFile(t / "caf\xE9.txt", "coffee");
-  WriteFile(t / "r\xE9sum\xE9s" / "cv.txt", "cv");
-  WriteFile(t / "plain.txt", "plain");
+  WriteBytes(t / "caf\xE9.txt", "coffee");
+  WriteBytes(t / "r\xE9sum\xE9s" / "cv.txt", "cv");
+  WriteBytes(t / "plain.txt", "plain");
   const fs::path archive = root_ / "out" / "names.lzh";
   std::string message;
   ASSERT_EQ(Add("a -r2 -x1 " + Arg(archive) + " " + Arg(t), &message), 0) << message;
@@ -290,8 +283,8 @@ TEST_F(Readers, ANameThatIsNotTextInTheSystemCodePageIsStoredAsItsBytes) {
     fs::create_directories(x);
     std::string out;
     EXPECT_EQ(Shell("cd " + Quote(x) + " && " + extract + " " + Quote(archive), &out), 0) << out;
-    EXPECT_EQ(ReadFile(x / "t" / "caf\xE9.txt"), "coffee") << extract;
-    EXPECT_EQ(ReadFile(x / "t" / "r\xE9sum\xE9s" / "cv.txt"), "cv") << extract;
+    EXPECT_EQ(ReadBytes(x / "t" / "caf\xE9.txt"), "coffee") << extract;
+    EXPECT_EQ(ReadBytes(x / "t" / "r\xE9sum\xE9s" / "cv.txt"), "cv") << extract;
     fs::remove_all(x);
   }
   // bsdtar honours the code page the names are declared in, 437, where
@@ -300,19 +293,19 @@ TEST_F(Readers, ANameThatIsNotTextInTheSystemCodePageIsStoredAsItsBytes) {
   fs::create_directories(x);
   std::string out;
   EXPECT_EQ(Shell("bsdtar -xf " + Quote(archive) + " -C " + Quote(x), &out), 0) << out;
-  EXPECT_EQ(ReadFile(x / "t" / "cafΘ.txt"), "coffee");
-  EXPECT_EQ(ReadFile(x / "t" / "rΘsumΘs" / "cv.txt"), "cv");
-  EXPECT_EQ(ReadFile(x / "t" / "plain.txt"), "plain");
+  EXPECT_EQ(ReadBytes(x / "t" / "cafΘ.txt"), "coffee");
+  EXPECT_EQ(ReadBytes(x / "t" / "rΘsumΘs" / "cv.txt"), "cv");
+  EXPECT_EQ(ReadBytes(x / "t" / "plain.txt"), "plain");
   fs::remove_all(x);
   ExpectEveryReaderAccepts(archive);
 
   // A folder name holding 0xFF, the byte between folder names in LHA,
   // cannot be stored: the call fails saying so, and nothing is replaced.
-  const std::string before = ReadFile(archive);
-  WriteFile(t / "odd\xFF" / "f.txt", "f");
+  const std::string before = ReadBytes(archive);
+  WriteBytes(t / "odd\xFF" / "f.txt", "f");
   EXPECT_NE(Add("a -r2 -x1 " + Arg(archive) + " " + Arg(t), &message), 0);
   EXPECT_NE(message.find("0xFF"), std::string::npos) << message;
-  EXPECT_EQ(ReadFile(archive), before);
+  EXPECT_EQ(ReadBytes(archive), before);
 }
 
 TEST_F(Readers, ManySmallInputsEndCleanlyForEveryReader) {
@@ -328,7 +321,7 @@ TEST_F(Readers, ManySmallInputsEndCleanlyForEveryReader) {
     std::string s(n, '\0');
     const int alphabet = 2 + static_cast<int>(rng() % 60);
     for (auto& c : s) c = static_cast<char>('0' + rng() % alphabet);
-    WriteFile(t / ("m" + std::to_string(i)), s);
+    WriteBytes(t / ("m" + std::to_string(i)), s);
   }
   for (const char* method : {"", "-o7 "}) {
     const fs::path archive = root_ / "out" / (*method ? "endings-lh7.lzh" : "endings-lh5.lzh");
@@ -343,19 +336,19 @@ TEST_F(Readers, ManySmallInputsEndCleanlyForEveryReader) {
 TEST_F(Readers, AddingAgainReplacesSamePathsAndCarriesTheRestByteForByte) {
   const fs::path a = root_ / "a";
   const fs::path b = root_ / "b";
-  WriteFile(a / "keep.txt", std::string(5000, 'k'));
-  WriteFile(a / "change.txt", "old");
-  WriteFile(b / "other.txt", "other");
+  WriteBytes(a / "keep.txt", std::string(5000, 'k'));
+  WriteBytes(a / "change.txt", "old");
+  WriteBytes(b / "other.txt", "other");
   const fs::path archive = root_ / "out" / "x.lzh";
   const std::string line = "a -r2 -x1 \"" + archive.string() + "\" ";
   ASSERT_EQ(Add(line + a.string()), 0);
   ASSERT_EQ(Add(line + b.string()), 0);
-  const std::string before = ReadFile(archive);
-  WriteFile(a / "change.txt", "new contents");
+  const std::string before = ReadBytes(archive);
+  WriteBytes(a / "change.txt", "new contents");
   std::string message;
   ASSERT_EQ(Add(line + a.string(), &message), 0);
   EXPECT_EQ(message, "added 3 and kept 2 members: " + archive.string());
-  const std::string after = ReadFile(archive);
+  const std::string after = ReadBytes(archive);
   // The members of b went over unchanged (they follow the new ones).
   const size_t bAt = before.find("other.txt");
   ASSERT_NE(bAt, std::string::npos);
@@ -365,17 +358,17 @@ TEST_F(Readers, AddingAgainReplacesSamePathsAndCarriesTheRestByteForByte) {
   fs::create_directories(x);
   if (!Installed("bsdtar")) GTEST_SKIP() << "bsdtar (libarchive-tools) not installed";
   ASSERT_EQ(Shell("bsdtar -xf " + Quote(archive) + " -C " + Quote(x)), 0);
-  EXPECT_EQ(ReadFile(x / "a" / "change.txt"), "new contents");
-  EXPECT_EQ(ReadFile(x / "a" / "keep.txt"), std::string(5000, 'k'));
-  EXPECT_EQ(ReadFile(x / "b" / "other.txt"), "other");
+  EXPECT_EQ(ReadBytes(x / "a" / "change.txt"), "new contents");
+  EXPECT_EQ(ReadBytes(x / "a" / "keep.txt"), std::string(5000, 'k'));
+  EXPECT_EQ(ReadBytes(x / "b" / "other.txt"), "other");
 }
 
 TEST_F(Readers, AFailedCallLeavesTheArchiveAsItWasAndNoTemporaryFile) {
   const fs::path t = root_ / "t";
-  WriteFile(t / "f.txt", "contents");
+  WriteBytes(t / "f.txt", "contents");
   const fs::path archive = root_ / "out" / "x.lzh";
   ASSERT_EQ(Add("a -r2 -x1 " + archive.string() + " " + t.string()), 0);
-  const std::string before = ReadFile(archive);
+  const std::string before = ReadBytes(archive);
   std::string message;
 
   // A missing target, and a FIFO target whose contents cannot be archived.
@@ -383,21 +376,21 @@ TEST_F(Readers, AFailedCallLeavesTheArchiveAsItWasAndNoTemporaryFile) {
   EXPECT_NE(message.find("absent"), std::string::npos);
   ASSERT_EQ(mkfifo((t / "pipe").c_str(), 0600), 0);
   EXPECT_NE(Add("a -r2 -x1 " + archive.string() + " " + (t / "pipe").string(), &message), 0);
-  EXPECT_EQ(ReadFile(archive), before);
+  EXPECT_EQ(ReadBytes(archive), before);
 
   // Something that is not an LHA archive is never replaced.
   const fs::path junk = root_ / "out" / "junk.lzh";
-  WriteFile(junk, "this is not an archive, it is a letter to keep");
+  WriteBytes(junk, "this is not an archive, it is a letter to keep");
   fs::remove(t / "pipe");
   EXPECT_NE(Add("a -r2 -x1 " + junk.string() + " " + t.string(), &message), 0);
-  EXPECT_EQ(ReadFile(junk), "this is not an archive, it is a letter to keep");
+  EXPECT_EQ(ReadBytes(junk), "this is not an archive, it is a letter to keep");
 
   EXPECT_EQ(std::distance(fs::directory_iterator(root_ / "out"), fs::directory_iterator()), 2);
 }
 
 TEST_F(Readers, AnArchiveSavedInsideItsTargetIsNotPackedIntoItself) {
   const fs::path t = root_ / "t";
-  WriteFile(t / "f.txt", std::string(100000, 'q'));
+  WriteBytes(t / "f.txt", std::string(100000, 'q'));
   const fs::path archive = t / "self.lzh";
   ASSERT_EQ(Add("a -r2 -x1 " + archive.string() + " " + t.string()), 0);
   ASSERT_EQ(Add("a -r2 -x1 " + archive.string() + " " + t.string()), 0);

@@ -61,6 +61,7 @@ std::string ReadBytes(const fs::path& file) {
 }
 
 void WriteBytes(const fs::path& file, const std::string& bytes) {
+  if (file.has_parent_path()) fs::create_directories(file.parent_path());
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }
 

@@ -32,6 +32,7 @@ std::vector<std::string> Names(const std::filesystem::path& folder);
 // The names in a folder that are temporary files of ours (TemporaryNameOwner).
 std::vector<std::string> TemporaryFiles(const std::filesystem::path& folder);
 std::string ReadBytes(const std::filesystem::path& file);
+// Writes the file whole, making the folders above it first.
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 
 // The message of the platform::Error that body throws, or "" when it
