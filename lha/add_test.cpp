@@ -18,8 +18,8 @@
 
 #include "archlib/entry.h"
 #include "lha/add.h"
-#include "platform/posix/testing.h"
 #include "lha/command.h"
+#include "platform/posix/testing.h"
 
 namespace fs = std::filesystem;
 using platform::posix::testing::ReadBytes;

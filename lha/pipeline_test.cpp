@@ -16,10 +16,10 @@
 #include "archlib/entry.h"
 #include "archlib/tree_walk.h"
 #include "lha/add.h"
-#include "platform/posix/testing.h"
 #include "lha/command.h"
 #include "lha/member_pipeline.h"
 #include "lha/out_file.h"
+#include "platform/posix/testing.h"
 
 namespace fs = std::filesystem;
 using platform::posix::testing::ReadBytes;
@@ -60,7 +60,7 @@ class Pipeline : public ::testing::Test {
     WriteBytes(t / "random 50K.bin", random(50000));
     for (int i = 0; i < 60; ++i) {
       WriteBytes(t / ("dir" + std::to_string(i % 4)) / ("f" + std::to_string(i)),
-                i % 7 == 0 ? std::string() : text(rng() % 200000));
+                 i % 7 == 0 ? std::string() : text(rng() % 200000));
     }
     fs::create_directories(t / "empty folder");
     fs::create_symlink("big.txt", t / "link");
