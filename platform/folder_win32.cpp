@@ -39,8 +39,7 @@ const char* Described(EntryKind kind) {
 std::vector<FolderEntry> ListFolder(const std::string& folder) {
   const bool separated = folder.ends_with('\\') || folder.ends_with('/');
   WIN32_FIND_DATAW data;
-  HANDLE listing =
-      FindFirstFileW(ToWide(folder + (separated ? "" : "\\") + "*").c_str(), &data);
+  HANDLE listing = FindFirstFileW(ToWide(folder + (separated ? "" : "\\") + "*").c_str(), &data);
   if (listing == INVALID_HANDLE_VALUE) Fail("cannot list", folder, GetLastError());
   std::vector<FolderEntry> entries;
   do {

@@ -86,7 +86,8 @@ TEST_F(OldArchives, AFailedRemovalIsRecordedAndSaidAndTheNextIsStillRemoved) {
     faults.FailRemove(1, EACCES);
     RemoveOldArchives(Plan("1"), report_);
   }
-  EXPECT_EQ(Names(save_), (std::vector<std::string>{"a_20200101000000.zip", "a_20261207220005.zip"}));
+  EXPECT_EQ(Names(save_),
+            (std::vector<std::string>{"a_20200101000000.zip", "a_20261207220005.zip"}));
   const std::vector<std::string> lines = Retention();
   ASSERT_EQ(lines.size(), 2u);
   const std::string stuck = (save_ / "a_20200101000000.zip").string();

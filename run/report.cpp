@@ -118,8 +118,9 @@ void RecordRetention(const ReportFiles& files, const std::string& entry, const s
   const std::string notInLog =
       TryWrite(files.logFile, kRetentionSection, when, platform::Printable(entry));
   if (line.empty() && notInLog.empty()) return;
-  Say(files.standardError, (line.empty() ? entry : line) +
-                               (notInLog.empty() ? "" : " [not recorded in the error log: " + notInLog + "]"));
+  Say(files.standardError,
+      (line.empty() ? entry : line) +
+          (notInLog.empty() ? "" : " [not recorded in the error log: " + notInLog + "]"));
 }
 
 }  // namespace AppModule

@@ -15,22 +15,21 @@ TEST(StampIn, TakesOnlyFourteenDigitsFormingAValidDateAndTime) {
   const std::string t = "docs_%D.zip";
   EXPECT_EQ(StampIn("docs_20240229235959.zip", t), "20240229235959");  // a leap day
   EXPECT_EQ(StampIn("docs_20000229000000.zip", t), "20000229000000");  // 2000 is a leap year
-  for (const char* name : {
-           "docs_2024010112000.zip",    // 13 digits
-           "docs_202401011200000.zip",  // 15 digits
-           "docs_20241301120000.zip",   // month 13
-           "docs_20240001120000.zip",   // month 0
-           "docs_20240100120000.zip",   // day 0
-           "docs_20230229120000.zip",   // 2023 has no 29 February
-           "docs_21000229120000.zip",   // nor has 2100
-           "docs_20240431120000.zip",   // April has 30 days
-           "docs_20240101240000.zip",   // hour 24
-           "docs_20240101126000.zip",   // minute 60
-           "docs_20240101120060.zip",   // second 60
-           "docs_00000101120000.zip",   // year 0
-           "docs_2024010112000x.zip",   // not all digits
-           "docs_20240101120000.zip.part", "old docs_20240101120000.zip",
-           "docs_20240101120000.ZIP", "DOCS_20240101120000.zip", "docs_.zip", ""}) {
+  for (const char* name : {"docs_2024010112000.zip",                   // 13 digits
+                           "docs_202401011200000.zip",                 // 15 digits
+                           "docs_20241301120000.zip",                  // month 13
+                           "docs_20240001120000.zip",                  // month 0
+                           "docs_20240100120000.zip",                  // day 0
+                           "docs_20230229120000.zip",                  // 2023 has no 29 February
+                           "docs_21000229120000.zip",                  // nor has 2100
+                           "docs_20240431120000.zip",                  // April has 30 days
+                           "docs_20240101240000.zip",                  // hour 24
+                           "docs_20240101126000.zip",                  // minute 60
+                           "docs_20240101120060.zip",                  // second 60
+                           "docs_00000101120000.zip",                  // year 0
+                           "docs_2024010112000x.zip",                  // not all digits
+                           "docs_20240101120000.zip.part", "old docs_20240101120000.zip",
+                           "docs_20240101120000.ZIP", "DOCS_20240101120000.zip", "docs_.zip", ""}) {
     EXPECT_FALSE(StampIn(name, t)) << name;
   }
   EXPECT_FALSE(StampIn("docs.zip", "docs.zip"));  // no "%D": nothing is stamped
@@ -61,12 +60,12 @@ const std::vector<FolderEntry> kSaveFolder = {
     File("docs_20240105000000.zip"),  // just written
     File("docs_20240104000000.zip"),
     File("docs_20240102000000.zip", 22),
-    File("docs_20231201000000_b.zip"),   // slot "docs_%D_b.zip"
-    File("docs_x20231201000000.zip"),    // slot "docs_x%D.zip"
-    File("docs_old_20231201000000.zip"), // slot "docs_old_%D.zip"
-    File("docs_latest.zip"),             // the fixed-name copy
-    File("docs_2023120100000.zip"),      // 13 digits
-    File("docs_20231301000000.zip"),     // month 13
+    File("docs_20231201000000_b.zip"),    // slot "docs_%D_b.zip"
+    File("docs_x20231201000000.zip"),     // slot "docs_x%D.zip"
+    File("docs_old_20231201000000.zip"),  // slot "docs_old_%D.zip"
+    File("docs_latest.zip"),              // the fixed-name copy
+    File("docs_2023120100000.zip"),       // 13 digits
+    File("docs_20231301000000.zip"),      // month 13
     File("docs_20231201000000.zip.tmp"),
     FolderEntry{"docs_20231202000000.zip", EntryKind::kFolder, 0},
     FolderEntry{"docs_20231203000000.zip", EntryKind::kLink, 0},
@@ -78,11 +77,12 @@ TEST(ArchivesBeyond, KeepsTheNewestNAndTouchesNothingThatIsNotTheSlotsArchive) {
   const auto beyond = [&](uint64_t keep) {
     return Names(ArchivesBeyond("docs_%D.zip", kSaveFolder, keep, written, {"docs_latest.zip"}));
   };
-  EXPECT_EQ(beyond(1), (std::vector<std::string>{"docs_20240101000000.zip", "docs_20240102000000.zip",
-                                                 "docs_20240103000000.zip",
-                                                 "docs_20240104000000.zip"}));
-  EXPECT_EQ(beyond(2), (std::vector<std::string>{"docs_20240101000000.zip", "docs_20240102000000.zip",
-                                                 "docs_20240103000000.zip"}));
+  EXPECT_EQ(beyond(1),
+            (std::vector<std::string>{"docs_20240101000000.zip", "docs_20240102000000.zip",
+                                      "docs_20240103000000.zip", "docs_20240104000000.zip"}));
+  EXPECT_EQ(beyond(2),
+            (std::vector<std::string>{"docs_20240101000000.zip", "docs_20240102000000.zip",
+                                      "docs_20240103000000.zip"}));
   EXPECT_EQ(beyond(4), (std::vector<std::string>{"docs_20240101000000.zip"}));
   EXPECT_TRUE(beyond(5).empty());
   EXPECT_TRUE(beyond(1000).empty());
@@ -103,8 +103,8 @@ TEST(ArchivesBeyond, OtherSlotsSharingThePrefixKeepTheirOwnArchives) {
 
 TEST(ArchivesBeyond, TheArchiveJustWrittenStaysWhateverItsStampAndCountsAmongTheKept) {
   // A clock set back: the new archive carries the oldest stamp.
-  const std::vector<FolderEntry> folder = {File("a_20300101000000.zip"), File("a_20300102000000.zip"),
-                                           File("a_20200101000000.zip")};
+  const std::vector<FolderEntry> folder = {
+      File("a_20300101000000.zip"), File("a_20300102000000.zip"), File("a_20200101000000.zip")};
   EXPECT_EQ(Names(ArchivesBeyond("a_%D.zip", folder, 2, "a_20200101000000.zip", {})),
             (std::vector<std::string>{"a_20300101000000.zip"}));
   // The new archive not yet listed (the checker's preview): still one place.
@@ -113,7 +113,8 @@ TEST(ArchivesBeyond, TheArchiveJustWrittenStaysWhateverItsStampAndCountsAmongThe
 }
 
 TEST(ArchivesBeyond, AFixedNameThatLooksStampedIsSpared) {
-  const std::vector<FolderEntry> folder = {File("a_20000101000000.zip"), File("a_20240101000000.zip")};
+  const std::vector<FolderEntry> folder = {File("a_20000101000000.zip"),
+                                           File("a_20240101000000.zip")};
   EXPECT_TRUE(
       ArchivesBeyond("a_%D.zip", folder, 1, "a_20240101000000.zip", {"a_20000101000000.zip"})
           .empty());

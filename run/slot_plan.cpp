@@ -117,7 +117,8 @@ void PlanKeeping(clsIniFile& settings, const SaveSettings& save, SlotPlan& plan)
   const std::string templatePath = Unlha32::ArchivePath(save.savePath, plan.nameTemplate);
   const size_t stamp = plan.nameTemplate.find("%D");
   const size_t nameAt = templatePath.size() - FileName(templatePath).size();
-  if (stamp != std::string::npos && templatePath.size() - plan.nameTemplate.size() + stamp >= nameAt) {
+  if (stamp != std::string::npos &&
+      templatePath.size() - plan.nameTemplate.size() + stamp >= nameAt) {
     plan.fileTemplate = templatePath.substr(nameAt);
   }
   plan.keepText = Read(settings, kKeepSection, plan.key);

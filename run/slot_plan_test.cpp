@@ -208,9 +208,11 @@ TEST_F(SlotPlanTest, KeepingNeedsAValidNumberAndAStampInTheFileName) {
                         Case{"a_%d.zip", "3", KeepRule::kWithoutStamp, 0, ""},
                         Case{"%D/a.zip", "3", KeepRule::kWithoutStamp, 0, ""},
                         Case{"sub/a_%D.zip", "2", KeepRule::kNewest, 2, "a_%D.zip"}}) {
-    const std::string text = "[BackUP_Save]\nSavePath=/s\nArchiveType=ZIP\n[BackUP_Target]\n0004=/t\n"
-                             "[BackUP_Name]\n0004=" + std::string(c.name) + "\n" +
-                             (c.keep ? "[BackUP_Keep]\n0004=" + std::string(c.keep) + "\n" : "");
+    const std::string text =
+        "[BackUP_Save]\nSavePath=/s\nArchiveType=ZIP\n[BackUP_Target]\n0004=/t\n"
+        "[BackUP_Name]\n0004=" +
+        std::string(c.name) + "\n" +
+        (c.keep ? "[BackUP_Keep]\n0004=" + std::string(c.keep) + "\n" : "");
     const SlotPlan plan = Plan(text, 4);
     const std::string what = std::string(c.name) + " keep " + (c.keep ? c.keep : "(none)");
     EXPECT_EQ(plan.keepRule, c.rule) << what;

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <random>
 
 #include "archiver/fake_archiver_runner.h"
@@ -412,8 +412,8 @@ TEST_F(SlotRunTest, RunsKeepingTwoLeaveTheTwoNewestArchivesTheCopyAndOtherFiles)
   const std::string t = Target("t");
   WriteArchives();
   // Not the slot's: a 13-digit stamp, month 13, another slot's archive.
-  for (const char* name : {"docs_2026120722000.lzh", "docs_20261307220000.lzh",
-                           "docs_old_20200101000000.lzh"}) {
+  for (const char* name :
+       {"docs_2026120722000.lzh", "docs_20261307220000.lzh", "docs_old_20200101000000.lzh"}) {
     Write(Saved(name), "not ours");
   }
   Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + t +
@@ -431,8 +431,9 @@ TEST_F(SlotRunTest, RunsKeepingTwoLeaveTheTwoNewestArchivesTheCopyAndOtherFiles)
   const std::vector<std::string> removed = Lines(report_.logFile, kRetentionSection);
   ASSERT_EQ(removed.size(), 1u);
   const std::string gone = Save() + kSep + "docs_20261201220005.lzh";
-  EXPECT_NE(removed[0].find("=Removed:" + gone + "\tSlot:0000\tBytes:" +
-                            std::to_string(("archive: a  -r2 -x1 \"" + gone + "\" \"" + t + "\"").size())),
+  EXPECT_NE(removed[0].find(
+                "=Removed:" + gone + "\tSlot:0000\tBytes:" +
+                std::to_string(("archive: a  -r2 -x1 \"" + gone + "\" \"" + t + "\"").size())),
             std::string::npos)
       << removed[0];
   std::rewind(report_.standardError);
@@ -449,8 +450,8 @@ TEST_F(SlotRunTest, AFailedSlotAndOneWithoutAValidKeepOrStampRemoveNothing) {
   const std::vector<std::string> old = {"f_20200101000000.zip", "z_20200101000000.zip",
                                         "z_20200102000000.zip", "plain.zip"};
   for (const std::string& name : old) Write(Saved(name), "old");
-  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + failing + "\n0001=" + t + "\n0002=" +
-           t + "\n[BackUP_Name]\n0000=f_%D.zip\n0001=z_%D.zip\n0002=plain.zip\n"
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + failing + "\n0001=" + t + "\n0002=" + t +
+           "\n[BackUP_Name]\n0000=f_%D.zip\n0001=z_%D.zip\n0002=plain.zip\n"
            "[BackUP_Keep]\n0000=1\n0001=0\n0002=1\n");
   EXPECT_EQ(Run(), kArchiverRunFailed);
   for (const std::string& name : old) EXPECT_TRUE(fs::exists(Saved(name))) << name;

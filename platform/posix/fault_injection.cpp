@@ -1,7 +1,7 @@
 #include "platform/posix/fault_injection.h"
 
-#include <sys/random.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

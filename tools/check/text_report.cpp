@@ -98,6 +98,16 @@ std::string ResultText(const PlannedSlot& slot) {
   return "";
 }
 
+// How many archives the slot keeps and what its next run removes.
+std::string KeepText(const PlannedSlot& slot) {
+  std::string text = "the newest " + WithCommas(slot.keep) + "; the next run removes ";
+  if (slot.removes.empty()) return text + "none";
+  for (size_t i = 0; i < slot.removes.size(); ++i) {
+    text += (i == 0 ? "" : ", ") + slot.removes[i];
+  }
+  return text;
+}
+
 void Plan(std::ostringstream& out, const Report& report) {
   out << "The next run\n";
   out << Wrapped("  Save folder   ", report.savePath.empty() ? "(empty)" : report.savePath);
@@ -113,6 +123,7 @@ void Plan(std::ostringstream& out, const Report& report) {
     out << Wrapped("             name    ",
                    slot.name + (slot.format.empty() ? "" : " (" + slot.format + ")"));
     if (!slot.constantName.empty()) out << Wrapped("             copy    ", slot.constantName);
+    if (slot.keep > 0) out << Wrapped("             keeps   ", KeepText(slot));
     if (slot.walk && slot.walk->available) {
       out << Wrapped("             walked  ", WalkText(*slot.walk));
     }
