@@ -5,16 +5,10 @@
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/folder.h"
-#include "platform/program.h"
 
 namespace AppModule {
 
 namespace {
-
-std::string Joined(const std::string& folder, const std::string& name) {
-  const bool separated = folder.ends_with('/') || folder.ends_with(platform::kPathSeparator);
-  return folder + (separated ? "" : std::string(1, platform::kPathSeparator)) + name;
-}
 
 void Record(const ReportFiles& report, const std::string& entry, const std::string& line = "") {
   RecordRetention(report, entry, platform::DateTimeText(platform::Now()), line);
@@ -47,7 +41,7 @@ void RemoveOldArchives(const SlotPlan& plan, const ReportFiles& report) {
     return;
   }
   for (const StampedArchive& archive : ArchivesToRemove(plan, listing)) {
-    const std::string path = Joined(plan.archiveFolder, archive.name);
+    const std::string path = plan.InArchiveFolder(archive.name);
     try {
       const uint64_t bytes = platform::RemoveRegularFile(path);
       Record(report, "Removed:" + path + slot + "\tBytes:" + std::to_string(bytes));

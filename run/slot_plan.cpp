@@ -108,6 +108,12 @@ std::string SlotPlan::CopyInArchiveFolder() const {
   return FileName(constantPath);
 }
 
+std::string SlotPlan::InArchiveFolder(const std::string& name) const {
+  const bool separated =
+      archiveFolder.ends_with('/') || archiveFolder.ends_with(platform::kPathSeparator);
+  return archiveFolder + (separated ? "" : std::string(1, platform::kPathSeparator)) + name;
+}
+
 namespace {
 
 // Where the slot's archives lie and the file-name part of the template that

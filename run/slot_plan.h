@@ -137,6 +137,8 @@ struct SlotPlan {
   // when it lies in archiveFolder (empty otherwise).
   std::string ArchiveFileName() const;
   std::string CopyInArchiveFolder() const;
+  // The path of the file name in archiveFolder.
+  std::string InArchiveFolder(const std::string& name) const;
 };
 
 // Slot slot of settings, its names expanded as of now.

@@ -9,8 +9,17 @@ namespace {
 
 constexpr size_t kWidth = 79;
 
-// Control characters as '?', and whatever is not well-formed UTF-8 named or
-// replaced (platform/utf8.h).
+// Characters on screen, near enough: UTF-8 continuation bytes take no column.
+size_t Columns(const std::string& text) {
+  size_t columns = 0;
+  for (char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+  }
+  return columns;
+}
+
+}  // namespace
+
 std::string Printable(const std::string& text) {
   std::string out;
   for (char c : platform::Printable(text)) {
@@ -25,18 +34,6 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
-// Characters on screen, near enough: UTF-8 continuation bytes take no column.
-size_t Columns(const std::string& text) {
-  size_t columns = 0;
-  for (char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
-  }
-  return columns;
-}
-
-// text broken between words into lines of kWidth columns at most (a single
-// long word, such as a path, keeps its own line), the first line starting
-// with first and the others indented as far.
 std::string Wrapped(const std::string& first, const std::string& text) {
   const std::string indent(Columns(first), ' ');
   const std::string printable = Printable(text);
@@ -63,6 +60,8 @@ std::string WithCommas(uint64_t n) {
   for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
   return digits;
 }
+
+namespace {
 
 std::string Counted(uint64_t n, const char* one, const char* many) {
   return WithCommas(n) + " " + (n == 1 ? one : many);
