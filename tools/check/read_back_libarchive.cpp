@@ -5,6 +5,7 @@
 
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/posix/locale.h"
 #include "platform/posix/regular_file.h"
 #include "tools/check/read_back.h"
 
@@ -40,6 +41,9 @@ ReadBack ReadArchiveBack(const std::string& path) {
     return result;
   }
   result.found = true;
+  // Names are stored in the environment's code page, as the libraries store
+  // them; libarchive converts them in this thread's locale.
+  const platform::posix::ThreadLocale locale(platform::posix::ThreadLocale::Of::kEnvironment);
   std::unique_ptr<archive, int (*)(archive*)> reader(archive_read_new(), archive_read_free);
   archive_read_support_format_lha(reader.get());
   // A ZIP is read through its central directory, as the archivers' readers
