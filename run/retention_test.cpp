@@ -120,11 +120,4 @@ TEST(ArchivesBeyond, AFixedNameThatLooksStampedIsSpared) {
           .empty());
 }
 
-TEST(SlotArchives, AreSortedOldestFirstByStamp) {
-  EXPECT_EQ(Names(SlotArchives("docs_%D.zip", kSaveFolder)),
-            (std::vector<std::string>{"docs_20240101000000.zip", "docs_20240102000000.zip",
-                                      "docs_20240103000000.zip", "docs_20240104000000.zip",
-                                      "docs_20240105000000.zip"}));
-}
-
 }  // namespace
