@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <random>
 #include <regex>
 
 #include "platform/codepage.h"
@@ -185,6 +190,84 @@ TEST_F(Installation, AUtf16SettingsFileIsRunAndKeptInUtf16) {
     EXPECT_EQ(entries[0].substr(entries[0].find('=') + 1), a.string());
     EXPECT_EQ(entries[1].substr(entries[1].find('=') + 1), b.string());
   }
+}
+
+// ------------------------------------------------------------ old archives
+
+// Waits until the clock shows a second after the one it shows now, so that
+// the next run's stamp is a new one.
+void NextSecond() {
+  const std::time_t now = std::time(nullptr);
+  while (std::time(nullptr) == now) usleep(20000);
+}
+
+TEST_F(RealArchives, RunsKeepingTwoLeaveTwoArchivesAndTheCopyWhichVerifyReadsBack) {
+  InstallRealArchivers();
+  InstallChecker();
+  const fs::path target = Target("docs");
+  // Random bytes do not compress: a byte flipped in the middle of the archive
+  // lies in their data.
+  std::mt19937 random(11);
+  std::string noise(256 * 1024, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  Write(target / "noise.bin", noise);
+  // Files that are not the slot's archives, though named much like them.
+  const std::vector<std::string> others = {"docs_2020010100000.lzh", "docs_20201301000000.lzh",
+                                           "docs_old_20200101000000.lzh",
+                                           "docs_20200101000000.txt"};
+  for (const std::string& name : others) Write(save_ / name, "not an archive of the slot");
+  fs::create_directory(save_ / "docs_20190101000000.lzh");
+  Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + target.string() +
+           "\n[BackUP_Name]\n0000=docs_%D.lzh\n[BackUP_ConstantName]\n0000=docs.lzh\n"
+           "[BackUP_Keep]\n0000=2\n");
+  std::vector<fs::path> written;
+  std::vector<uintmax_t> sizes;
+  for (int run = 0; run < 3; ++run) {
+    if (run > 0) NextSecond();
+    ASSERT_EQ(Run(), 0) << output_ << Read(program_ / "slotbackup.log");
+    EXPECT_EQ(output_, "") << "nothing is said of a removal";
+    fs::path newest;
+    for (const auto& entry : fs::directory_iterator(save_)) {
+      const std::string name = entry.path().filename().string();
+      if (std::regex_match(name, std::regex("docs_\\d{14}\\.lzh")) && entry.is_regular_file() &&
+          std::find(others.begin(), others.end(), name) == others.end() &&
+          std::find(written.begin(), written.end(), entry.path()) == written.end()) {
+        newest = entry.path();
+      }
+    }
+    ASSERT_FALSE(newest.empty());
+    written.push_back(newest);
+    sizes.push_back(fs::file_size(newest));
+  }
+  EXPECT_FALSE(fs::exists(written[0]));
+  EXPECT_TRUE(fs::exists(written[1]));
+  EXPECT_TRUE(fs::exists(written[2]));
+  EXPECT_EQ(Read(save_ / "docs.lzh"), Read(written[2]));
+  for (const std::string& name : others) EXPECT_TRUE(fs::exists(save_ / name)) << name;
+  EXPECT_TRUE(fs::is_directory(save_ / "docs_20190101000000.lzh"));
+  const std::vector<std::string> removed = Lines(program_ / "slotbackup.log", "Retention");
+  ASSERT_EQ(removed.size(), 1u);
+  const std::string entry = "=Removed:" + written[0].string() + "\tSlot:0000\tBytes:";
+  ASSERT_NE(removed[0].find(entry), std::string::npos) << removed[0];
+  EXPECT_EQ(removed[0].substr(removed[0].find(entry) + entry.size()), std::to_string(sizes[0]));
+  EXPECT_EQ(Mismatch(written[2], {target}), "");
+
+  pid_t checker = StartProgram("slotbackup-check", {"--verify"});
+  Ending ending = Wait(checker);
+  EXPECT_TRUE(ending.exited && ending.status == 0) << ending.Text() << Printed(checker);
+  EXPECT_NE(Printed(checker).find("1 verified, 0 damaged, 0 missing (exit status 0)"),
+            std::string::npos)
+      << Printed(checker);
+
+  std::string bytes = Read(written[2]);
+  bytes[100000] = static_cast<char>(bytes[100000] ^ 0x55);
+  Write(written[2], bytes);
+  checker = StartProgram("slotbackup-check", {"--verify"});
+  ending = Wait(checker);
+  EXPECT_TRUE(ending.exited && ending.status == 1) << ending.Text() << Printed(checker);
+  EXPECT_NE(Printed(checker).find("damaged in member \"docs/noise.bin\": LHa data CRC error"),
+            std::string::npos)
+      << Printed(checker);
 }
 
 // ---------------------------------------------------------------- failures

@@ -3,7 +3,7 @@
 //
 //   <program>.ini       the settings; the run adds to "Error_LOG"
 //   <program>.log       the error log: "ErrorDescription", "ArchiverMessage",
-//                       "Recovery"
+//                       "Recovery", "Retention"
 //   <program>.lock      held by the running run; says which process holds it
 //                       and since when
 //   <program>.recovery  "ClearedFolder": the folder whose attributes the
@@ -48,6 +48,12 @@ inline constexpr char kArchiverMessageSection[] = "ArchiverMessage";
 // "RemovedTemporaryFile:<path>\tBytes:<size>", and
 // "NotRemoved:<path>\tBytes:<size>\tReason:<why>".
 inline constexpr char kRecoverySection[] = "Recovery";
+// In the error log: the old archives a slot's run removed to keep the newest
+// "BackUP_Keep" of them, "Removed:<path>\tSlot:<key>\tBytes:<size>", and
+// what kept it from removing them:
+// "NotRemoved:<path>\tSlot:<key>\tReason:<why>",
+// "NotListed:<folder>\tSlot:<key>\tReason:<why>".
+inline constexpr char kRetentionSection[] = "Retention";
 
 // In the recovery file: key = slot key, value = "<attribute word> <folder>".
 inline constexpr char kClearedFolderSection[] = "ClearedFolder";

@@ -113,4 +113,14 @@ void RecordRecovery(const ReportFiles& files, const std::string& entry, const st
   }
 }
 
+void RecordRetention(const ReportFiles& files, const std::string& entry, const std::string& when,
+                     const std::string& line) {
+  const std::string notInLog =
+      TryWrite(files.logFile, kRetentionSection, when, platform::Printable(entry));
+  if (line.empty() && notInLog.empty()) return;
+  Say(files.standardError,
+      (line.empty() ? entry : line) +
+          (notInLog.empty() ? "" : " [not recorded in the error log: " + notInLog + "]"));
+}
+
 }  // namespace AppModule

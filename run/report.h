@@ -53,4 +53,11 @@ std::string DescriptionOfCurrentError();
 // interrupted one; on standard error only when that cannot be written.
 void RecordRecovery(const ReportFiles& files, const std::string& entry, const std::string& when);
 
+// Records in "Retention" of the error log an old archive removed, or what
+// kept the run from removing one. A failure's line (`line`, empty for a
+// removal) goes to standard error as well; the entry goes there only when it
+// cannot be written.
+void RecordRetention(const ReportFiles& files, const std::string& entry, const std::string& when,
+                     const std::string& line);
+
 }  // namespace AppModule

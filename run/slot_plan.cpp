@@ -66,6 +66,18 @@ const char* FormatName(ArchiveFormat format) {
   return "";
 }
 
+std::optional<uint64_t> ParseKeep(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
+  }
+  if (value == 0) return std::nullopt;
+  return value;
+}
+
 bool SlotPlan::Runs() const {
   return action == SlotAction::kNoArchiver || action == SlotAction::kRefused ||
          action == SlotAction::kArchive;
@@ -86,6 +98,49 @@ std::string SlotPlan::Refusal() const {
   return std::string("a double quote in ") + where +
          " would end a path on the archiver's command line";
 }
+
+std::string SlotPlan::ArchiveFileName() const {
+  return FileName(archivePath);
+}
+
+std::string SlotPlan::CopyInArchiveFolder() const {
+  if (constantPath.empty() || ParentFolder(constantPath) != archiveFolder) return "";
+  return FileName(constantPath);
+}
+
+std::string SlotPlan::InArchiveFolder(const std::string& name) const {
+  const bool separated =
+      archiveFolder.ends_with('/') || archiveFolder.ends_with(platform::kPathSeparator);
+  return archiveFolder + (separated ? "" : std::string(1, platform::kPathSeparator)) + name;
+}
+
+namespace {
+
+// Where the slot's archives lie and the file-name part of the template that
+// names them, and what "BackUP_Keep" asks of the slot.
+void PlanKeeping(clsIniFile& settings, const SaveSettings& save, SlotPlan& plan) {
+  plan.archiveFolder = ParentFolder(plan.archivePath);
+  const std::string templatePath = Unlha32::ArchivePath(save.savePath, plan.nameTemplate);
+  const size_t stamp = plan.nameTemplate.find("%D");
+  const size_t nameAt = templatePath.size() - FileName(templatePath).size();
+  if (stamp != std::string::npos &&
+      templatePath.size() - plan.nameTemplate.size() + stamp >= nameAt) {
+    plan.fileTemplate = templatePath.substr(nameAt);
+  }
+  plan.keepText = Read(settings, kKeepSection, plan.key);
+  if (plan.keepText.empty()) return;
+  const std::optional<uint64_t> keep = ParseKeep(plan.keepText);
+  if (!keep) {
+    plan.keepRule = KeepRule::kInvalid;
+  } else if (plan.fileTemplate.empty()) {
+    plan.keepRule = KeepRule::kWithoutStamp;
+  } else {
+    plan.keepRule = KeepRule::kNewest;
+    plan.keep = *keep;
+  }
+}
+
+}  // namespace
 
 SlotPlan PlanSlot(clsIniFile& settings, const SaveSettings& save, int32_t slot,
                   const platform::LocalTime& now) {
@@ -109,6 +164,7 @@ SlotPlan PlanSlot(clsIniFile& settings, const SaveSettings& save, int32_t slot,
   if (!plan.constantName.empty()) {
     plan.constantPath = Unlha32::ArchivePath(save.savePath, plan.constantName);
   }
+  PlanKeeping(settings, save, plan);
   if (save.type == ArchiveType::kNone) {
     plan.action = SlotAction::kNoArchiver;
     return plan;
@@ -147,9 +203,46 @@ std::vector<std::string> FoldersWrittenInto(clsIniFile& settings, const SaveSett
   return folders;
 }
 
-std::string ParentFolder(const std::string& path) {
+namespace {
+
+size_t LastSeparator(const std::string& path) {
   // '/' separates on every platform; Windows also takes its own.
-  const size_t cut = path.find_last_of(std::string("/") + platform::kPathSeparator);
+  return path.find_last_of(std::string("/") + platform::kPathSeparator);
+}
+
+}  // namespace
+
+std::string FileName(const std::string& path) {
+  const size_t cut = LastSeparator(path);
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::vector<StampedArchive> ArchivesToRemove(const SlotPlan& plan,
+                                             const std::vector<platform::FolderEntry>& listing) {
+  if (plan.keepRule != KeepRule::kNewest) return {};
+  std::vector<std::string> spared;
+  if (const std::string copy = plan.CopyInArchiveFolder(); !copy.empty()) spared.push_back(copy);
+  return ArchivesBeyond(plan.fileTemplate, listing, plan.keep, plan.ArchiveFileName(), spared);
+}
+
+std::optional<StampedArchive> NewestArchive(const SlotPlan& plan,
+                                            const std::vector<platform::FolderEntry>& listing) {
+  if (!plan.fileTemplate.empty()) {
+    std::vector<StampedArchive> archives = SlotArchives(plan.fileTemplate, listing);
+    if (archives.empty()) return std::nullopt;
+    return archives.back();
+  }
+  const std::string name = plan.ArchiveFileName();
+  for (const platform::FolderEntry& entry : listing) {
+    if (entry.name == name && entry.kind == platform::EntryKind::kRegularFile) {
+      return StampedArchive{name, "", entry.bytes};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string ParentFolder(const std::string& path) {
+  const size_t cut = LastSeparator(path);
   if (cut == std::string::npos) return ".";
   std::string folder = path.substr(0, cut);
   // "/x" and "C:\x" lie in a root, which keeps its separator.

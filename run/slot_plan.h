@@ -1,18 +1,22 @@
 // The run's rules for the settings file, stated once: the sections and keys
 // it reads, the slot keys, the archive-type rule, how a slot's names expand
 // and where they lie, the double-quote refusal, which library runs and which
-// format it writes, the command line, and what each slot comes to. The run
+// format it writes, the command line, which old archives a slot keeps, and
+// what each slot comes to. The run
 // executes these plans (run/slot_run.h); slotbackup-check reads the same
 // plans and adds what it finds on disk.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "archiver/archiver_runner.h"
 #include "platform/clock.h"
+#include "platform/folder.h"
+#include "run/retention.h"
 #include "settings/ini_file.h"
 
 namespace AppModule {
@@ -24,11 +28,14 @@ inline constexpr char kArchiveTypeKey[] = "ArchiveType";
 inline constexpr char kTargetSection[] = "BackUP_Target";
 inline constexpr char kNameSection[] = "BackUP_Name";
 inline constexpr char kConstantNameSection[] = "BackUP_ConstantName";
+// Optional: how many of a slot's archives to keep, the newest.
+inline constexpr char kKeepSection[] = "BackUP_Keep";
 
 // Slots 0 to kSlotCount - 1, run in that order, keyed SlotKey(slot) in each
-// of the slot sections (target, name, fixed name).
+// of the slot sections (target, name, fixed name, archives kept).
 inline constexpr int32_t kSlotCount = 100;
-inline constexpr const char* kSlotSections[] = {kTargetSection, kNameSection, kConstantNameSection};
+inline constexpr const char* kSlotSections[] = {kTargetSection, kNameSection, kConstantNameSection,
+                                                kKeepSection};
 
 // "0000" for 0: four digits.
 std::string SlotKey(int32_t slot);
@@ -77,6 +84,19 @@ enum class SlotAction {
   kArchive,
 };
 
+// What "BackUP_Keep" asks of a slot.
+enum class KeepRule {
+  kAll,           // no value: every archive stays, as ever
+  kNewest,        // the run removes the slot's archives beyond the newest `keep`
+  kInvalid,       // not a whole number of at least 1: every archive stays
+  kWithoutStamp,  // a number, but the file name has no "%D": nothing to remove
+};
+
+// A "BackUP_Keep" value: a whole number of at least 1, digits only (leading
+// zeros allowed; one too large to count keeps everything). Nothing for
+// anything else: "0", "-1", "2.5", "+3", "three", blanks inside quotes.
+std::optional<uint64_t> ParseKeep(std::string_view text);
+
 // Which path of a slot holds a double quote.
 enum class QuotedPath { kNone, kSaveFolder, kName, kTarget };
 
@@ -96,6 +116,15 @@ struct SlotPlan {
   Unlha32::Library library = Unlha32::Library::kUnlha;
   ArchiveFormat format = ArchiveFormat::kNone;
   std::string commandLine;
+  // "BackUP_Keep": the value as read (empty without one), what it asks and
+  // its number. The slot's archives lie in archiveFolder, named after
+  // fileTemplate: the template's file-name part, empty when its first "%D"
+  // is not in that part (none, or in a folder of the name).
+  std::string keepText;
+  KeepRule keepRule = KeepRule::kAll;
+  uint64_t keep = 0;
+  std::string archiveFolder;
+  std::string fileTemplate;
 
   // Whether the run processes the slot (clears and restores its target's
   // attributes): kNoArchiver, kRefused, kArchive.
@@ -104,6 +133,12 @@ struct SlotPlan {
   std::vector<std::string> Folders() const;
   // The failure recorded for a refused slot.
   std::string Refusal() const;
+  // The file names of the archive written now and of the fixed-name copy
+  // when it lies in archiveFolder (empty otherwise).
+  std::string ArchiveFileName() const;
+  std::string CopyInArchiveFolder() const;
+  // The path of the file name in archiveFolder.
+  std::string InArchiveFolder(const std::string& name) const;
 };
 
 // Slot slot of settings, its names expanded as of now.
@@ -118,5 +153,19 @@ std::vector<std::string> FoldersWrittenInto(clsIniFile& settings, const SaveSett
 
 // The folder part of path, as the platform separates it ("/" for "/x").
 std::string ParentFolder(const std::string& path);
+// The last name of path, as the platform separates it.
+std::string FileName(const std::string& path);
+
+// The slot's archives that a run removes after writing its new archive,
+// given what archiveFolder holds (listing): those beyond the newest `keep`,
+// the new archive counted among the kept. Nothing unless keepRule is
+// kNewest. The fixed-name copy and the new archive are never among them.
+std::vector<StampedArchive> ArchivesToRemove(const SlotPlan& plan,
+                                             const std::vector<platform::FolderEntry>& listing);
+
+// The slot's newest archive in listing: by its stamp when the file name has
+// a "%D", else the archive's own name; nothing when there is none.
+std::optional<StampedArchive> NewestArchive(const SlotPlan& plan,
+                                            const std::vector<platform::FolderEntry>& listing);
 
 }  // namespace AppModule

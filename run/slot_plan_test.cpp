@@ -180,6 +180,54 @@ TEST_F(SlotPlanTest, FoldersWrittenIntoCoverTheSaveFolderAndEverySlotThatRuns) {
             (std::vector<std::string>{"/s", "/s" + kSep + "a", "/s", "/s" + kSep + "c"}));
 }
 
+TEST(ParseKeep, TakesOnlyAWholeNumberOfAtLeastOne) {
+  EXPECT_EQ(ParseKeep("1"), 1u);
+  EXPECT_EQ(ParseKeep("30"), 30u);
+  EXPECT_EQ(ParseKeep("007"), 7u);
+  EXPECT_EQ(ParseKeep("99999999999999999999999"), UINT64_MAX);  // keeps everything
+  for (const char* text : {"", "0", "000", "-1", "+3", "2.5", "1e3", "three", " 3", "3 ", "３"}) {
+    EXPECT_FALSE(ParseKeep(text)) << text;
+  }
+}
+
+TEST_F(SlotPlanTest, KeepingNeedsAValidNumberAndAStampInTheFileName) {
+  struct Case {
+    const char* name;
+    const char* keep;  // nullptr: no line
+    KeepRule rule;
+    uint64_t kept;
+    const char* fileTemplate;
+  };
+  const std::string sub = "sub" + kSep;
+  for (const Case& c : {Case{"a_%D.zip", nullptr, KeepRule::kAll, 0, "a_%D.zip"},
+                        Case{"a_%D.zip", "3", KeepRule::kNewest, 3, "a_%D.zip"},
+                        Case{"a_%D.zip", " 3 ", KeepRule::kNewest, 3, "a_%D.zip"},
+                        Case{"a_%D.zip", "0", KeepRule::kInvalid, 0, "a_%D.zip"},
+                        Case{"a_%D.zip", "two", KeepRule::kInvalid, 0, "a_%D.zip"},
+                        Case{"a.zip", "3", KeepRule::kWithoutStamp, 0, ""},
+                        Case{"a_%d.zip", "3", KeepRule::kWithoutStamp, 0, ""},
+                        Case{"%D/a.zip", "3", KeepRule::kWithoutStamp, 0, ""},
+                        Case{"sub/a_%D.zip", "2", KeepRule::kNewest, 2, "a_%D.zip"}}) {
+    const std::string text =
+        "[BackUP_Save]\nSavePath=/s\nArchiveType=ZIP\n[BackUP_Target]\n0004=/t\n"
+        "[BackUP_Name]\n0004=" +
+        std::string(c.name) + "\n" +
+        (c.keep ? "[BackUP_Keep]\n0004=" + std::string(c.keep) + "\n" : "");
+    const SlotPlan plan = Plan(text, 4);
+    const std::string what = std::string(c.name) + " keep " + (c.keep ? c.keep : "(none)");
+    EXPECT_EQ(plan.keepRule, c.rule) << what;
+    EXPECT_EQ(plan.keep, c.kept) << what;
+    EXPECT_EQ(plan.fileTemplate, c.fileTemplate) << what;
+  }
+  const SlotPlan plan = Plan(
+      "[BackUP_Save]\nSavePath=/s\nArchiveType=ZIP\n[BackUP_Target]\n0000=/t\n"
+      "[BackUP_Name]\n0000=sub/a_%D.zip\n[BackUP_ConstantName]\n0000=sub/latest.zip\n",
+      0);
+  EXPECT_EQ(plan.archiveFolder, "/s" + kSep + "sub");
+  EXPECT_EQ(plan.ArchiveFileName(), "a_" + kStamp + ".zip");
+  EXPECT_EQ(plan.CopyInArchiveFolder(), "latest.zip");
+}
+
 TEST(ParentFolder, KeepsARootsSeparatorAndTakesEitherSeparator) {
   EXPECT_EQ(ParentFolder("/x"), "/");
   EXPECT_EQ(ParentFolder("/a/b/c.zip"), "/a/b");

@@ -4,6 +4,7 @@
 #include "platform/interrupt.h"
 #include "run/app_module.h"
 #include "run/cleared_folder.h"
+#include "run/old_archives.h"
 #include "run/recovery.h"
 
 namespace AppModule {
@@ -48,6 +49,7 @@ bool SlotRun::RunSlot(const SlotPlan& plan) {
     return false;
   }
   if (!plan.constantPath.empty()) platform::ReplaceWithCopy(plan.archivePath, plan.constantPath);
+  RemoveOldArchives(plan, report_);
   return true;
 }
 

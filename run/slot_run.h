@@ -2,8 +2,9 @@
 // before it runs, so that its name carries the time it was archived, and
 // executed through the archiver runner: the target's attributes are cleared
 // around the archiver run and recorded until restored (run/cleared_folder.h),
-// a failed run is recorded (run/report.h), and a fixed name then gets a copy
-// of the new archive.
+// a failed run is recorded (run/report.h), a fixed name then gets a copy of
+// the new archive, and the slot's archives beyond the newest N go
+// (run/old_archives.h).
 #pragma once
 
 #include <functional>

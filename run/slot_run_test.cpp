@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -393,6 +394,89 @@ TEST_F(SlotRunTest, FoldersNameTheSaveFolderAndWhereNamesAndFixedNamesLead) {
   SlotRun run(settings, report_, recovery_, fake_, clock_);
   EXPECT_EQ(run.Folders(), (std::vector<std::string>{Save(), Save(), Save() + kSep + "sub",
                                                      Save() + kSep + "../elsewhere"}));
+}
+
+// ------------------------------------------------------------ old archives
+
+std::vector<std::string> SavedNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::u8string name = entry.path().filename().u8string();
+    names.emplace_back(name.begin(), name.end());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(SlotRunTest, RunsKeepingTwoLeaveTheTwoNewestArchivesTheCopyAndOtherFiles) {
+  const std::string t = Target("t");
+  WriteArchives();
+  // Not the slot's: a 13-digit stamp, month 13, another slot's archive.
+  for (const char* name :
+       {"docs_2026120722000.lzh", "docs_20261307220000.lzh", "docs_old_20200101000000.lzh"}) {
+    Write(Saved(name), "not ours");
+  }
+  Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + t +
+           "\n[BackUP_Name]\n0000=docs_%D.lzh\n[BackUP_ConstantName]\n0000=docs.lzh\n"
+           "[BackUP_Keep]\n0000=2\n");
+  for (int day : {1, 2, 3}) {
+    clock_ = [day] { return platform::LocalTime{2026, 12, day, 22, 0, 5}; };
+    EXPECT_EQ(Run(), kRunSucceeded);
+  }
+  EXPECT_EQ(SavedNames(root_ / "save"),
+            (std::vector<std::string>{"docs.lzh", "docs_20261202220005.lzh",
+                                      "docs_20261203220005.lzh", "docs_2026120722000.lzh",
+                                      "docs_20261307220000.lzh", "docs_old_20200101000000.lzh"}));
+  EXPECT_EQ(Read(Saved("docs.lzh")), Read(Saved("docs_20261203220005.lzh")));
+  const std::vector<std::string> removed = Lines(report_.logFile, kRetentionSection);
+  ASSERT_EQ(removed.size(), 1u);
+  const std::string gone = Save() + kSep + "docs_20261201220005.lzh";
+  EXPECT_NE(removed[0].find(
+                "=Removed:" + gone + "\tSlot:0000\tBytes:" +
+                std::to_string(("archive: a  -r2 -x1 \"" + gone + "\" \"" + t + "\"").size())),
+            std::string::npos)
+      << removed[0];
+  std::rewind(report_.standardError);
+  EXPECT_EQ(std::fgetc(report_.standardError), EOF) << "a removal is not a failure";
+}
+
+TEST_F(SlotRunTest, AFailedSlotAndOneWithoutAValidKeepOrStampRemoveNothing) {
+  const std::string failing = Target("failing"), t = Target("t");
+  fake_.respond = [&](const FakeArchiverRunner::Call& call) {
+    if (call.commandLine.find(failing) != std::string::npos) return Result{false, "disk full"};
+    Write(FsPath(ArchiveOf(call.commandLine)), "new");
+    return Result{true, "written"};
+  };
+  const std::vector<std::string> old = {"f_20200101000000.zip", "z_20200101000000.zip",
+                                        "z_20200102000000.zip", "plain.zip"};
+  for (const std::string& name : old) Write(Saved(name), "old");
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + failing + "\n0001=" + t + "\n0002=" + t +
+           "\n[BackUP_Name]\n0000=f_%D.zip\n0001=z_%D.zip\n0002=plain.zip\n"
+           "[BackUP_Keep]\n0000=1\n0001=0\n0002=1\n");
+  EXPECT_EQ(Run(), kArchiverRunFailed);
+  for (const std::string& name : old) EXPECT_TRUE(fs::exists(Saved(name))) << name;
+  EXPECT_TRUE(Lines(report_.logFile, kRetentionSection).empty());
+}
+
+TEST_F(SlotRunTest, OldArchivesStayWhenTheNewOneIsNotThere) {
+  const std::string t = Target("t");
+  // A library that reports success yet leaves no archive under the name.
+  fake_.respond = [](const FakeArchiverRunner::Call&) { return Result{true, "written"}; };
+  Write(Saved("a_20200101000000.zip"), "the only archive there is");
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t +
+           "\n[BackUP_Name]\n0000=a_%D.zip\n[BackUP_Keep]\n0000=1\n");
+  EXPECT_EQ(Run(), kRunSucceeded);
+  EXPECT_TRUE(fs::exists(Saved("a_20200101000000.zip")));
+  const std::vector<std::string> kept = Lines(report_.logFile, kRetentionSection);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_NE(kept[0].find("=NotListed:" + Save() + "\tSlot:0000\tReason:the archive just written"),
+            std::string::npos)
+      << kept[0];
+  std::rewind(report_.standardError);
+  char line[512] = "";
+  ASSERT_NE(std::fgets(line, sizeof line, report_.standardError), nullptr);
+  EXPECT_NE(std::string(line).find("slot 0000: old archives not removed"), std::string::npos)
+      << line;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/posix/fault_injection.h"
 
+#include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,7 +25,7 @@ struct Planned {
   int error = 0;
 };
 
-enum Kind { kFileSync, kRename, kFolderSync, kKinds };
+enum Kind { kFileSync, kRename, kFolderSync, kRemove, kKinds };
 
 }  // namespace
 
@@ -51,9 +52,10 @@ bool Injected(Kind kind) {
   if (state == nullptr) return false;
   std::lock_guard<std::mutex> hold(state->lock);
   FaultInjector::Counts& seen = state->seen;
-  const uint64_t count = ++(kind == kFileSync ? seen.fileSyncs
-                            : kind == kRename ? seen.renames
-                                              : seen.folderSyncs);
+  const uint64_t count = ++(kind == kFileSync     ? seen.fileSyncs
+                            : kind == kRename     ? seen.renames
+                            : kind == kFolderSync ? seen.folderSyncs
+                                                  : seen.removes);
   const Planned& planned = state->planned[kind];
   if (planned.call == 0 || count != planned.call) return false;
   errno = planned.error;
@@ -131,6 +133,11 @@ void FaultInjector::FailFolderSync(uint64_t call, int error) {
   state_->planned[kFolderSync] = {call, error};
 }
 
+void FaultInjector::FailRemove(uint64_t call, int error) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->planned[kRemove] = {call, error};
+}
+
 void FaultInjector::DrawNumbers(std::vector<uint64_t> numbers) {
   std::lock_guard<std::mutex> hold(state_->lock);
   state_->numbers.assign(numbers.begin(), numbers.end());
@@ -175,6 +182,10 @@ int Rename(const char* from, const char* to) {
 
 int SyncFolder(int fd) {
   return Injected(kFolderSync) ? -1 : fsync(fd);
+}
+
+int RemoveAt(int folder, const char* name) {
+  return Injected(kRemove) ? -1 : unlinkat(folder, name, 0);
 }
 
 uint64_t Random() {

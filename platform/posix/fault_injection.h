@@ -1,7 +1,8 @@
 // The file layer's fault-injection seam, after leveldb's
 // FaultInjectionTestEnv. Every write, file flush, rename and folder flush
-// the layer makes, every file it opens or creates, and every random number
-// it draws for a temporary name pass through one place. While a
+// the layer makes, every file it removes, every file it opens or creates,
+// and every random number it draws for a temporary name pass through one
+// place. While a
 // FaultInjector lives, a test in the same process can make a chosen call
 // fail as a full or failing disk would, change a file just before it is
 // opened, and see each file as it was created: without root and without
@@ -37,6 +38,8 @@ class FaultInjector {
   void FailFileSync(uint64_t call, int error);
   void FailRename(uint64_t call, int error);
   void FailFolderSync(uint64_t call, int error);
+  // Removal of a file: call number `call` fails with `error`.
+  void FailRemove(uint64_t call, int error);
 
   // Temporary names take these numbers first, in order, then random ones.
   void DrawNumbers(std::vector<uint64_t> numbers);
@@ -53,6 +56,7 @@ class FaultInjector {
     uint64_t fileSyncs = 0;
     uint64_t renames = 0;
     uint64_t folderSyncs = 0;
+    uint64_t removes = 0;
     uint64_t creates = 0;
   };
   // The calls seen so far, failed ones included.

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <regex>
+#include <set>
 
 #include "run/installation_fixture.h"
 #include "tools/check/agreement.h"
@@ -186,6 +187,34 @@ TEST_F(CheckThenRun, TwoSlotsSharingANameAreForeseenAndOneArchiveHoldsBoth) {
   const std::string listing = Listing("same\\.zip");
   EXPECT_NE(listing.find("a/"), std::string::npos) << listing;
   EXPECT_NE(listing.find("b/"), std::string::npos) << listing;
+}
+
+TEST_F(CheckThenRun, TheOldArchivesTheCheckerForeseesGoingAreExactlyThoseTheRunRemoves) {
+  InstallRealArchivers();
+  const fs::path a = Target("a"), b = Target("b");
+  const std::vector<std::string> old = {"a_20250101000000.zip", "a_20250102000000.zip",
+                                        "a_20250103000000.zip", "a_2025010400000.zip",
+                                        "b_20250101000000.zip", "b_20250102000000.zip"};
+  for (const std::string& name : old) Write(save_ / name, "an earlier archive");
+  fs::create_symlink(save_ / "a_20250103000000.zip", save_ / "a_20240101000000.zip");
+  Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + a.string() + "\n0001=" + b.string() +
+           "\n[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n[BackUP_ConstantName]\n0000=a.zip\n"
+           "[BackUP_Keep]\n0000=2\n0001=x\n");
+  const Json json = Check();
+  std::set<std::string> foreseen;
+  for (const Json& slot : json["slots"].items) {
+    for (const Json& name : slot["removes"].items) foreseen.insert(name.text);
+  }
+  EXPECT_EQ(foreseen, (std::set<std::string>{"a_20250101000000.zip", "a_20250102000000.zip"}))
+      << checked_;
+  EXPECT_TRUE(Finds(json, "keep-invalid")) << checked_;
+  ASSERT_EQ(Run(), 0) << output_ << Read(program_ / "slotbackup.log");
+  std::set<std::string> gone;
+  for (const std::string& name : old) {
+    if (!fs::exists(save_ / name)) gone.insert(name);
+  }
+  EXPECT_EQ(gone, foreseen);
+  EXPECT_TRUE(fs::is_symlink(save_ / "a_20240101000000.zip"));
 }
 
 TEST_F(CheckThenRun, ANameLeavingTheSaveFolderIsForeseenAndWritesOutsideIt) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 
 #include "archiver/fake_archiver_runner.h"
 #include "platform/codepage.h"
@@ -93,6 +94,7 @@ class Agreement : public ::testing::Test {
     settings.FileName(files.settingsFile);
     AppModule::SlotRun run(settings, files, Path("slotbackup.recovery"), archivers_,
                            [] { return kNow; });
+    const std::set<std::string> before = Files();
     check_test::RunEffects effects;
     try {
       run.RunSlots();
@@ -106,6 +108,25 @@ class Agreement : public ::testing::Test {
     const auto observed = check_test::ObservedOutcomes(plan, AppModule::Stamp(kNow), effects);
     EXPECT_EQ(check_test::Describe(plan, check_test::PredictedOutcomes(plan)),
               check_test::Describe(plan, observed));
+
+    // The old archives the checker foresaw going are exactly those gone.
+    std::set<std::string> foreseen, gone;
+    for (const check::PlannedSlot& slot : plan.slots)
+      foreseen.insert(slot.removes.begin(), slot.removes.end());
+    const std::set<std::string> after = Files();
+    for (const std::string& name : before) {
+      if (!after.count(name)) gone.insert(name);
+    }
+    EXPECT_EQ(foreseen, gone);
+  }
+
+  // The names of the files under the test's folder.
+  std::set<std::string> Files() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+      if (entry.is_regular_file()) names.insert(Utf8(entry.path().filename()));
+    }
+    return names;
   }
 
   fs::path root_;
@@ -160,6 +181,23 @@ TEST_F(Agreement, WithoutArchiverACopyNeedsAnArchiveAlreadyThere) {
                       "[BackUP_Name]\n0000=a.old\n0001=b.old\n0002=c.old\n"
                       "[BackUP_ConstantName]\n0000=a.zip\n0001=b.zip\n0002=c.zip\n",
                   "copy-source-missing");
+}
+
+TEST_F(Agreement, OldArchivesGoAsForeseenAndOnlyForSlotsThatKeepAValidNumber) {
+  for (const char* name :
+       {"a_20261201000000.zip", "a_20261202000000.zip", "a_20261203000000.zip",
+        "b_20261201000000.zip", "b_20261202000000.zip", "c.zip", "a_20261301000000.zip"}) {
+    std::ofstream(root_ / "backups" / name) << "earlier archive";
+  }
+  ExpectAgreement(Save("backups", "ZIP") +
+                      "[BackUP_Target]\n0000=@/data/a\n0001=@/data/b\n0002=@/data/c\n"
+                      "[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n0002=c.zip\n"
+                      "[BackUP_ConstantName]\n0000=a.zip\n"
+                      "[BackUP_Keep]\n0000=2\n0001=none\n0002=1\n",
+                  "keep-invalid");
+  EXPECT_TRUE(fs::exists(root_ / "backups" / "a_20261203000000.zip"));
+  EXPECT_FALSE(fs::exists(root_ / "backups" / "a_20261202000000.zip"));
+  EXPECT_TRUE(fs::exists(root_ / "backups" / "b_20261201000000.zip"));
 }
 
 // What the run does harm with, it still does: the checker predicts it and

@@ -474,6 +474,56 @@ TEST_F(InspectTest, SlotsSharingAnArchiveOrAFixedNameAreAProblem) {
             nullptr);
 }
 
+TEST_F(InspectTest, KeepValuesThatAreNotANumberOrHaveNoStampAreAProblem) {
+  const check::Report report =
+      Check(kSaveZip +
+            "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n0002=@/data/notes\n"
+            "0003=@/data/notes\n[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n0002=c.zip\n"
+            "0003=%D/d.zip\n[BackUP_Keep]\n0000=0\n0001=3\n0002=2\n0003=2\n7=1\n");
+  ASSERT_NE(Find(report, "keep-invalid", "0000"), nullptr);
+  EXPECT_NE(Find(report, "keep-invalid", "0000")->message.find("\"0\""), std::string::npos);
+  EXPECT_EQ(Find(report, "keep-invalid", "0001"), nullptr);
+  ASSERT_NE(Find(report, "keep-without-stamp", "0002"), nullptr);
+  EXPECT_EQ(Find(report, "keep-without-stamp", "0002")->section, "BackUP_Keep");
+  ASSERT_NE(Find(report, "keep-without-stamp", "0003"), nullptr);
+  EXPECT_NE(Find(report, "keep-without-stamp", "0003")->message.find("in a folder"),
+            std::string::npos);
+  EXPECT_NE(Find(report, "not-a-slot-key", "7"), nullptr) << "the section's keys are slot keys";
+  EXPECT_EQ(Find(report, "unknown-section"), nullptr);
+  EXPECT_EQ(report.slots[1].keep, 3u);
+  EXPECT_EQ(report.slots[0].keep, 0u);
+  EXPECT_EQ(check::ExitStatus(report), check::kSomethingFailsOrIsIgnored);
+}
+
+TEST_F(InspectTest, TheNextRunsRemovalsAreForeseenFromTheSaveFolderToday) {
+  for (const char* name :
+       {"a_20261201000000.zip", "a_20261202000000.zip", "a_20261203000000.zip",
+        "a_2026120400000.zip", "a_20261304000000.zip", "a_latest.zip", "ab_20200101000000.zip"}) {
+    std::ofstream(root_ / "backups" / name) << "archive";
+  }
+  fs::create_directory(root_ / "backups" / "a_20200101000000.zip");
+  const std::string slots =
+      "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n[BackUP_Name]\n0000=a_%D.zip\n"
+      "0001=a%D.zip\n[BackUP_ConstantName]\n0000=a_latest.zip\n[BackUP_Keep]\n0000=2\n0001=1\n";
+  check::Report report = Check(kSaveZip + slots);
+  EXPECT_EQ(report.slots[0].keep, 2u);
+  EXPECT_EQ(report.slots[0].removes,
+            (std::vector<std::string>{"a_20261201000000.zip", "a_20261202000000.zip"}));
+  EXPECT_TRUE(report.slots[1].removes.empty()) << "\"a_...\" is not \"a<stamp>\"";
+  EXPECT_TRUE(Codes(report).empty()) << ::testing::PrintToString(Codes(report));
+  EXPECT_NE(check::TextReport(report).find(
+                "keeps   the newest 2; the next run removes a_20261201000000.zip,"),
+            std::string::npos)
+      << check::TextReport(report);
+
+  // A slot that fails removes nothing.
+  report = Check(
+      "[BackUP_Save]\nSavePath=@/backups\nArchiveType=ZIP\n[BackUP_Target]\n"
+      "0000=@/data/notes\n[BackUP_Name]\n0000=a_%D.zip\"\n[BackUP_Keep]\n0000=1\n");
+  EXPECT_EQ(report.slots[0].outcome, check::Outcome::kFails);
+  EXPECT_TRUE(report.slots[0].removes.empty());
+}
+
 TEST_F(InspectTest, NamesThatLeaveTheSaveFolderAreAProblem) {
   const check::Report report = Check(kSaveZip +
                                      "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"

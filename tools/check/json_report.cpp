@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <cstdint>
+
 #include "tools/check/json_writer.h"
 #include "tools/check/render.h"
 
@@ -97,6 +100,13 @@ void Slots(JsonWriter& json, const Report& report) {
     MemberOrNull(json, "constantName", slot.constantName);
     Member(json, "outcome", OutcomeName(slot.outcome));
     Walk(json, slot.walk);
+    json.Key("keep");
+    if (slot.keep == 0) {
+      json.Null();
+    } else {
+      json.Integer(static_cast<int64_t>(std::min<uint64_t>(slot.keep, INT64_MAX)));
+    }
+    Strings(json, "removes", slot.removes);
     json.Key("lastFailure");
     if (slot.lastFailure) {
       FailureObject(json, *slot.lastFailure);

@@ -61,13 +61,29 @@ check::Report SampleReport() {
   report.readable = true;
   report.savePath = "/home/田中/backups";
   report.archiveType = "ZIP";
-  report.slots.push_back({"0000", "/home/田中/仕事", "仕事_%D.zip", "仕事_20261207220005.zip",
-                          "ZIP", "latest.zip", check::Outcome::kArchive, std::nullopt,
-                          std::nullopt});
-  report.slots.push_back({"0001", "/t\"q", "n\x01%D",
+  report.slots.push_back({"0000",
+                          "/home/田中/仕事",
+                          "仕事_%D.zip",
+                          "仕事_20261207220005.zip",
+                          "ZIP",
+                          "latest.zip",
+                          check::Outcome::kArchive,
+                          std::nullopt,
+                          std::nullopt,
+                          2,
+                          {"仕事_20261201220005.zip", "仕事_20261202220005.zip"}});
+  report.slots.push_back({"0001",
+                          "/t\"q",
+                          "n\x01%D",
                           "n\x01"
                           "20261207220005",
-                          "7z", "", check::Outcome::kFails, std::nullopt, std::nullopt});
+                          "7z",
+                          "",
+                          check::Outcome::kFails,
+                          std::nullopt,
+                          std::nullopt,
+                          0,
+                          {}});
   report.findings.push_back({check::Severity::kProblem, "quote-in-path", "BackUP_Target", "0001", 0,
                              "Slot 0001: the target folder contains a double quote.",
                              "Rename it."});
@@ -122,6 +138,10 @@ TEST(JsonReportTest, AWholeReportParsesBackToWhatItSaid) {
   EXPECT_EQ(walk["unreadableCount"].number, 7);
   EXPECT_EQ(walk["unreadable"][0].text, "cannot read /home/田中/仕事/a: Permission denied");
   EXPECT_EQ(walk["passedOver"][0].text, "/home/田中/仕事/pipe (a FIFO)");
+  EXPECT_EQ(first["keep"].number, 2);
+  EXPECT_EQ(first["removes"][1].text, "仕事_20261202220005.zip");
+  EXPECT_EQ(second["keep"].kind, Json::Kind::kNull);
+  EXPECT_EQ(second["removes"].items.size(), 0u);
   EXPECT_EQ(first["lastFailure"]["reason"].text,
             "cannot read /home/田中/仕事/a: Permission denied");
 
@@ -171,7 +191,8 @@ TEST(TextReportTest, ShowsLinesActionsWalksAndReasons) {
        {"line 12: Slot 0001", "What to do: Rename it.",
         "walked  3 files (5,000,000,000 bytes) in 0 folders; 7 unreadable;",
         "1 passed over; cut short", "failed  2026/12/07 22:00:05 (2): cannot read",
-        "Restored:/t  Attributes:17"}) {
+        "Restored:/t  Attributes:17",
+        "keeps   the newest 2; the next run removes 仕事_20261201220005.zip,"}) {
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   }
 }

@@ -14,11 +14,13 @@
 #include "run/slot_plan.h"
 #include "tools/check/checker.h"
 #include "tools/check/render.h"
+#include "tools/check/verify.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "Usage: slotbackup-check [--json] [--walk-seconds N] [SETTINGS.ini]\n"
+    "       slotbackup-check --verify [--json] [SETTINGS.ini]\n"
     "\n"
     "Reads a slotbackup settings file (by default slotbackup.ini beside this\n"
     "program, where the runner reads it) and tells what the next run will do,\n"
@@ -26,6 +28,9 @@ constexpr const char* kUsage =
     "recorded or left behind. The archiver libraries are loaded from the\n"
     "settings file's folder, as the runner installed there loads them.\n"
     "\n"
+    "  --verify          instead, read back the newest archive of each slot and\n"
+    "                    its fixed-name copy in full, every member's data and\n"
+    "                    CRC, and say for each: verified, damaged or missing\n"
     "  --json            print the report as one JSON object, for scripts\n"
     "  --walk-seconds N  walk the target folders for at most N seconds in all\n"
     "                    (default 30; 0 walks none)\n"
@@ -34,7 +39,9 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 the next run will do everything the file asks;\n"
     "1 something will fail or be ignored; 2 the file cannot be read, or the\n"
-    "command line is wrong.\n";
+    "command line is wrong. With --verify: 0 every archive is verified; 1 one\n"
+    "is damaged or missing; 2 the file cannot be read, or archives cannot be\n"
+    "read back on this system.\n";
 
 void Print(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
@@ -45,6 +52,17 @@ void Print(std::FILE* stream, const std::string& text) {
 std::string DefaultSettingsPath() {
   const platform::ProgramPath program = platform::GetProgramPath();
   return program.directory + platform::kPathSeparator + "slotbackup.ini";
+}
+
+int Verify(const std::string& path, bool json) {
+  const check::Verification verification = check::Verify(path, platform::Now());
+  if (json) {
+    Print(stdout, check::VerificationJson(verification));
+  } else {
+    const bool failed = !verification.readable || !verification.supported;
+    Print(failed ? stderr : stdout, platform::ToMultiByte(check::VerificationText(verification)));
+  }
+  return check::ExitStatus(verification);
 }
 
 }  // namespace
@@ -59,6 +77,7 @@ bool ParseSeconds(const std::string& text, check::Options& options) {
 
 int main(int argc, char** argv) {
   bool json = false;
+  bool verify = false;
   check::Options options;
   std::string path;
   for (int i = 1; i < argc; ++i) {
@@ -81,6 +100,8 @@ int main(int argc, char** argv) {
     }
     if (argument == "--json") {
       json = true;
+    } else if (argument == "--verify") {
+      verify = true;
     } else if (argument.size() > 1 && argument[0] == '-') {
       Print(stderr, "slotbackup-check: unknown option " + argument + "\n\n" + kUsage);
       return check::kCannotRead;
@@ -94,6 +115,7 @@ int main(int argc, char** argv) {
 
   try {
     if (path.empty()) path = DefaultSettingsPath();
+    if (verify) return Verify(path, json);
     Unlha32::Archivers archivers(AppModule::ParentFolder(path));
     const check::Report report = check::Inspect(path, platform::Now(), archivers, options);
     if (json) {

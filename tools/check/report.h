@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,6 +56,10 @@ struct PlannedSlot {
   std::optional<platform::TargetSurvey> walk;
   // The newest "Error_LOG" entry of this target, with its reason.
   std::optional<Entry> lastFailure;
+  // How many archives the run keeps (0: every one), and the archives now in
+  // the save folder that the next run removes after writing its own.
+  uint64_t keep = 0;
+  std::vector<std::string> removes;
 };
 
 struct Report {

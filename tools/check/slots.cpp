@@ -12,6 +12,7 @@
 #include "archiver/unlha32.h"
 #include "archlib/unsafe_name.h"
 #include "platform/error.h"
+#include "platform/folder.h"
 #include "platform/program.h"
 #include "platform/target_survey.h"
 #include "run/app_module.h"
@@ -150,11 +151,15 @@ class SlotPredictor {
                           plan.constantName,
                           Outcome::kArchive,
                           std::nullopt,
-                          std::nullopt};
+                          std::nullopt,
+                          0,
+                          {}};
       // Slots after one that ends the run are still looked at, so that one
       // reading shows everything to mend.
       const Outcome predicted = Predict(plan, planned);
       planned.outcome = ended ? Outcome::kNotReached : predicted;
+      // Only a slot that archives removes old archives.
+      if (planned.outcome != Outcome::kArchive) planned.removes.clear();
       if (predicted == Outcome::kEndsRun) ended = true;
       plans_.push_back(plan);
       report_.slots.push_back(std::move(planned));
@@ -225,6 +230,7 @@ class SlotPredictor {
       CheckStaysInSaveFolder(plan, plan.constantName, plan.constantPath,
                              AppModule::kConstantNameSection, "fixed name");
     }
+    CheckKeeping(plan, slot);
     if (plan.action == SlotAction::kNoArchiver) return PredictWithoutArchiver(plan);
 
     CheckFormat(plan);
@@ -257,6 +263,48 @@ class SlotPredictor {
              Outcome::kEndsRun);
     }
     return outcome;
+  }
+
+  // What "BackUP_Keep" asks of the slot, and the archives the next run
+  // removes given what the save folder holds today.
+  void CheckKeeping(const SlotPlan& plan, PlannedSlot& slot) {
+    switch (plan.keepRule) {
+      case AppModule::KeepRule::kAll:
+        return;
+      case AppModule::KeepRule::kInvalid:
+        Problem("keep-invalid", AppModule::kKeepSection, plan.key,
+                "Slot " + plan.key + ": [" + AppModule::kKeepSection + "] holds " +
+                    Quoted(plan.keepText) +
+                    ", which is not a whole number of at least 1, so the run keeps every "
+                    "archive of the slot and removes none.",
+                "Give the number of archives to keep, such as 7.");
+        return;
+      case AppModule::KeepRule::kWithoutStamp:
+        Problem("keep-without-stamp", AppModule::kKeepSection, plan.key,
+                "Slot " + plan.key + " is to keep " + plan.keepText + " archives, but " +
+                    (plan.nameTemplate.find("%D") == std::string::npos
+                         ? "its name " + Quoted(plan.nameTemplate) +
+                               " has no %D, so every run writes the same archive and there are "
+                               "no older ones to remove."
+                         : "the %D of its name " + Quoted(plan.nameTemplate) +
+                               " is in a folder, not in the file name, so each run's archive "
+                               "lies in a folder of its own; the run removes none."),
+                "Put %D in the archive's file name, or delete the slot's line in [" +
+                    std::string(AppModule::kKeepSection) + "].");
+        return;
+      case AppModule::KeepRule::kNewest:
+        break;
+    }
+    slot.keep = plan.keep;
+    if (plan.action != SlotAction::kArchive) return;
+    try {
+      for (const AppModule::StampedArchive& archive :
+           AppModule::ArchivesToRemove(plan, platform::ListFolder(plan.archiveFolder))) {
+        slot.removes.push_back(archive.name);
+      }
+    } catch (const platform::Error&) {
+      // A folder that cannot be listed has a finding of its own.
+    }
   }
 
   Outcome PredictWithoutArchiver(const SlotPlan& plan) {

@@ -43,7 +43,7 @@ std::string SuggestSection(std::string_view name) {
   const std::string letters = Letters(name);
   for (const char* known :
        {AppModule::kSaveSection, AppModule::kTargetSection, AppModule::kNameSection,
-        AppModule::kConstantNameSection, AppModule::kErrorLogSection}) {
+        AppModule::kConstantNameSection, AppModule::kKeepSection, AppModule::kErrorLogSection}) {
     if (letters == Letters(known)) return " Did you mean [" + std::string(known) + "]?";
   }
   return "";

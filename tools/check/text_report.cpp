@@ -9,8 +9,17 @@ namespace {
 
 constexpr size_t kWidth = 79;
 
-// Control characters as '?', and whatever is not well-formed UTF-8 named or
-// replaced (platform/utf8.h).
+// Characters on screen, near enough: UTF-8 continuation bytes take no column.
+size_t Columns(const std::string& text) {
+  size_t columns = 0;
+  for (char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+  }
+  return columns;
+}
+
+}  // namespace
+
 std::string Printable(const std::string& text) {
   std::string out;
   for (char c : platform::Printable(text)) {
@@ -25,18 +34,6 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
-// Characters on screen, near enough: UTF-8 continuation bytes take no column.
-size_t Columns(const std::string& text) {
-  size_t columns = 0;
-  for (char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
-  }
-  return columns;
-}
-
-// text broken between words into lines of kWidth columns at most (a single
-// long word, such as a path, keeps its own line), the first line starting
-// with first and the others indented as far.
 std::string Wrapped(const std::string& first, const std::string& text) {
   const std::string indent(Columns(first), ' ');
   const std::string printable = Printable(text);
@@ -63,6 +60,8 @@ std::string WithCommas(uint64_t n) {
   for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
   return digits;
 }
+
+namespace {
 
 std::string Counted(uint64_t n, const char* one, const char* many) {
   return WithCommas(n) + " " + (n == 1 ? one : many);
@@ -98,6 +97,16 @@ std::string ResultText(const PlannedSlot& slot) {
   return "";
 }
 
+// How many archives the slot keeps and what its next run removes.
+std::string KeepText(const PlannedSlot& slot) {
+  std::string text = "the newest " + WithCommas(slot.keep) + "; the next run removes ";
+  if (slot.removes.empty()) return text + "none";
+  for (size_t i = 0; i < slot.removes.size(); ++i) {
+    text += (i == 0 ? "" : ", ") + slot.removes[i];
+  }
+  return text;
+}
+
 void Plan(std::ostringstream& out, const Report& report) {
   out << "The next run\n";
   out << Wrapped("  Save folder   ", report.savePath.empty() ? "(empty)" : report.savePath);
@@ -113,6 +122,7 @@ void Plan(std::ostringstream& out, const Report& report) {
     out << Wrapped("             name    ",
                    slot.name + (slot.format.empty() ? "" : " (" + slot.format + ")"));
     if (!slot.constantName.empty()) out << Wrapped("             copy    ", slot.constantName);
+    if (slot.keep > 0) out << Wrapped("             keeps   ", KeepText(slot));
     if (slot.walk && slot.walk->available) {
       out << Wrapped("             walked  ", WalkText(*slot.walk));
     }
