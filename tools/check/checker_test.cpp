@@ -611,6 +611,7 @@ TEST_F(InspectTest, TheLastRunsFailuresComeWithTheirReasons) {
   AppModule::RecordFailedSlot(files, "0000", Path("data/notes"), "cannot read x: Permission denied",
                               when);
   AppModule::RecordRecovery(files, "Restored:" + Path("data/notes") + "\tAttributes:17", when);
+  AppModule::RecordRetention(files, "Removed:" + Path("backups/n_20261206220005.zip"), when, "");
   check::Options quick;
   const check::Report report = check::Inspect(Path("slotbackup.ini"), kNow, archivers_, quick);
   ASSERT_EQ(report.newestErrorLog.size(), 1u);
@@ -619,6 +620,10 @@ TEST_F(InspectTest, TheLastRunsFailuresComeWithTheirReasons) {
   EXPECT_EQ(report.slots[0].lastFailure->key, when);
   EXPECT_EQ(report.recoveryCount, 1);
   EXPECT_EQ(report.newestRecovery[0].value, "Restored:" + Path("data/notes") + "\tAttributes:17");
+  EXPECT_EQ(report.retentionCount, 1);
+  const std::string text = check::TextReport(report);
+  EXPECT_NE(text.find("Archives runs removed to keep the newest: 1 entry"), std::string::npos)
+      << text;
 }
 
 TEST_F(InspectTest, EveryRecordIsCountedHoweverLongTheSection) {

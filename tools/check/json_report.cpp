@@ -140,6 +140,19 @@ void Findings(JsonWriter& json, const Report& report) {
   json.EndArray();
 }
 
+// A section of the log: how many entries, the newest first.
+void NewestEntries(JsonWriter& json, const char* key, int count, const std::vector<Entry>& newest) {
+  json.Key(key);
+  json.BeginObject();
+  json.Key("count");
+  json.Integer(count);
+  json.Key("newest");
+  json.BeginArray();
+  for (const Entry& entry : newest) EntryObject(json, entry, "entry");
+  json.EndArray();
+  json.EndObject();
+}
+
 void Records(JsonWriter& json, const Report& report) {
   json.Key("errorLog");
   json.BeginObject();
@@ -164,15 +177,8 @@ void Records(JsonWriter& json, const Report& report) {
   }
   json.EndObject();
 
-  json.Key("recovery");
-  json.BeginObject();
-  json.Key("count");
-  json.Integer(report.recoveryCount);
-  json.Key("newest");
-  json.BeginArray();
-  for (const Entry& entry : report.newestRecovery) EntryObject(json, entry, "entry");
-  json.EndArray();
-  json.EndObject();
+  NewestEntries(json, "recovery", report.recoveryCount, report.newestRecovery);
+  NewestEntries(json, "retention", report.retentionCount, report.newestRetention);
 }
 
 }  // namespace

@@ -105,6 +105,9 @@ check::Report SampleReport() {
   report.findings[0].line = 12;
   report.recoveryCount = 2;
   report.newestRecovery.push_back({"2026/12/07 22:00:01", "Restored:/t\tAttributes:17", ""});
+  report.retentionCount = 1;
+  report.newestRetention.push_back(
+      {"2026/12/07 22:00:06", "Removed:/b/n_20261206220005.zip\tSlot:0000\tBytes:12", ""});
   report.logPath = "/opt/slotbackup/slotbackup.log";
   report.logCount = 1;
   report.newestLogEntry =
@@ -160,6 +163,9 @@ TEST(JsonReportTest, AWholeReportParsesBackToWhatItSaid) {
   EXPECT_EQ(json["errorLog"]["newest"][1]["reason"].kind, Json::Kind::kNull);
   EXPECT_EQ(json["recovery"]["count"].number, 2);
   EXPECT_EQ(json["recovery"]["newest"][0]["entry"].text, "Restored:/t\tAttributes:17");
+  EXPECT_EQ(json["retention"]["count"].number, 1);
+  EXPECT_EQ(json["retention"]["newest"][0]["entry"].text,
+            "Removed:/b/n_20261206220005.zip\tSlot:0000\tBytes:12");
   EXPECT_EQ(json["logFile"]["newest"]["message"].text,
             "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x");
 }

@@ -79,6 +79,9 @@ void ReadLogs(Report& report) {
   const std::vector<Entry> recovery = Entries(log, AppModule::kRecoverySection);
   report.recoveryCount = static_cast<int>(recovery.size());
   report.newestRecovery = Newest(recovery);
+  const std::vector<Entry> retention = Entries(log, AppModule::kRetentionSection);
+  report.retentionCount = static_cast<int>(retention.size());
+  report.newestRetention = Newest(retention);
 }
 
 // A run holding the lock now, and the folders an interrupted run left

@@ -79,6 +79,8 @@ struct Report {
   std::optional<Entry> newestLogEntry;
   int recoveryCount = 0;
   std::vector<Entry> newestRecovery;  // newest first
+  int retentionCount = 0;
+  std::vector<Entry> newestRetention;  // newest first
 };
 
 // How many of the newest entries of each record a report keeps.

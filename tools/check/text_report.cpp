@@ -153,6 +153,16 @@ std::string Entries(int count) {
   return std::to_string(count) + (count == 1 ? " entry" : " entries");
 }
 
+// A section of the log, when it has entries: how many, the newest first.
+void NewestEntries(std::ostringstream& out, const std::string& title, int count,
+                   const std::vector<Entry>& newest) {
+  if (count == 0) return;
+  out << "  " << title << ": " << Entries(count) << ", the newest first:\n";
+  for (const Entry& entry : newest) {
+    out << Wrapped("    " + Printable(entry.key) + "  ", entry.value);
+  }
+}
+
 void Records(std::ostringstream& out, const Report& report) {
   out << "\nWhat earlier runs recorded\n";
   if (report.errorLogCount == 0) {
@@ -172,13 +182,10 @@ void Records(std::ostringstream& out, const Report& report) {
     out << Wrapped("    " + Printable(report.newestLogEntry->key) + "  ",
                    report.newestLogEntry->value);
   }
-  if (report.recoveryCount > 0) {
-    out << "  What runs did about interrupted ones: " << Entries(report.recoveryCount)
-        << ", the newest first:\n";
-    for (const Entry& entry : report.newestRecovery) {
-      out << Wrapped("    " + Printable(entry.key) + "  ", entry.value);
-    }
-  }
+  NewestEntries(out, "What runs did about interrupted ones", report.recoveryCount,
+                report.newestRecovery);
+  NewestEntries(out, "Archives runs removed to keep the newest", report.retentionCount,
+                report.newestRetention);
 }
 
 }  // namespace
