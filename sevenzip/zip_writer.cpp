@@ -194,10 +194,10 @@ void AppendEnd(std::string& out, uint64_t count, uint64_t cdOffset, uint64_t cdS
 // Levels, as measured on the benchmark corpus with libdeflate 1.14: level 8
 // takes about the time of zlib's level 6 and comes out 1.3% smaller (level
 // 9 adds 0.07% for a fifth more time). Level 10 parses near-optimally for
-// 1.5% more, but at four to five times the time, so it goes only where it
+// 1.5% more, but at three to four times the time, so it goes only where it
 // saves most bytes a second: large files whose bytes are spread moderately
 // (5.5 to 7 bits a byte in their first 64 KiB), such as programs, libraries
-// and fonts, about 160 KB a CPU second against 60 to 140 for text, tables
+// and fonts, 150 to 280 KB a CPU second against 60 to 150 for text, tables
 // and logs. Data spread wider hardly shrinks at any level.
 constexpr int kLevel = 8;
 constexpr int kSlowLevel = 10;
