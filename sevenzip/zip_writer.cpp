@@ -435,8 +435,9 @@ class PartPipeline {
   };
 
   void Work() {
-    Compressor compressor(kLevel);
-    std::vector<unsigned char> raw(kPartSize);
+    // Set up at the first part, where a failure is handed to the writer.
+    std::optional<Compressor> compressor;
+    std::vector<unsigned char> raw;
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
       changed_.wait(hold,
@@ -447,6 +448,10 @@ class PartPipeline {
       Part part;
       std::exception_ptr error;
       try {
+        if (!compressor) {
+          compressor.emplace(kLevel);
+          raw.resize(kPartSize);
+        }
         const uint64_t offset = i * kPartSize;
         const size_t planned = static_cast<size_t>(
             std::min<uint64_t>(kPartSize, file_.Size() - std::min(offset, file_.Size())));
@@ -455,7 +460,7 @@ class PartPipeline {
         // A file that shrank since it was opened ends at its first short part.
         part.last = i + 1 == count_ || part.size < planned;
         part.crc = Crc32(0, raw.data(), part.size);
-        CompressPart(compressor, raw.data(), part.size, part.last, part.packed);
+        CompressPart(*compressor, raw.data(), part.size, part.last, part.packed);
       } catch (...) {
         error = std::current_exception();
       }
