@@ -33,15 +33,15 @@ FinalBlock FindFinalBlock(const unsigned char* packed, size_t packedSize, size_t
   } inflater;
   z_stream& z = inflater.z;
   // The decoded bytes are not needed: zlib keeps its own window.
-  std::vector<unsigned char> sink(64 << 10);
+  unsigned char sink[16 << 10];
   z.next_in = const_cast<unsigned char*>(packed);
   z.avail_in = static_cast<uInt>(packedSize);
   auto bitsTaken = [&] { return uint64_t{z.total_in} * 8 - (z.data_type & 7); };
   uint64_t start = 0, end = 0;
   for (;;) {
     if (z.avail_out == 0) {
-      z.next_out = sink.data();
-      z.avail_out = static_cast<uInt>(sink.size());
+      z.next_out = sink;
+      z.avail_out = sizeof sink;
     }
     const int status = inflate(&z, Z_BLOCK);
     if (status == Z_STREAM_END) break;
@@ -79,8 +79,14 @@ size_t Compressor::Compress(const unsigned char* in, size_t size, unsigned char*
 
 void CompressPart(Compressor& compressor, const unsigned char* in, size_t size, bool last,
                   std::vector<unsigned char>& out) {
-  out.resize(compressor.Bound(size));
-  out.resize(compressor.Compress(in, size, out.data(), out.size()));
+  const size_t room = compressor.Bound(size);
+  unsigned char* packed = compressor.room_.Get(room);
+  const size_t n = compressor.Compress(in, size, packed, room);
+  // The bytes and room for an empty stored block, no more.
+  std::vector<unsigned char> exact;
+  exact.reserve(n + 5);
+  exact.assign(packed, packed + n);
+  out = std::move(exact);
   if (last) return;
   const FinalBlock final = FindFinalBlock(out.data(), out.size(), size);
   // The first header bit of a block marks it final.

@@ -46,11 +46,15 @@ class Compressor {
   struct Free {
     void operator()(libdeflate_compressor* c) const;
   };
+  friend void CompressPart(Compressor&, const unsigned char*, size_t, bool,
+                           std::vector<unsigned char>&);
   int level_;
   std::unique_ptr<libdeflate_compressor, Free> compressor_;
+  Scratch room_;  // for the parts of a stream
 };
 
-// Replaces out by in compressed as one part of a longer stream. The last
+// Replaces out (which then holds no more memory than its bytes) by in
+// compressed as one part of a longer stream. The last
 // part ends the stream; any other ends on a byte boundary, after an empty
 // stored block and with no block marked final, so that the next part's
 // blocks may follow it directly. Throws archlib::Failure.
