@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <random>
 
@@ -16,6 +17,7 @@
 #include "sevenzip/seven_z.h"
 #include "sevenzip/seven_z_header.h"
 #include "sevenzip/seven_z_writer.h"
+#include "sevenzip/zip_reader.h"
 
 namespace fs = std::filesystem;
 
@@ -286,6 +288,72 @@ TEST_F(Archiver, AnArchiveSavedInsideItsTargetDoesNotContainItself) {
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(root_ / "save")).result, 0);
   if (!Have("unzip")) GTEST_SKIP() << "unzip not installed";
   EXPECT_EQ(Shell("unzip -Z1 " + Quote(zip)), "save/\nsave/note.txt\n");
+}
+
+// Files over the whole-file limit (16 MiB) are compressed in 1 MiB parts
+// joined into one stream; files of moderately spread bytes from 2 MiB at
+// the slower level; incompressible ones stored. Every reader must restore
+// each byte.
+TEST_F(Archiver, LargeFilesInPartsAndSmallEdgeCasesReadBackByteIdenticalWithEveryReader) {
+  const fs::path docs = root_ / "Big";
+  std::mt19937 random(5);
+  auto text = [&](size_t size) {
+    static const char* const kWords[] = {"backup ", "archive ", "slot ", "folder ", "keep\n"};
+    std::string out;
+    while (out.size() < size) out += kWords[random() % 5];
+    out.resize(size);
+    return out;
+  };
+  auto noise = [&](size_t size) {
+    std::string out(size, '\0');
+    for (char& c : out) c = static_cast<char>(random());
+    return out;
+  };
+  // Text with stretches of noise, so that parts end in blocks of each kind.
+  std::string over;
+  while (over.size() < (17u << 20) + 12345) over += text(700000) + noise(300000);
+  over.resize((17u << 20) + 12345);
+  Write(docs / "over the limit.bin", over);
+  Write(docs / "exactly 18 parts.bin", over.substr(0, 18u << 20));
+  // Bytes spread over about 6 bits: the slower level.
+  std::string spread(3u << 20, '\0');
+  for (char& c : spread) c = static_cast<char>(random() % 64 + (random() % 8 == 0 ? 64 : 0));
+  Write(docs / "spread.bin", spread);
+  Write(docs / "noise.bin", noise(50000));
+  Write(docs / "empty.txt", "");
+  Write(docs / "one.txt", "1");
+
+  const fs::path zip = root_ / "save" / "big.zip";
+  const Outcome o = Archive("a " + Quote(zip) + " " + Quote(docs));
+  ASSERT_EQ(o.result, 0) << o.message;
+  const int fd = open(zip.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  std::map<std::string, sevenzip::ZipRecord> records;
+  for (auto& r : sevenzip::ReadCentralDirectory(fd, zip.string())) records[r.name] = r;
+  close(fd);
+  EXPECT_EQ(records.at("Big/over the limit.bin").method, sevenzip::kMethodDeflate);
+  EXPECT_EQ(records.at("Big/over the limit.bin").size, over.size());
+  EXPECT_LT(records.at("Big/spread.bin").compressedSize, spread.size() * 7 / 8);
+  EXPECT_EQ(records.at("Big/noise.bin").method, sevenzip::kMethodStored);
+  EXPECT_EQ(records.at("Big/empty.txt").compressedSize, 0u);
+
+  struct Reader {
+    std::string tool, extract;
+  };
+  const fs::path out = root_ / "out";
+  for (const Reader& reader : {Reader{"unzip", "unzip -q " + Quote(zip) + " -d "},
+                               Reader{"bsdtar", "bsdtar -xf " + Quote(zip) + " -C "},
+                               Reader{"7zz", "7zz x -bd -bso0 " + Quote(zip) + " -o"}}) {
+    if (!Have(reader.tool)) continue;
+    const fs::path folder = out / reader.tool;
+    fs::create_directories(folder);
+    ASSERT_EQ(Shell(reader.extract + Quote(folder)), "") << reader.tool;
+    EXPECT_EQ(Shell("cmp " + Quote(docs / "over the limit.bin") + " " +
+                    Quote(folder / "Big" / "over the limit.bin")),
+              "")
+        << reader.tool;
+    EXPECT_EQ(Shell("diff -r " + Quote(docs) + " " + Quote(folder / "Big")), "") << reader.tool;
+  }
 }
 
 TEST(SevenZHeader, NumbersCountTheirExtraBytesInTheFirstBytesLeadingOnes) {

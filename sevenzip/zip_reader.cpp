@@ -10,6 +10,7 @@
 
 #include "archlib/entry.h"
 #include "sevenzip/byte_io.h"
+#include "sevenzip/deflate.h"
 #include "sevenzip/zip_format.h"
 
 namespace sevenzip {
@@ -17,6 +18,9 @@ namespace sevenzip {
 namespace {
 
 constexpr size_t kChunk = 1 << 20;
+// Members up to this size are decompressed whole (libdeflate, faster);
+// larger ones are streamed through zlib in kChunk pieces.
+constexpr uint64_t kWholeLimit = 16 << 20;
 
 [[noreturn]] void Damaged(const std::string& name, const std::string& why) {
   throw archlib::Failure(name + " is not a readable ZIP archive: " + why);
@@ -146,8 +150,17 @@ ZipSpan EntrySpan(int fd, const std::string& name, const ZipRecord& record) {
 
 namespace {
 
-void VerifyOne(int fd, const std::string& name, const ZipRecord& r, std::vector<unsigned char>& in,
-               std::vector<unsigned char>& out) {
+// What a checking thread keeps from one entry to the next.
+struct VerifyTools {
+  std::vector<unsigned char> in = std::vector<unsigned char>(kChunk);
+  std::vector<unsigned char> out = std::vector<unsigned char>(kChunk);
+  Scratch packed, unpacked;
+  Decompressor decompressor;
+};
+
+void VerifyOne(int fd, const std::string& name, const ZipRecord& r, VerifyTools& tools) {
+  std::vector<unsigned char>& in = tools.in;
+  std::vector<unsigned char>& out = tools.out;
   auto bad = [&](const std::string& why) {
     throw archlib::Failure("check of " + name + " failed: " + r.name + ": " + why);
   };
@@ -169,11 +182,25 @@ void VerifyOne(int fd, const std::string& name, const ZipRecord& r, std::vector<
     while (left > 0) {
       size_t n = static_cast<size_t>(std::min<uint64_t>(left, in.size()));
       ReadAt(fd, name, offset, in.data(), n);
-      crc = crc32_z(crc, in.data(), n);
+      crc = Crc32(static_cast<uint32_t>(crc), in.data(), n);
       offset += n;
       left -= n;
       produced += n;
     }
+  } else if (r.method == kMethodDeflate && r.size <= kWholeLimit &&
+             r.compressedSize <= kWholeLimit + kChunk) {
+    const size_t packedSize = static_cast<size_t>(r.compressedSize);
+    const size_t size = static_cast<size_t>(r.size);
+    unsigned char* packed = tools.packed.Get(packedSize);
+    unsigned char* unpacked = tools.unpacked.Get(size);
+    ReadAt(fd, name, offset, packed, packedSize);
+    using Outcome = Decompressor::Outcome;
+    const Outcome outcome = tools.decompressor.Decompress(packed, packedSize, unpacked, size);
+    if (outcome == Outcome::kDamaged) bad("damaged compressed data");
+    if (outcome == Outcome::kSizeDiffers) bad("size differs");
+    if (outcome == Outcome::kPackedSizeDiffers) bad("compressed size differs");
+    crc = Crc32(0, unpacked, size);
+    produced = size;
   } else if (r.method == kMethodDeflate) {
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) bad("cannot start decompression");
@@ -194,7 +221,7 @@ void VerifyOne(int fd, const std::string& name, const ZipRecord& r, std::vector<
         status = inflate(&z, Z_NO_FLUSH);
         if (status != Z_OK && status != Z_STREAM_END) bad("damaged compressed data");
         const size_t n = out.size() - z.avail_out;
-        crc = crc32_z(crc, out.data(), n);
+        crc = Crc32(static_cast<uint32_t>(crc), out.data(), n);
         produced += n;
       }
       if (left != 0 || z.avail_in != 0) bad("compressed size differs");
@@ -219,9 +246,9 @@ void VerifyEntries(int fd, const std::string& name, const std::vector<ZipRecord>
   std::mutex errorLock;
   auto work = [&] {
     try {
-      std::vector<unsigned char> in(kChunk), out(kChunk);
+      VerifyTools tools;
       for (size_t i = next++; i < records.size() && !failed; i = next++) {
-        VerifyOne(fd, name, records[i], in, out);
+        VerifyOne(fd, name, records[i], tools);
       }
     } catch (...) {
       std::lock_guard<std::mutex> hold(errorLock);

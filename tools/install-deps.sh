@@ -13,7 +13,7 @@
 set -euo pipefail
 export LC_ALL=C DEBIAN_FRONTEND=noninteractive
 
-build="cmake g++ make pkg-config libgtest-dev libarchive-dev liblzma-dev zlib1g-dev"
+build="cmake g++ make pkg-config libgtest-dev libarchive-dev liblzma-dev zlib1g-dev libdeflate-dev"
 test="libarchive-tools lhasa 7zip unar jlha-utils unzip zip clang systemd file libxml2-utils binutils locales"
 demo="libarchive-tools"
 bench="jlha-utils zip 7zip libarchive-tools"
