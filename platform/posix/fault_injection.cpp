@@ -72,8 +72,10 @@ ssize_t WriteAllowance(size_t size) {
   if (state->writesFailWith == 0 && state->write.call != 0 &&
       state->seen.writes == state->write.call) {
     state->writesFailWith = state->write.error;
-    if (state->writeBytes > 0) {
-      size = std::min(size, state->writeBytes);
+    // A write no longer than the bytes allowed fails itself: otherwise the
+    // planned fault would not happen at all when it is the last write.
+    if (state->writeBytes > 0 && state->writeBytes < size) {
+      size = state->writeBytes;
       state->seen.bytes += size;
       return static_cast<ssize_t>(size);
     }

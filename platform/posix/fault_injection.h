@@ -29,9 +29,9 @@ class FaultInjector {
   FaultInjector& operator=(const FaultInjector&) = delete;
 
   // Write call number `call` (1 is the first after the injector was made)
-  // transfers at most `bytes` of its data and every later write fails with
+  // transfers `bytes` of its data and every later write fails with
   // `error`: the disk filled up (ENOSPC) or failed (EIO) there. With bytes
-  // 0 the call itself fails.
+  // 0, or no fewer than the call writes, the call itself fails.
   void FailWrite(uint64_t call, size_t bytes, int error);
   // Flush of a file, rename, and flush of a folder after a rename: call
   // number `call` of its kind fails with `error`.
