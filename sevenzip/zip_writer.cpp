@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -279,6 +280,35 @@ Packed PackWhole(RegularFile& file, PackTools& tools) {
   return p;
 }
 
+// The worker threads of a pipeline, one per core, with the lock and the
+// signal they share. Declared last in its pipeline, so that the threads are
+// stopped and joined before anything they use is destroyed.
+class Crew {
+ public:
+  Crew() = default;
+  Crew(const Crew&) = delete;
+  Crew& operator=(const Crew&) = delete;
+  ~Crew() {
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      stop = true;
+    }
+    changed.notify_all();
+    for (auto& t : threads_) t.join();
+  }
+  static unsigned Size() { return std::max(1u, std::thread::hardware_concurrency()); }
+  void Start(const std::function<void()>& work) {
+    for (unsigned i = 0; i < Size(); ++i) threads_.emplace_back(work);
+  }
+
+  std::mutex lock;
+  std::condition_variable changed;
+  bool stop = false;  // set under lock when the pipeline is destroyed
+
+ private:
+  std::vector<std::thread> threads_;
+};
+
 // Compresses the whole-file entries on worker threads, ahead of the writer
 // but within a memory budget, and hands them over in archive order.
 class PackPipeline {
@@ -290,24 +320,15 @@ class PackPipeline {
                           static_cast<uint64_t>(sources[i].entry.info.st_size) <= kWholeFileLimit;
       jobs_[i].ready = !jobs_[i].parallel;
     }
-    const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
-    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
-  }
-  ~PackPipeline() {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    for (auto& t : threads_) t.join();
+    crew_.Start([this] { Work(); });
   }
 
   bool Parallel(size_t i) const { return jobs_[i].parallel; }
 
   // Waits for entry i (taken strictly in order) and moves its result out.
   Packed Take(size_t i) {
-    std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [&] { return jobs_[i].ready; });
+    std::unique_lock<std::mutex> hold(crew_.lock);
+    crew_.changed.wait(hold, [&] { return jobs_[i].ready; });
     if (jobs_[i].error) std::rethrow_exception(jobs_[i].error);
     return std::move(jobs_[i].packed);
   }
@@ -315,11 +336,11 @@ class PackPipeline {
   // Entry i is written: its memory no longer counts and the next may start.
   void Done(size_t i) {
     {
-      std::lock_guard<std::mutex> hold(lock_);
+      std::lock_guard<std::mutex> hold(crew_.lock);
       if (jobs_[i].parallel) pending_ -= jobs_[i].cost;
       nextToWrite_ = i + 1;
     }
-    changed_.notify_all();
+    crew_.changed.notify_all();
   }
 
  private:
@@ -333,10 +354,10 @@ class PackPipeline {
 
   void Work() {
     PackTools tools;
-    std::unique_lock<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(crew_.lock);
     for (;;) {
       while (next_ < jobs_.size() && !jobs_[next_].parallel) ++next_;
-      if (next_ >= jobs_.size() || stop_) return;
+      if (next_ >= jobs_.size() || crew_.stop) return;
       const size_t i = next_++;
       hold.unlock();
       // The memory a file takes is its size when opened, not when walked.
@@ -350,9 +371,10 @@ class PackPipeline {
       const bool whole = file && file->Size() <= kWholeFileLimit;
       const uint64_t cost = whole ? file->Size() + 1 : 0;
       hold.lock();
-      changed_.wait(
-          hold, [&] { return stop_ || pending_ + cost <= kPendingBudget || i == nextToWrite_; });
-      if (stop_) return;
+      crew_.changed.wait(hold, [&] {
+        return crew_.stop || pending_ + cost <= kPendingBudget || i == nextToWrite_;
+      });
+      if (crew_.stop) return;
       pending_ += cost;
       jobs_[i].cost = cost;
       hold.unlock();
@@ -370,19 +392,16 @@ class PackPipeline {
       jobs_[i].packed = std::move(packed);
       jobs_[i].error = error;
       jobs_[i].ready = true;
-      changed_.notify_all();
+      crew_.changed.notify_all();
     }
   }
 
   const std::vector<Source>& sources_;
   std::vector<Job> jobs_;
-  std::mutex lock_;
-  std::condition_variable changed_;
   size_t next_ = 0;
   size_t nextToWrite_ = 0;
   uint64_t pending_ = 0;
-  bool stop_ = false;
-  std::vector<std::thread> threads_;
+  Crew crew_;
 };
 
 // Compresses the parts of a large file on every core, a few parts ahead of
@@ -399,31 +418,22 @@ class PartPipeline {
 
   explicit PartPipeline(RegularFile& file)
       : file_(file), count_(std::max<uint64_t>(1, (file.Size() + kPartSize - 1) / kPartSize)) {
-    const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
-    slots_.resize(2 * workers);
-    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
-  }
-  ~PartPipeline() {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    for (auto& t : threads_) t.join();
+    slots_.resize(2 * Crew::Size());
+    crew_.Start([this] { Work(); });
   }
   PartPipeline(const PartPipeline&) = delete;
   PartPipeline& operator=(const PartPipeline&) = delete;
 
   // Waits for the next part in order and moves it out.
   Part Take() {
-    std::unique_lock<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(crew_.lock);
     Slot& slot = slots_[taken_ % slots_.size()];
-    changed_.wait(hold, [&] { return slot.ready; });
+    crew_.changed.wait(hold, [&] { return slot.ready; });
     if (slot.error) std::rethrow_exception(slot.error);
     Part part = std::move(slot.part);
     slot = Slot{};
     ++taken_;
-    changed_.notify_all();
+    crew_.changed.notify_all();
     return part;
   }
 
@@ -438,11 +448,11 @@ class PartPipeline {
     // Set up at the first part, where a failure is handed to the writer.
     std::optional<Compressor> compressor;
     std::vector<unsigned char> raw;
-    std::unique_lock<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(crew_.lock);
     for (;;) {
-      changed_.wait(hold,
-                    [&] { return stop_ || next_ >= count_ || next_ < taken_ + slots_.size(); });
-      if (stop_ || next_ >= count_) return;
+      crew_.changed.wait(
+          hold, [&] { return crew_.stop || next_ >= count_ || next_ < taken_ + slots_.size(); });
+      if (crew_.stop || next_ >= count_) return;
       const uint64_t i = next_++;
       hold.unlock();
       Part part;
@@ -469,19 +479,16 @@ class PartPipeline {
       slot.part = std::move(part);
       slot.error = error;
       slot.ready = true;
-      changed_.notify_all();
+      crew_.changed.notify_all();
     }
   }
 
   RegularFile& file_;
   const uint64_t count_;
   std::vector<Slot> slots_;
-  std::mutex lock_;
-  std::condition_variable changed_;
   uint64_t next_ = 0;
   uint64_t taken_ = 0;
-  bool stop_ = false;
-  std::vector<std::thread> threads_;
+  Crew crew_;
 };
 
 // Compresses a large file straight into the archive, then fills in the
