@@ -1,4 +1,4 @@
-// The parts of an inspection, each adding what it finds to the report, and
+// The steps of an inspection, each adding what it finds to the report, and
 // the few small functions they share.
 #pragma once
 
