@@ -22,7 +22,9 @@
 #include "platform/posix/testing.h"
 
 namespace fs = std::filesystem;
+using platform::posix::testing::Noise;
 using platform::posix::testing::ReadBytes;
+using platform::posix::testing::Words;
 using platform::posix::testing::WriteBytes;
 
 namespace lha {
@@ -43,18 +45,8 @@ class Pipeline : public ::testing::Test {
   fs::path MakeTree() {
     const fs::path t = root_ / "tree";
     std::mt19937 rng(17);
-    auto text = [&](size_t n) {
-      static const char* words[] = {"slot ", "backup ", "folder\n", "archive ", "of ", "the "};
-      std::string s;
-      while (s.size() < n) s += words[rng() % 6];
-      s.resize(n);
-      return s;
-    };
-    auto random = [&](size_t n) {
-      std::string s(n, '\0');
-      for (char& c : s) c = static_cast<char>(rng());
-      return s;
-    };
+    auto text = [&](size_t n) { return Words(rng, n); };
+    auto random = [&](size_t n) { return Noise(rng, n); };
     WriteBytes(t / "big.txt", text(3 << 20));
     WriteBytes(t / "random 2M.bin", random(2 << 20));
     WriteBytes(t / "random 50K.bin", random(50000));

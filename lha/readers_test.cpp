@@ -154,11 +154,7 @@ TEST_F(Readers, AwkwardTreePassesEveryReaderWithLh5AndLh7) {
   WriteBytes(t / "empty", "");
   fs::create_directories(t / "empty folder");
   WriteBytes(t / "one byte", "x");
-  auto random = [&](size_t n) {
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(rng());
-    return s;
-  };
+  auto random = [&](size_t n) { return platform::posix::testing::Noise(rng, n); };
   auto text = [&](size_t n) {
     static const char* words[] = {"backup ",   "slot ", "の ",  "archive ",
                                   "フォルダ ", "\n",    "0042 "};

@@ -102,9 +102,8 @@ TEST_P(SevenZipSafety, AFileSwappedForAFifoAfterTheWalkFailsAtOnceLeavingNothing
 
 TEST_P(SevenZipSafety, EveryWriteFlushOrRenameFailureLeavesTheOldArchiveAndNoTemporaryFile) {
   const fs::path archive = Archive("docs");
-  std::string noise(3 << 20, '\0');
   std::mt19937 random(11);
-  for (char& c : noise) c = static_cast<char>(random());
+  const std::string noise = platform::posix::testing::Noise(random, 3 << 20);
   WriteBytes(Docs() / "noise.bin", noise);
   ASSERT_EQ(Add(Line(archive)).result, 0);
   const size_t faults = platform::posix::testing::ExpectFaultsLeaveFileWhole(

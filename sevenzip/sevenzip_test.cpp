@@ -13,6 +13,7 @@
 
 #include "archlib/entry.h"
 #include "platform/posix/regular_file.h"
+#include "platform/posix/testing.h"
 #include "sevenzip/add_command.h"
 #include "sevenzip/seven_z.h"
 #include "sevenzip/seven_z_header.h"
@@ -20,6 +21,8 @@
 #include "sevenzip/zip_reader.h"
 
 namespace fs = std::filesystem;
+using platform::posix::testing::Noise;
+using platform::posix::testing::Words;
 
 namespace {
 
@@ -263,9 +266,8 @@ TEST_F(Archiver, FullDiskFailsAndLeavesTheOldArchive) {
     GTEST_SKIP() << "cannot mount a small tmpfs here";
   }
   Write(root_ / "tiny" / "t.txt", "tiny");
-  std::string noise(1 << 20, '\0');
   std::mt19937 random(7);
-  for (char& c : noise) c = static_cast<char>(random());
+  const std::string noise = Noise(random, 1 << 20);
   Write(root_ / "big" / "noise.bin", noise);
   for (const std::string name : {"full.zip", "full.7z"}) {
     const fs::path archive = small / name;
@@ -297,18 +299,8 @@ TEST_F(Archiver, AnArchiveSavedInsideItsTargetDoesNotContainItself) {
 TEST_F(Archiver, LargeFilesInPartsAndSmallEdgeCasesReadBackByteIdenticalWithEveryReader) {
   const fs::path docs = root_ / "Big";
   std::mt19937 random(5);
-  auto text = [&](size_t size) {
-    static const char* const kWords[] = {"backup ", "archive ", "slot ", "folder ", "keep\n"};
-    std::string out;
-    while (out.size() < size) out += kWords[random() % 5];
-    out.resize(size);
-    return out;
-  };
-  auto noise = [&](size_t size) {
-    std::string out(size, '\0');
-    for (char& c : out) c = static_cast<char>(random());
-    return out;
-  };
+  auto text = [&](size_t size) { return Words(random, size); };
+  auto noise = [&](size_t size) { return Noise(random, size); };
   // Text with stretches of noise, so that parts end in blocks of each kind.
   std::string over;
   while (over.size() < (17u << 20) + 12345) over += text(700000) + noise(300000);

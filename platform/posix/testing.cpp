@@ -65,6 +65,20 @@ void WriteBytes(const fs::path& file, const std::string& bytes) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+std::string Noise(std::mt19937& random, size_t size) {
+  std::string out(size, '\0');
+  for (char& c : out) c = static_cast<char>(random());
+  return out;
+}
+
+std::string Words(std::mt19937& random, size_t size) {
+  static const char* const kWords[] = {"slot ", "backup ", "folder\n", "archive ", "of ", "the "};
+  std::string out;
+  while (out.size() < size) out += kWords[random() % 6];
+  out.resize(size);
+  return out;
+}
+
 std::string FailureOf(const std::function<void()>& body) {
   try {
     body();

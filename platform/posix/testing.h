@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ std::vector<std::string> TemporaryFiles(const std::filesystem::path& folder);
 std::string ReadBytes(const std::filesystem::path& file);
 // Writes the file whole, making the folders above it first.
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
+// `size` bytes drawn from random: they do not compress.
+std::string Noise(std::mt19937& random, size_t size);
+// `size` bytes of a few words in random order: text that compresses well.
+std::string Words(std::mt19937& random, size_t size);
 
 // The message of the platform::Error that body throws, or "" when it
 // throws nothing.

@@ -35,9 +35,7 @@ class VerifyTest : public ::testing::Test {
     // Random bytes do not compress: each library stores them as they are,
     // so a byte flipped in the middle of the archive lies in their data.
     std::mt19937 random(7);
-    std::string noise(256 * 1024, '\0');
-    for (char& c : noise) c = static_cast<char>(random());
-    WriteBytes(target_ / "noise.bin", noise);
+    WriteBytes(target_ / "noise.bin", platform::posix::testing::Noise(random, 256 * 1024));
     WriteBytes(target_ / "notes.txt", "notes\n");
   }
 
