@@ -1,3 +1,12 @@
+# slotbackup_system_calls(target): a program or library as it is installed,
+# whose file layer calls the system straight (test programs get the
+# fault-injection seam in its place, from slotbackup_test).
+function(slotbackup_system_calls target)
+  if(NOT WIN32)
+    target_link_libraries(${target} PRIVATE platform_system_calls)
+  endif()
+endfunction()
+
 # slotbackup_test(NAME sources... [PROPERTIES name value...]): one GoogleTest
 # executable linked with the core library. Each of its cases is a CTest test
 # of its own, named NAME.Suite.Case: `ctest -R NAME` still selects the
@@ -14,7 +23,11 @@ function(slotbackup_test name)
   endif()
   cmake_parse_arguments(PARSE_ARGV 1 test "" "" "PROPERTIES")
   add_executable(${name} ${test_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE slotbackup_core GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE slotbackup_core test_support GTest::gtest_main)
+  if(NOT WIN32)
+    # The file layer's calls pass through the fault-injection seam.
+    target_link_libraries(${name} PRIVATE platform_fault_injection)
+  endif()
   gtest_discover_tests(${name} TEST_PREFIX ${name}. TEST_FILTER "-*DISABLED_*"
                        DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES ${test_PROPERTIES})

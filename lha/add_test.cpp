@@ -19,11 +19,11 @@
 #include "archlib/entry.h"
 #include "lha/add.h"
 #include "lha/command.h"
-#include "platform/posix/testing.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
-using platform::posix::testing::ReadBytes;
-using platform::posix::testing::WriteBytes;
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 
 namespace lha {
 namespace {

@@ -19,13 +19,13 @@
 #include "lha/command.h"
 #include "lha/member_pipeline.h"
 #include "lha/out_file.h"
-#include "platform/posix/testing.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
-using platform::posix::testing::Noise;
-using platform::posix::testing::ReadBytes;
-using platform::posix::testing::Words;
-using platform::posix::testing::WriteBytes;
+using test_support::Noise;
+using test_support::ReadBytes;
+using test_support::Words;
+using test_support::WriteBytes;
 
 namespace lha {
 namespace {

@@ -14,13 +14,14 @@
 #include <string>
 
 #include "platform/archiver_entry.h"
-#include "platform/posix/testing.h"
+#include "testing/processes.h"
+#include "testing/support.h"
 
 ARCHIVER_EXPORT int ARCHIVER_CALL Unlha(uint32_t, const char*, char*, uint32_t);
 
 namespace fs = std::filesystem;
-using platform::posix::testing::ReadBytes;
-using platform::posix::testing::WriteBytes;
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 
 namespace {
 
@@ -154,7 +155,7 @@ TEST_F(Readers, AwkwardTreePassesEveryReaderWithLh5AndLh7) {
   WriteBytes(t / "empty", "");
   fs::create_directories(t / "empty folder");
   WriteBytes(t / "one byte", "x");
-  auto random = [&](size_t n) { return platform::posix::testing::Noise(rng, n); };
+  auto random = [&](size_t n) { return test_support::Noise(rng, n); };
   auto text = [&](size_t n) {
     static const char* words[] = {"backup ",   "slot ", "の ",  "archive ",
                                   "フォルダ ", "\n",    "0042 "};

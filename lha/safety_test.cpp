@@ -15,7 +15,9 @@
 #include "lha/crc16.h"
 #include "lha/header.h"
 #include "platform/posix/fault_injection.h"
-#include "platform/posix/testing.h"
+#include "testing/fault_sweep.h"
+#include "testing/processes.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +25,7 @@ namespace lha {
 namespace {
 
 using platform::posix::FaultInjector;
-namespace layer = platform::posix::testing;
+namespace layer = test_support;
 
 struct Outcome {
   int result;

@@ -1,6 +1,6 @@
 // The private-profile (INI file) functions. On Windows these are kernel32's
 // own; on POSIX the same names and signatures are provided by
-// profile_posix.cpp, behaving as Windows' do wherever a caller can tell.
+// platform/posix/profile.cpp, behaving as Windows' do wherever a caller can tell.
 // All text crosses in the system's multibyte code page; a file in UTF-16
 // with a byte-order mark is read and written as its text in it.
 #pragma once

@@ -11,7 +11,7 @@
 
 #include "platform/codepage.h"
 #include "platform/profile.h"
-#include "platform/utf16_file_testing.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
@@ -221,7 +221,7 @@ TEST_F(ProfileTest, AnEmptyValueIsWrittenAndReadAsEmpty) {
   EXPECT_EQ(Get("App", "key"), "");
 }
 
-using platform::testing::Utf16File;
+using test_support::Utf16File;
 
 TEST_F(ProfileTest, AUtf16FileWithAByteOrderMarkReadsInTheSystemCodePage) {
   for (const bool bigEndian : {false, true}) {

@@ -12,8 +12,8 @@
 #include <regex>
 
 #include "platform/codepage.h"
-#include "platform/utf16_file_testing.h"
 #include "run/installation_fixture.h"
+#include "testing/support.h"
 
 namespace {
 
@@ -180,7 +180,7 @@ TEST_F(Installation, AUtf16SettingsFileIsRunAndKeptInUtf16) {
                            "0002=b.lzh\r\n";
   for (const bool bigEndian : {false, true}) {
     fs::remove(CallLog());
-    Settings(platform::testing::Utf16File(fs::path(text).u16string(), bigEndian));
+    Settings(test_support::Utf16File(fs::path(text).u16string(), bigEndian));
     EXPECT_EQ(Run(1), 2);
     EXPECT_EQ(Calls().size(), 2u);
     const std::string settings = Read(program_ / "slotbackup.ini");

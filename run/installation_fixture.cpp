@@ -16,10 +16,10 @@
 #include <thread>
 
 #include "platform/codepage.h"
+#include "platform/ini/ini_document.h"
+#include "platform/ini/profile_text.h"
 #include "platform/temp_name.h"
 #include "run/program_files.h"
-#include "settings/ini_document.h"
-#include "settings/profile_text.h"
 
 namespace slotbackup_test {
 
@@ -264,8 +264,8 @@ std::vector<std::string> Installation::Lines(const fs::path& file,
   // functions stops at the size of its area), as the program's text, which
   // is how the run compares it: bytes the code page cannot decode escaped,
   // a UTF-16 file read as its characters.
-  const settings::ProfileText text(Read(file));
-  std::vector<std::string> lines = settings::ini::SectionLines(text.Text(), section);
+  const platform::ini::ProfileText text(Read(file));
+  std::vector<std::string> lines = platform::ini::SectionLines(text.Text(), section);
   for (std::string& line : lines) line = platform::ToUtf8(line);
   return lines;
 }

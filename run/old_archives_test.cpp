@@ -10,20 +10,20 @@
 #include <filesystem>
 
 #include "platform/codepage.h"
+#include "platform/ini/ini_document.h"
 #include "platform/posix/fault_injection.h"
-#include "platform/posix/testing.h"
 #include "run/program_files.h"
-#include "settings/ini_document.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using namespace AppModule;
-using platform::posix::testing::Names;
-using platform::posix::testing::ReadBytes;
-using platform::posix::testing::ScratchFolder;
-using platform::posix::testing::WriteBytes;
+using test_support::Names;
+using test_support::ReadBytes;
+using test_support::ScratchFolder;
+using test_support::WriteBytes;
 
 const platform::LocalTime kNow{2026, 12, 7, 22, 0, 5};
 
@@ -47,7 +47,7 @@ class OldArchives : public ::testing::Test {
     return PlanSlot(settings, ReadSaveSettings(settings), 3, kNow);
   }
   std::vector<std::string> Retention() const {
-    return settings::ini::SectionLines(ReadBytes(report_.logFile), kRetentionSection);
+    return platform::ini::SectionLines(ReadBytes(report_.logFile), kRetentionSection);
   }
   std::string Said() const {
     std::rewind(report_.standardError);

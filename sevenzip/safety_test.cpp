@@ -17,11 +17,13 @@
 #include "archlib/tree_walk.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/fault_injection.h"
-#include "platform/posix/testing.h"
 #include "sevenzip/add_command.h"
 #include "sevenzip/seven_z_writer.h"
 #include "sevenzip/source.h"
 #include "sevenzip/zip_writer.h"
+#include "testing/fault_sweep.h"
+#include "testing/processes.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
@@ -30,13 +32,13 @@ namespace {
 
 using platform::posix::AtomicFile;
 using platform::posix::FaultInjector;
-using platform::posix::testing::InChild;
-using platform::posix::testing::Installed;
-using platform::posix::testing::Names;
-using platform::posix::testing::Output;
-using platform::posix::testing::ReadBytes;
-using platform::posix::testing::TemporaryFiles;
-using platform::posix::testing::WriteBytes;
+using test_support::InChild;
+using test_support::Installed;
+using test_support::Names;
+using test_support::Output;
+using test_support::ReadBytes;
+using test_support::TemporaryFiles;
+using test_support::WriteBytes;
 
 struct Outcome {
   int result;
@@ -67,7 +69,7 @@ class SevenZipSafety : public ::testing::TestWithParam<const char*> {
   std::string Line(const fs::path& archive) const {
     return "a \"" + archive.string() + "\" \"" + Docs().string() + "\"";
   }
-  platform::posix::testing::ScratchFolder folder_;
+  test_support::ScratchFolder folder_;
 };
 
 INSTANTIATE_TEST_SUITE_P(ZipAnd7z, SevenZipSafety, ::testing::Values(".zip", ".7z"),
@@ -103,10 +105,10 @@ TEST_P(SevenZipSafety, AFileSwappedForAFifoAfterTheWalkFailsAtOnceLeavingNothing
 TEST_P(SevenZipSafety, EveryWriteFlushOrRenameFailureLeavesTheOldArchiveAndNoTemporaryFile) {
   const fs::path archive = Archive("docs");
   std::mt19937 random(11);
-  const std::string noise = platform::posix::testing::Noise(random, 3 << 20);
+  const std::string noise = test_support::Noise(random, 3 << 20);
   WriteBytes(Docs() / "noise.bin", noise);
   ASSERT_EQ(Add(Line(archive)).result, 0);
-  const size_t faults = platform::posix::testing::ExpectFaultsLeaveFileWhole(
+  const size_t faults = test_support::ExpectFaultsLeaveFileWhole(
       archive, [&] { return Add(Line(archive)).result == 0; }, 20);
   // Every write of a 1 MiB buffer, its flush and its rename, at the least.
   EXPECT_GE(faults, 5u);
@@ -160,7 +162,7 @@ TEST_P(SevenZipSafety, AnUpdateDropsAbsoluteAndParentNamesOfTheOldArchiveAndSays
 
 // The 7z writer's scratch files for its other folders fail the same way.
 TEST(SevenZFolders, AFailureInAnyFolderLeavesNoScratchOrTemporaryFile) {
-  platform::posix::testing::ScratchFolder folder;
+  test_support::ScratchFolder folder;
   const fs::path tree = folder.path() / "Tree";
   fs::create_directories(tree);
   std::mt19937 random(5);
@@ -173,7 +175,7 @@ TEST(SevenZFolders, AFailureInAnyFolderLeavesNoScratchOrTemporaryFile) {
   WriteBytes(archive, "old");
   const std::vector<Source> sources = GatherSources({tree.string()}, 0, 0);
   std::vector<mode_t> created;
-  platform::posix::testing::SweepFaults(
+  test_support::SweepFaults(
       [&] { WriteBytes(archive, "old"); },
       [&] {
         try {
@@ -206,7 +208,7 @@ long StatusKiB(const std::string& field) {
 // A file walked as 1 KB that is 256 MiB by the time it is opened: the ZIP
 // writer must not read it whole into memory on the strength of the walk.
 TEST(ZipMemory, AFileThatGrewSinceTheWalkIsStreamedNotReadWhole) {
-  platform::posix::testing::ScratchFolder folder;
+  test_support::ScratchFolder folder;
   const fs::path docs = folder.path() / "Docs";
   fs::create_directories(docs);
   WriteBytes(docs / "grows.bin", std::string(1024, 'g'));

@@ -13,16 +13,16 @@
 
 #include "archlib/entry.h"
 #include "platform/posix/regular_file.h"
-#include "platform/posix/testing.h"
 #include "sevenzip/add_command.h"
 #include "sevenzip/seven_z.h"
 #include "sevenzip/seven_z_header.h"
 #include "sevenzip/seven_z_writer.h"
 #include "sevenzip/zip_reader.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
-using platform::posix::testing::Noise;
-using platform::posix::testing::Words;
+using test_support::Noise;
+using test_support::Words;
 
 namespace {
 

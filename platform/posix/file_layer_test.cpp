@@ -31,19 +31,21 @@
 #include "platform/posix/io.h"
 #include "platform/posix/locale.h"
 #include "platform/posix/regular_file.h"
-#include "platform/posix/testing.h"
 #include "platform/temp_name.h"
+#include "testing/fault_sweep.h"
+#include "testing/processes.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
 namespace platform::posix {
 namespace {
 
-using testing::FailureOf;
-using testing::ReadBytes;
-using testing::ScratchFolder;
-using testing::TemporaryFiles;
-using testing::WriteBytes;
+using test_support::FailureOf;
+using test_support::ReadBytes;
+using test_support::ScratchFolder;
+using test_support::TemporaryFiles;
+using test_support::WriteBytes;
 
 class RegularFileTest : public ::testing::Test {
  protected:
@@ -56,12 +58,13 @@ TEST_F(RegularFileTest, AFifoIsRefusedAtOnceAndNamedAsSuch) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // No writer ever comes: a blocking open would wait forever.
   EXPECT_EQ(
-      testing::InChild([&] {
+      test_support::InChild([&] {
         return FailureOf([&] { RegularFile::Open(fifo, Links::kFollow, Access::kReadWrite); });
       }),
       "cannot read " + fifo.string() + ": it is a FIFO, not a regular file");
-  EXPECT_EQ(testing::InChild([&] { return FailureOf([&] { RegularFile::OpenIfPresent(fifo); }); }),
-            "cannot read " + fifo.string() + ": it is a FIFO, not a regular file");
+  EXPECT_EQ(
+      test_support::InChild([&] { return FailureOf([&] { RegularFile::OpenIfPresent(fifo); }); }),
+      "cannot read " + fifo.string() + ": it is a FIFO, not a regular file");
 }
 
 TEST_F(RegularFileTest, FoldersDevicesAndLinksAreRefusedByWhatTheyAre) {
@@ -94,7 +97,7 @@ TEST_F(RegularFileTest, OnlyAMissingFileIsNothingAndOtherFailuresNameThePathAndR
   fs::permissions(folder_.path(), fs::perms(0755));
   const std::string secret = Path("secret").string();
   // Exit 0: refused with the path and the reason.
-  EXPECT_EQ(testing::AsAnotherUser([&] {
+  EXPECT_EQ(test_support::AsAnotherUser([&] {
               const std::string message = FailureOf([&] { RegularFile::OpenIfPresent(secret); });
               return message == "cannot read " + secret + ": Permission denied" ? 0 : 1;
             }),
@@ -140,7 +143,7 @@ TEST_F(RegularFileTest, AFileKeptOpenForRewritingIsCreatedOnceAndRefusedAsOpenRe
 
   const fs::path fifo = Path("fifo.lock");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(testing::InChild(
+  EXPECT_EQ(test_support::InChild(
                 [&] { return FailureOf([&] { OpenOrCreateRegular(fifo, 0644, "Cannot open"); }); }),
             "Cannot open " + fifo.string() + ": it is a FIFO, not a regular file");
   // Never through a link, not even one that leads nowhere yet.
@@ -224,7 +227,7 @@ TEST_F(AtomicFileTest, CommitReplacesKeepingThePermissionsAndAnUncommittedFileVa
     AtomicFile file(Path("archive.zip"));
     WriteAll(file.Descriptor(), file.Path(), "abandoned", 9);
   }
-  EXPECT_EQ(testing::Names(folder_.path()), std::vector<std::string>{"archive.zip"});
+  EXPECT_EQ(test_support::Names(folder_.path()), std::vector<std::string>{"archive.zip"});
   EXPECT_EQ(ReadBytes(Path("archive.zip")), "old");
   {
     AtomicFile file(Path("archive.zip"));
@@ -233,13 +236,13 @@ TEST_F(AtomicFileTest, CommitReplacesKeepingThePermissionsAndAnUncommittedFileVa
   }
   EXPECT_EQ(ReadBytes(Path("archive.zip")), "new");
   EXPECT_EQ(ModeOf(Path("archive.zip")), 0640u);
-  EXPECT_EQ(testing::Names(folder_.path()), std::vector<std::string>{"archive.zip"});
+  EXPECT_EQ(test_support::Names(folder_.path()), std::vector<std::string>{"archive.zip"});
 }
 
 TEST_F(AtomicFileTest, EveryFailureUpToTheRenameLeavesTheOldFileAndNothingElse) {
   const std::string old = "the old content, which must survive";
   const std::string block(100000, 'n');
-  const size_t faults = testing::SweepFaults(
+  const size_t faults = test_support::SweepFaults(
       [&] { WriteBytes(Path("file"), old); },
       [&] {
         try {
@@ -274,7 +277,7 @@ TEST_F(AtomicFileTest, AFailedFolderFlushIsReportedButANotSupportedOneIsNot) {
   }
   // The rename had happened: the new content is there, the temporary gone.
   EXPECT_EQ(ReadBytes(Path("file")), "new");
-  EXPECT_EQ(testing::Names(folder_.path()), std::vector<std::string>{"file"});
+  EXPECT_EQ(test_support::Names(folder_.path()), std::vector<std::string>{"file"});
   seam.FailFolderSync(2, EINVAL);
   AtomicFile file(Path("file"));
   EXPECT_EQ(FailureOf([&] { file.Commit(); }), "");

@@ -1,7 +1,9 @@
 // The system calls through which the file layer changes and removes files,
 // opens and creates them and draws random numbers: the one place
 // FaultInjector (fault_injection.h) reaches. Each behaves as the system
-// call it names. For the layer's own use.
+// call it names. For the layer's own use. system_calls.cpp makes them
+// straight to the system, in what is installed; test programs link
+// fault_injection.cpp in its place.
 #pragma once
 
 #include <sys/types.h>
@@ -19,8 +21,12 @@ int Rename(const char* from, const char* to);
 int SyncFolder(int fd);
 // unlinkat(folder, name, 0): never removes a folder.
 int RemoveAt(int folder, const char* name);
-// A random number from the system (getrandom).
+// A random number for a temporary name: SystemRandom's, unless a test
+// stands numbers in for it.
 uint64_t Random();
+// The system's own random number (getrandom; before the system has entropy,
+// the clock mixed).
+uint64_t SystemRandom();
 // Tell the seam: an existing file is about to be opened; a file was created.
 void Opening(const std::string& path);
 void Created(const std::string& path, int fd);

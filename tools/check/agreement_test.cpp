@@ -12,10 +12,10 @@
 #include "archiver/fake_archiver_runner.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/ini/ini_document.h"
 #include "run/expand_name.h"
 #include "run/program_files.h"
 #include "run/slot_run.h"
-#include "settings/ini_document.h"
 #include "tools/check/agreement.h"
 #include "tools/check/checker.h"
 
@@ -101,7 +101,7 @@ class Agreement : public ::testing::Test {
     } catch (const platform::Error&) {
       effects.endedByError = true;
     }
-    for (const std::string& line : settings::ini::SectionLines(ReadFile(root_ / "slotbackup.ini"),
+    for (const std::string& line : platform::ini::SectionLines(ReadFile(root_ / "slotbackup.ini"),
                                                                AppModule::kErrorLogSection)) {
       effects.failedTargets.push_back(platform::ToUtf8(line.substr(line.find('=') + 1)));
     }

@@ -3,16 +3,16 @@
 #include <algorithm>
 
 #include "platform/error.h"
+#include "platform/ini/profile_text.h"
 #include "platform/readable_file.h"
 #include "run/program_files.h"
-#include "settings/profile_text.h"
 #include "tools/check/inspection.h"
 
 namespace check {
 
 std::optional<std::string> ReadProfileText(const std::string& path) {
   try {
-    const settings::ProfileText text(platform::ReadRegularFile(path));
+    const platform::ini::ProfileText text(platform::ReadRegularFile(path));
     return std::string(text.Text());
   } catch (const platform::Error&) {
     return std::nullopt;
@@ -30,7 +30,7 @@ Report Inspect(const std::string& settingsPath, const platform::LocalTime& now,
   std::string text;
   try {
     platform::RequireReadableFile(settingsPath);
-    text = settings::ProfileText(platform::ReadRegularFile(settingsPath)).Text();
+    text = platform::ini::ProfileText(platform::ReadRegularFile(settingsPath)).Text();
   } catch (const platform::Error& e) {
     report.readError = std::string(e.what()) + ".";
     return report;

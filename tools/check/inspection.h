@@ -17,7 +17,7 @@
 namespace check {
 
 // A settings or log file's text as the INI engine reads it (UTF-16 files
-// converted, settings/profile_text.h); nothing when it cannot be read.
+// converted, platform/ini/profile_text.h); nothing when it cannot be read.
 std::optional<std::string> ReadProfileText(const std::string& path);
 
 // The file's structure line by line (text in the system's code page, as

@@ -67,7 +67,7 @@ void Strings(JsonWriter& json, const char* key, const std::vector<std::string>& 
   json.EndArray();
 }
 
-void Walk(JsonWriter& json, const std::optional<platform::TargetSurvey>& walk) {
+void Walk(JsonWriter& json, const std::optional<check::TargetSurvey>& walk) {
   json.Key("walk");
   if (!walk || !walk->available) {
     json.Null();

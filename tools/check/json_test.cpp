@@ -93,7 +93,7 @@ check::Report SampleReport() {
                                    "cannot read /home/田中/仕事/a: Permission denied"});
   report.newestErrorLog.push_back({"2026/12/06 22:00:05", "/t", ""});
   report.slots[0].lastFailure = report.newestErrorLog[0];
-  platform::TargetSurvey walk;
+  check::TargetSurvey walk;
   walk.available = true;
   walk.files = 3;
   walk.bytes = 5000000000;

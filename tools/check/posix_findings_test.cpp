@@ -12,13 +12,14 @@
 #include <fstream>
 
 #include "archiver/fake_archiver_runner.h"
-#include "platform/posix/testing.h"
 #include "platform/temp_name.h"
+#include "testing/processes.h"
+#include "testing/support.h"
 #include "tools/check/checker.h"
 #include "tools/check/render.h"
 
 namespace fs = std::filesystem;
-using platform::posix::testing::ScratchFolder;
+using test_support::ScratchFolder;
 
 namespace {
 
@@ -75,7 +76,7 @@ TEST_F(PosixFindings, WhatAnOrdinaryUserCannotReadFailsTheSlotAndIsNamed) {
     chmod((notes / "secret.txt").c_str(), 0);
     chmod((notes / "locked").c_str(), 0);
   }
-  const std::string both = platform::posix::testing::InChildAsAnotherUser([&] {
+  const std::string both = test_support::InChildAsAnotherUser([&] {
     Unlha32::FakeArchiverRunner archivers;
     const check::Report report = check::Inspect(settings, kNow, archivers);
     return check::JsonReport(report) + "\x1e" + check::TextReport(report);
@@ -146,7 +147,7 @@ TEST_F(PosixFindings, AFifoPlantedAtTheSettingsOrTheLogNeverStopsTheCheck) {
   const std::string settings = Settings();
   ASSERT_EQ(mkfifo((root() / "slotbackup.log").c_str(), 0600), 0);
   ASSERT_EQ(mkfifo((root() / "planted.ini").c_str(), 0600), 0);
-  const std::string seen = platform::posix::testing::InChild(
+  const std::string seen = test_support::InChild(
       [&] {
         Unlha32::FakeArchiverRunner archivers;
         const check::Report log = check::Inspect(settings, kNow, archivers);

@@ -8,12 +8,12 @@
 #include "platform/abandoned.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/ini/ini_document.h"
 #include "run/cleared_folder.h"
 #include "run/program_files.h"
 #include "run/report.h"
 #include "run/run_lock.h"
 #include "run/slot_plan.h"
-#include "settings/ini_document.h"
 #include "tools/check/inspection.h"
 
 namespace check {
@@ -31,7 +31,7 @@ std::string Trim(std::string_view text) {
 std::vector<Entry> Entries(const std::optional<std::string>& text, const char* section) {
   std::vector<Entry> entries;
   if (!text) return entries;
-  for (const std::string& line : settings::ini::SectionLines(*text, section)) {
+  for (const std::string& line : platform::ini::SectionLines(*text, section)) {
     const size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
     entries.push_back(Entry{platform::ToUtf8(Trim(std::string_view(line).substr(0, equals))),

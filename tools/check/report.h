@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/target_survey.h"
+#include "tools/check/target_survey.h"
 
 namespace check {
 
@@ -53,7 +53,7 @@ struct PlannedSlot {
   std::string constantName;  // empty when the slot has no fixed name
   Outcome outcome = Outcome::kArchive;
   // What walking the target found, when it was walked.
-  std::optional<platform::TargetSurvey> walk;
+  std::optional<check::TargetSurvey> walk;
   // The newest "Error_LOG" entry of this target, with its reason.
   std::optional<Entry> lastFailure;
   // How many archives the run keeps (0: every one), and the archives now in

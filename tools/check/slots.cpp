@@ -14,7 +14,7 @@
 #include "platform/error.h"
 #include "platform/folder.h"
 #include "platform/program.h"
-#include "platform/target_survey.h"
+#include "tools/check/target_survey.h"
 #include "run/app_module.h"
 #include "run/slot_plan.h"
 #include "tools/check/inspection.h"
@@ -439,9 +439,9 @@ class SlotPredictor {
     auto known = walks_.find(plan.target);
     const bool first = known == walks_.end();
     if (first) {
-      known = walks_.emplace(plan.target, platform::SurveyTarget(plan.target, *deadline_)).first;
+      known = walks_.emplace(plan.target, check::SurveyTarget(plan.target, *deadline_)).first;
     }
-    const platform::TargetSurvey& survey = known->second;
+    const check::TargetSurvey& survey = known->second;
     slot.walk = survey;
     if (!survey.available) {
       if (!walkUnavailableNoted_) {
@@ -613,7 +613,7 @@ class SlotPredictor {
   std::map<std::string, FolderState> folders_;
   std::set<std::string> reportedFolders_;
   std::map<Unlha32::Library, std::string> loads_;  // the loader's reason; empty when loaded
-  std::map<std::string, platform::TargetSurvey> walks_;
+  std::map<std::string, check::TargetSurvey> walks_;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 

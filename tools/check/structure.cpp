@@ -4,18 +4,18 @@
 #include <set>
 
 #include "platform/codepage.h"
+#include "platform/ini/ini_outline.h"
 #include "run/program_files.h"
 #include "run/slot_plan.h"
-#include "settings/ini_document.h"
 #include "tools/check/inspection.h"
 
 namespace check {
 
 namespace {
 
-using settings::ini::LineKind;
-using settings::ini::NamesMatch;
-using settings::ini::OutlineLine;
+using platform::ini::LineKind;
+using platform::ini::NamesMatch;
+using platform::ini::OutlineLine;
 
 enum class SectionKind { kSave, kSlots, kErrorLog, kUnknown };
 
@@ -172,7 +172,7 @@ class StructureCheck {
 void CheckCodePage(std::string_view text, Report& report) {
   std::vector<size_t> lines;
   for (const size_t offset : platform::InvalidBytes(text)) {
-    const size_t line = settings::ini::LineNumberAt(text, offset);
+    const size_t line = platform::ini::LineNumberAt(text, offset);
     if (lines.empty() || lines.back() != line) lines.push_back(line);
   }
   if (lines.empty()) return;
@@ -198,7 +198,7 @@ void CheckCodePage(std::string_view text, Report& report) {
 void CheckStructure(std::string_view text, Report& report) {
   CheckCodePage(text, report);
   StructureCheck check(report);
-  for (const OutlineLine& line : settings::ini::Outline(text)) check.Line(line);
+  for (const OutlineLine& line : platform::ini::Outline(text)) check.Line(line);
 }
 
 }  // namespace check

@@ -68,7 +68,7 @@ std::string Counted(uint64_t n, const char* one, const char* many) {
 }
 
 // What walking the target found, in one line.
-std::string WalkText(const platform::TargetSurvey& walk) {
+std::string WalkText(const check::TargetSurvey& walk) {
   std::string text = Counted(walk.files, "file", "files") + " (" +
                      Counted(walk.bytes, "byte", "bytes") + ") in " +
                      Counted(walk.folders, "folder", "folders");

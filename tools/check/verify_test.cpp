@@ -11,8 +11,8 @@
 #include <random>
 
 #include "archiver/unlha32.h"
-#include "platform/posix/testing.h"
 #include "platform/program.h"
+#include "testing/support.h"
 #include "tools/check/read_back.h"
 #include "tools/check/report.h"
 
@@ -21,9 +21,9 @@ namespace fs = std::filesystem;
 namespace {
 
 using namespace check;
-using platform::posix::testing::ReadBytes;
-using platform::posix::testing::ScratchFolder;
-using platform::posix::testing::WriteBytes;
+using test_support::ReadBytes;
+using test_support::ScratchFolder;
+using test_support::WriteBytes;
 
 const platform::LocalTime kNow{2026, 12, 7, 22, 0, 5};
 
@@ -35,7 +35,7 @@ class VerifyTest : public ::testing::Test {
     // Random bytes do not compress: each library stores them as they are,
     // so a byte flipped in the middle of the archive lies in their data.
     std::mt19937 random(7);
-    WriteBytes(target_ / "noise.bin", platform::posix::testing::Noise(random, 256 * 1024));
+    WriteBytes(target_ / "noise.bin", test_support::Noise(random, 256 * 1024));
     WriteBytes(target_ / "notes.txt", "notes\n");
   }
 
