@@ -30,7 +30,7 @@ install(CODE [[
   endif()
 ]])
 
-# The scheduling examples name the folders the README recommends
+# The scheduling examples name the folders docs/install.md recommends
 # (/opt/slotbackup, ~/slotbackup); the installed copies name the folder they
 # were installed to, in their commands and in their comments, so they work
 # and read right as they stand from there.
