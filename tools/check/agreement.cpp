@@ -43,22 +43,6 @@ bool Present(const std::string& savePath, const std::string& name, const std::st
   return false;
 }
 
-const char* Name(check::Outcome outcome) {
-  switch (outcome) {
-    case check::Outcome::kArchive:
-      return "archive";
-    case check::Outcome::kNoArchiver:
-      return "no-archiver";
-    case check::Outcome::kFails:
-      return "fails";
-    case check::Outcome::kEndsRun:
-      return "ends-run";
-    case check::Outcome::kNotReached:
-      return "not-reached";
-  }
-  return "";
-}
-
 }  // namespace
 
 std::vector<check::Outcome> ObservedOutcomes(const check::Report& plan, const std::string& stamp,
@@ -98,7 +82,7 @@ std::string Describe(const check::Report& plan, const std::vector<check::Outcome
   if (outcomes.size() != plan.slots.size()) return "(the run's ending matches no slot)";
   std::string text;
   for (size_t i = 0; i < outcomes.size(); ++i) {
-    text += (i == 0 ? "" : ", ") + plan.slots[i].key + " " + Name(outcomes[i]);
+    text += (i == 0 ? "" : ", ") + plan.slots[i].key + " " + check::OutcomeName(outcomes[i]);
   }
   return text;
 }

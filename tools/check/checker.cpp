@@ -1,7 +1,5 @@
 #include "tools/check/checker.h"
 
-#include <algorithm>
-
 #include "platform/error.h"
 #include "platform/ini/profile_text.h"
 #include "platform/readable_file.h"
@@ -42,14 +40,6 @@ Report Inspect(const std::string& settingsPath, const platform::LocalTime& now,
   PredictSlots(settings, now, archivers, options, report);
   ReadRecords(settings, now, report);
   return report;
-}
-
-int ExitStatus(const Report& report) {
-  if (!report.readable) return kCannotRead;
-  const bool problem =
-      std::any_of(report.findings.begin(), report.findings.end(),
-                  [](const Finding& f) { return f.severity == Severity::kProblem; });
-  return problem ? kSomethingFailsOrIsIgnored : kAllWillBeDone;
 }
 
 }  // namespace check

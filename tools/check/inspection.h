@@ -2,10 +2,13 @@
 // the few small functions they share.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archiver/archiver_runner.h"
 #include "platform/clock.h"
@@ -42,5 +45,18 @@ inline std::filesystem::path FsPath(const std::string& text) {
 inline std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
+
+// ASCII letters lowered and every other byte kept, so that no multibyte
+// character is split: for names compared without regard to letter case.
+std::string LowerCase(std::string text);
+
+// "a; b; c", then "; and N more" when count says the list was cut short.
+std::string Listed(const std::vector<std::string>& items, uint64_t count);
+
+// A finding added to the report; line 0 when it is about no one line.
+void Problem(Report& report, std::string code, std::string section, std::string key,
+             std::string message, std::string action, size_t line = 0);
+void Note(Report& report, std::string code, std::string section, std::string key,
+          std::string message, std::string action = "");
 
 }  // namespace check

@@ -1,3 +1,4 @@
+// The JSON form of a report (render.h), its members named for scripts.
 #include <algorithm>
 #include <cstdint>
 
@@ -8,50 +9,19 @@ namespace check {
 
 namespace {
 
-const char* OutcomeName(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::kArchive:
-      return "archive";
-    case Outcome::kNoArchiver:
-      return "no-archiver";
-    case Outcome::kFails:
-      return "fails";
-    case Outcome::kEndsRun:
-      return "ends-run";
-    case Outcome::kNotReached:
-      return "not-reached";
-  }
-  return "";
-}
-
-void Member(JsonWriter& json, const char* key, const std::string& value) {
-  json.Key(key);
-  json.String(value);
-}
-
-// Empty text as null: the slot has no fixed name, the run no archiver.
-void MemberOrNull(JsonWriter& json, const char* key, const std::string& value) {
-  json.Key(key);
-  if (value.empty()) {
-    json.Null();
-  } else {
-    json.String(value);
-  }
-}
-
 void EntryObject(JsonWriter& json, const Entry& entry, const char* valueName) {
   json.BeginObject();
-  Member(json, "time", entry.key);
-  Member(json, valueName, entry.value);
+  json.Member("time", entry.key);
+  json.Member(valueName, entry.value);
   json.EndObject();
 }
 
 // An "Error_LOG" entry with the archiver's reason (null when none was logged).
 void FailureObject(JsonWriter& json, const Entry& entry) {
   json.BeginObject();
-  Member(json, "time", entry.key);
-  Member(json, "target", entry.value);
-  MemberOrNull(json, "reason", entry.reason);
+  json.Member("time", entry.key);
+  json.Member("target", entry.value);
+  json.MemberOrNull("reason", entry.reason);
   json.EndObject();
 }
 
@@ -92,13 +62,13 @@ void Slots(JsonWriter& json, const Report& report) {
   json.BeginArray();
   for (const PlannedSlot& slot : report.slots) {
     json.BeginObject();
-    Member(json, "key", slot.key);
-    Member(json, "target", slot.target);
-    Member(json, "nameTemplate", slot.nameTemplate);
-    Member(json, "name", slot.name);
-    MemberOrNull(json, "format", slot.format);
-    MemberOrNull(json, "constantName", slot.constantName);
-    Member(json, "outcome", OutcomeName(slot.outcome));
+    json.Member("key", slot.key);
+    json.Member("target", slot.target);
+    json.Member("nameTemplate", slot.nameTemplate);
+    json.Member("name", slot.name);
+    json.MemberOrNull("format", slot.format);
+    json.MemberOrNull("constantName", slot.constantName);
+    json.Member("outcome", OutcomeName(slot.outcome));
     Walk(json, slot.walk);
     json.Key("keep");
     if (slot.keep == 0) {
@@ -123,50 +93,47 @@ void Findings(JsonWriter& json, const Report& report) {
   json.BeginArray();
   for (const Finding& finding : report.findings) {
     json.BeginObject();
-    Member(json, "severity", finding.severity == Severity::kProblem ? "problem" : "note");
-    Member(json, "code", finding.code);
-    MemberOrNull(json, "section", finding.section);
-    MemberOrNull(json, "key", finding.key);
+    json.Member("severity", finding.severity == Severity::kProblem ? "problem" : "note");
+    json.Member("code", finding.code);
+    json.MemberOrNull("section", finding.section);
+    json.MemberOrNull("key", finding.key);
     json.Key("line");
     if (finding.line > 0) {
       json.Integer(static_cast<int64_t>(finding.line));
     } else {
       json.Null();
     }
-    Member(json, "message", finding.message);
-    MemberOrNull(json, "action", finding.action);
+    json.Member("message", finding.message);
+    json.MemberOrNull("action", finding.action);
     json.EndObject();
   }
   json.EndArray();
 }
 
-// A section of the log: how many entries, the newest first.
-void NewestEntries(JsonWriter& json, const char* key, int count, const std::vector<Entry>& newest) {
+// A record: how many entries, the newest first, each written by object.
+void NewestEntries(JsonWriter& json, const char* key, int count, const std::vector<Entry>& newest,
+                   void (*object)(JsonWriter&, const Entry&)) {
   json.Key(key);
   json.BeginObject();
   json.Key("count");
   json.Integer(count);
   json.Key("newest");
   json.BeginArray();
-  for (const Entry& entry : newest) EntryObject(json, entry, "entry");
+  for (const Entry& entry : newest) object(json, entry);
   json.EndArray();
   json.EndObject();
 }
 
+void LogEntryObject(JsonWriter& json, const Entry& entry) {
+  EntryObject(json, entry, "entry");
+}
+
 void Records(JsonWriter& json, const Report& report) {
-  json.Key("errorLog");
-  json.BeginObject();
-  json.Key("count");
-  json.Integer(report.errorLogCount);
-  json.Key("newest");
-  json.BeginArray();
-  for (const Entry& entry : report.newestErrorLog) FailureObject(json, entry);
-  json.EndArray();
-  json.EndObject();
+  NewestEntries(json, "errorLog", report.errorLogCount, report.newestErrorLog, FailureObject);
 
   json.Key("logFile");
   json.BeginObject();
-  Member(json, "path", report.logPath);
+  json.Member("path", report.logPath);
   json.Key("count");
   json.Integer(report.logCount);
   json.Key("newest");
@@ -177,8 +144,8 @@ void Records(JsonWriter& json, const Report& report) {
   }
   json.EndObject();
 
-  NewestEntries(json, "recovery", report.recoveryCount, report.newestRecovery);
-  NewestEntries(json, "retention", report.retentionCount, report.newestRetention);
+  NewestEntries(json, "recovery", report.recoveryCount, report.newestRecovery, LogEntryObject);
+  NewestEntries(json, "retention", report.retentionCount, report.newestRetention, LogEntryObject);
 }
 
 }  // namespace
@@ -186,14 +153,14 @@ void Records(JsonWriter& json, const Report& report) {
 std::string JsonReport(const Report& report) {
   JsonWriter json;
   json.BeginObject();
-  Member(json, "settingsFile", report.settingsPath);
+  json.Member("settingsFile", report.settingsPath);
   json.Key("readable");
   json.Bool(report.readable);
   if (!report.readable) {
-    Member(json, "error", report.readError);
+    json.Member("error", report.readError);
   } else {
-    Member(json, "savePath", report.savePath);
-    Member(json, "archiveType", report.archiveType);
+    json.Member("savePath", report.savePath);
+    json.Member("archiveType", report.archiveType);
     json.Key("archiverRuns");
     json.Bool(report.archiveType == "LHA" || report.archiveType == "ZIP");
     Slots(json, report);

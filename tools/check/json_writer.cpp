@@ -55,6 +55,20 @@ void JsonWriter::Null() {
   out_ += "null";
 }
 
+void JsonWriter::Member(std::string_view key, std::string_view text) {
+  Key(key);
+  String(text);
+}
+
+void JsonWriter::MemberOrNull(std::string_view key, std::string_view text) {
+  Key(key);
+  if (text.empty()) {
+    Null();
+  } else {
+    String(text);
+  }
+}
+
 // A value right after its key needs nothing; any other item after the first
 // of its object or array needs a comma.
 void JsonWriter::BeforeValue() {

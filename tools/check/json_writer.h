@@ -26,6 +26,11 @@ class JsonWriter {
   void Bool(bool value);
   void Null();
 
+  // A member of the current object whose value is text; the OrNull form
+  // writes null for empty text, which stands for "none".
+  void Member(std::string_view key, std::string_view text);
+  void MemberOrNull(std::string_view key, std::string_view text);
+
   // The text written so far.
   const std::string& Text() const { return out_; }
 

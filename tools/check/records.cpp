@@ -45,11 +45,6 @@ std::vector<Entry> Newest(const std::vector<Entry>& entries) {
   return std::vector<Entry>(entries.rbegin(), entries.rbegin() + static_cast<long>(newest));
 }
 
-void Note(Report& report, std::string code, std::string message, std::string action) {
-  report.findings.push_back(
-      Finding{Severity::kNote, std::move(code), "", "", 0, std::move(message), std::move(action)});
-}
-
 // Failures with their reasons, the error log, what recoveries did.
 void ReadLogs(Report& report) {
   const std::optional<std::string> settings = ReadProfileText(report.settingsPath);
@@ -92,11 +87,11 @@ bool ReadRunState(Report& report) {
     holder = AppModule::RunLockHolder(
         AppModule::BesideSettings(report.settingsPath, AppModule::kRunLockExtension));
   } catch (const platform::Error& error) {
-    Note(report, "run-state-unknown",
+    Note(report, "run-state-unknown", "", "",
          std::string("Whether a run is in progress cannot be told: ") + error.what() + ".", "");
   }
   if (holder) {
-    Note(report, "run-in-progress",
+    Note(report, "run-in-progress", "", "",
          "A run is in progress (" + *holder +
              "): it may change what this check found, and its own files are not counted as "
              "left behind.",
@@ -113,7 +108,7 @@ bool ReadRunState(Report& report) {
     if (equals == std::string::npos) continue;
     const auto record = AppModule::ParseRecord(records.GetString(line.substr(0, equals), ""));
     if (!record) continue;
-    Note(report, "folder-left-cleared",
+    Note(report, "folder-left-cleared", "", "",
          "An interrupted run left " + Quoted(record->folder) +
              " with its attributes cleared (its own are " + std::to_string(record->word) +
              "): the next run gives them back before anything else.",
@@ -141,13 +136,11 @@ void FindLeftFiles(clsIniFile& settings, const platform::LocalTime& now, Report&
     }
   }
   if (count == 0) return;
-  std::string listed;
-  for (const std::string& path : paths) listed += (listed.empty() ? "" : "; ") + path;
-  if (count > paths.size()) listed += "; and " + std::to_string(count - paths.size()) + " more";
-  Note(report, "temporary-files-left",
+  Note(report, "temporary-files-left", "", "",
        std::to_string(count) + (count == 1 ? " temporary file" : " temporary files") + " (" +
-           std::to_string(bytes) + " bytes) left by a run or an archiver that was stopped: " +
-           listed + (count == 1 ? ". The next run removes it." : ". The next run removes them."),
+           std::to_string(bytes) +
+           " bytes) left by a run or an archiver that was stopped: " + Listed(paths, count) +
+           (count == 1 ? ". The next run removes it." : ". The next run removes them."),
        "Nothing, or start slotbackup to free the space now.");
 }
 

@@ -37,6 +37,9 @@ enum class Outcome {
   kNotReached,  // an earlier slot ended the run
 };
 
+// "archive", "no-archiver", "fails", "ends-run", "not-reached".
+const char* OutcomeName(Outcome outcome);
+
 // One "key=value" line of a record section.
 struct Entry {
   std::string key;

@@ -49,13 +49,6 @@ std::string SuggestSection(std::string_view name) {
   return "";
 }
 
-std::string UpperCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 bool IsDigits(std::string_view text) {
   if (text.empty()) return false;
   for (char c : text) {
@@ -114,7 +107,7 @@ class StructureCheck {
     kind_ = KindOf(section_);
     sectionRead_ = line.read;
     if (kind_ == SectionKind::kUnknown) {
-      if (!unknown_.insert(UpperCase(section_)).second) return;
+      if (!unknown_.insert(LowerCase(section_)).second) return;
       Problem(line, "unknown-section", section_, "",
               "The section [" + section_ +
                   "] is not one the run reads: everything in it is ignored." +
@@ -154,9 +147,8 @@ class StructureCheck {
 
   void Problem(const OutlineLine& line, std::string code, std::string section, std::string key,
                std::string message, std::string action) {
-    report_.findings.push_back(Finding{Severity::kProblem, std::move(code), std::move(section),
-                                       std::move(key), line.number, std::move(message),
-                                       std::move(action)});
+    check::Problem(report_, std::move(code), std::move(section), std::move(key), std::move(message),
+                   std::move(action), line.number);
   }
 
   Report& report_;
@@ -182,15 +174,15 @@ void CheckCodePage(std::string_view text, Report& report) {
     listed += (i == 0 ? "" : i + 1 == lines.size() ? " and " : ", ") + std::to_string(lines[i]);
   }
   if (lines.size() > shown) listed += " and " + std::to_string(lines.size() - shown) + " more";
-  report.findings.push_back(Finding{
-      Severity::kProblem, "not-in-code-page", "", "", lines.front(),
-      std::string(lines.size() == 1 ? "Line " : "Lines ") + listed +
-          (lines.size() == 1 ? " holds" : " hold") +
-          " bytes that are not text in the system's code page: the file was saved in another "
-          "encoding (such as Shift-JIS where the system uses UTF-8). The run takes those bytes "
-          "as they are, so a folder or name written there is found only if it is named in those "
-          "very bytes, and messages show them as \\xNN.",
-      "Save the file in the system's code page, or as UTF-16 (\"Unicode\" in Notepad)."});
+  Problem(report, "not-in-code-page", "", "",
+          std::string(lines.size() == 1 ? "Line " : "Lines ") + listed +
+              (lines.size() == 1 ? " holds" : " hold") +
+              " bytes that are not text in the system's code page: the file was saved in another "
+              "encoding (such as Shift-JIS where the system uses UTF-8). The run takes those "
+              "bytes as they are, so a folder or name written there is found only if it is "
+              "named in those very bytes, and messages show them as \\xNN.",
+          "Save the file in the system's code page, or as UTF-16 (\"Unicode\" in Notepad).",
+          lines.front());
 }
 
 }  // namespace

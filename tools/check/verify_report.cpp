@@ -2,7 +2,7 @@
 #include <sstream>
 
 #include "tools/check/json_writer.h"
-#include "tools/check/render.h"
+#include "tools/check/plain_text.h"
 #include "tools/check/report.h"
 #include "tools/check/verify.h"
 
@@ -20,10 +20,6 @@ const char* StateName(ArchiveState state) {
       break;
   }
   return "missing";
-}
-
-std::string Counted(uint64_t n, const char* one, const char* many) {
-  return WithCommas(n) + " " + (n == 1 ? one : many);
 }
 
 // What became of one archive, in one sentence.
@@ -55,27 +51,17 @@ void Lines(std::ostringstream& out, const std::string& first, const ArchiveCheck
   }
 }
 
-void Member(JsonWriter& json, const char* key, const std::string& value) {
-  json.Key(key);
-  if (value.empty()) {
-    json.Null();
-  } else {
-    json.String(value);
-  }
-}
-
 void Archive(JsonWriter& json, const ArchiveCheck& check) {
   json.BeginObject();
-  Member(json, "path", check.path);
-  json.Key("state");
-  json.String(StateName(check.state));
+  json.MemberOrNull("path", check.path);
+  json.Member("state", StateName(check.state));
   json.Key("members");
   json.Integer(static_cast<int64_t>(check.members));
   json.Key("bytes");
   json.Integer(static_cast<int64_t>(check.bytes));
-  Member(json, "member", check.member);
-  Member(json, "after", check.after);
-  Member(json, "message", check.message);
+  json.MemberOrNull("member", check.member);
+  json.MemberOrNull("after", check.after);
+  json.MemberOrNull("message", check.message);
   json.EndObject();
 }
 
@@ -108,24 +94,20 @@ std::string VerificationText(const Verification& verification) {
 std::string VerificationJson(const Verification& verification) {
   JsonWriter json;
   json.BeginObject();
-  json.Key("settingsFile");
-  json.String(verification.settingsPath);
+  json.Member("settingsFile", verification.settingsPath);
   json.Key("readable");
   json.Bool(verification.readable);
   json.Key("supported");
   json.Bool(verification.supported);
   if (!verification.readable) {
-    json.Key("error");
-    json.String(verification.readError);
+    json.Member("error", verification.readError);
   }
   json.Key("slots");
   json.BeginArray();
   for (const VerifiedSlot& slot : verification.slots) {
     json.BeginObject();
-    json.Key("key");
-    json.String(slot.key);
-    json.Key("state");
-    json.String(StateName(slot.State()));
+    json.Member("key", slot.key);
+    json.Member("state", StateName(slot.State()));
     json.Key("archive");
     Archive(json, slot.archive);
     json.Key("copy");

@@ -1,0 +1,63 @@
+#include "tools/check/target_walks.h"
+
+#include "tools/check/inspection.h"
+
+namespace check {
+
+namespace {
+
+std::string Count(uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+bool TargetWalks::CanBeRead(const AppModule::SlotPlan& plan, PlannedSlot& slot) {
+  if (walkTime_ <= std::chrono::milliseconds::zero()) return true;
+  if (!deadline_) deadline_ = std::chrono::steady_clock::now() + walkTime_;
+  auto known = walks_.find(plan.target);
+  const bool first = known == walks_.end();
+  if (first) {
+    known = walks_.emplace(plan.target, check::SurveyTarget(plan.target, *deadline_)).first;
+  }
+  const check::TargetSurvey& survey = known->second;
+  slot.walk = survey;
+  if (!survey.available) {
+    if (!unavailableNoted_) {
+      unavailableNoted_ = true;
+      Note(report_, "walk-unavailable", "", "",
+           "The target folders are not walked on this system: whether the archiver can "
+           "read everything in them is not known until it runs.");
+    }
+    return true;
+  }
+  const std::string seen = Count(survey.files, "file", "files") + " (" +
+                           Count(survey.bytes, "byte", "bytes") + ") in " +
+                           Count(survey.folders, "folder", "folders");
+  if (first && !survey.complete) {
+    Note(report_, "walk-cut-short", AppModule::kTargetSection, plan.key,
+         "Slot " + plan.key + ": walking " + Quoted(plan.target) +
+             " stopped when the time for walks ran out, having seen " + seen +
+             "; what lies beyond was not looked at.",
+         "Allow more time with --walk-seconds.");
+  }
+  if (first && survey.passedOverCount > 0) {
+    Note(report_, "passed-over", AppModule::kTargetSection, plan.key,
+         "Slot " + plan.key + ": " + Quoted(plan.target) + " holds " +
+             Count(survey.passedOverCount, "socket, FIFO or device", "sockets, FIFOs or devices") +
+             ", which the archiver passes over, having no contents to keep: " +
+             Listed(survey.passedOver, survey.passedOverCount) + ".");
+  }
+  if (survey.unreadableCount == 0) return true;
+  Problem(report_, "unreadable-entries", AppModule::kTargetSection, plan.key,
+          "Slot " + plan.key + ": " + Count(survey.unreadableCount, "entry", "entries") + " in " +
+              Quoted(plan.target) +
+              " cannot be read by the account running this check, so the archiver run fails "
+              "and is recorded in Error_LOG, every run until they can: " +
+              Listed(survey.unreadable, survey.unreadableCount) + ".",
+          "Give the account that runs slotbackup read access to them, or move them out of "
+          "the folder.");
+  return false;
+}
+
+}  // namespace check
