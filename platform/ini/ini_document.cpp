@@ -202,12 +202,11 @@ Splices SetValue(std::string_view text, std::string_view section, std::string_vi
   const std::optional<Line> header = FirstSection(text, sectionName);
   if (!header) {
     const std::string_view brk = FirstBreak(text);
-    const std::string block = "[" + sectionName + "]" + std::string(brk) + entry;
+    const std::string block = "[" + sectionName + "]" + std::string(brk) + entry + std::string(brk);
     const bool endsInBreak =
         text.size() <= BodyStart(text) || text.back() == '\n' || text.back() == '\r';
-    // Keep the file's habit: with a final line break, so does the new last line.
-    return {Splice{text.size(), text.size(),
-                   endsInBreak ? block + std::string(brk) : std::string(brk) + block}};
+    // A last line without its break is ended first, so the section starts a line.
+    return {Splice{text.size(), text.size(), endsInBreak ? block : std::string(brk) + block}};
   }
 
   std::optional<Line> existing;
@@ -235,8 +234,10 @@ Splices SetValue(std::string_view text, std::string_view section, std::string_vi
                           : FirstBreak(text);
     return {Splice{anchor.end, anchor.end, entry + std::string(brk)}};
   }
-  // The anchor is the file's last line and has no line break: keep it that way.
-  return {Splice{anchor.end, anchor.end, std::string(FirstBreak(text)) + entry}};
+  // The anchor is the file's last line and has no line break: it gets one,
+  // and so does the new line after it.
+  const std::string brk(FirstBreak(text));
+  return {Splice{anchor.end, anchor.end, brk + entry + brk}};
 }
 
 Splices DeleteKey(std::string_view text, std::string_view section, std::string_view key) {

@@ -12,8 +12,9 @@
 //   section of its own that is never listed, and since the first section of
 //   a name is the one read, its keys are never found.
 // Edits change only the bytes they must: every other byte (comments, blank
-// lines, order, spelling of names, line-ending style, a missing final line
-// break) stays as it was.
+// lines, order, spelling of names, line-ending style) stays as it was. A
+// line an edit adds always ends with a line break; a file whose last line
+// lacks one keeps it that way unless a line is added after it.
 #pragma once
 
 #include <optional>
@@ -74,7 +75,8 @@ std::string Applied(std::string_view text, const Splices& splices);
 // close it; at the very start for a section with the empty name and no
 // lines), or adds the section with the key at the end of the text. New
 // lines end like the line before them, else like the file's first line, else
-// CRLF. Line breaks inside names or the value become blanks, so a value can
+// CRLF; a last line without a line break, when a new line follows it, gets
+// the break new lines get. Line breaks inside names or the value become blanks, so a value can
 // never add lines of its own to the file.
 Splices SetValue(std::string_view text, std::string_view section, std::string_view key,
                  std::string_view value);

@@ -69,11 +69,11 @@ TEST_F(ProfilePosixTest, ANewKeyFollowsTheSectionsLastLineBeforeItsClosingBlankL
   EXPECT_EQ(ReadBytes(file_), "[A]\n; note\nk=1\n; trailing comment\nnew=2\n\n\n[B]\nx=1\ny=3\n");
 }
 
-TEST_F(ProfilePosixTest, NewLinesFollowTheFilesLineEndsAndFinalNewlineHabit) {
+TEST_F(ProfilePosixTest, NewLinesFollowTheFilesLineEnds) {
   WriteBytes(file_, "[A]\rk=1");
   EXPECT_NE(Set("A", "m", "2"), 0);
   EXPECT_NE(Set("C", "n", "3"), 0);
-  EXPECT_EQ(ReadBytes(file_), "[A]\rk=1\rm=2\r[C]\rn=3");
+  EXPECT_EQ(ReadBytes(file_), "[A]\rk=1\rm=2\r[C]\rn=3\r");
 }
 
 TEST_F(ProfilePosixTest, DeletingASectionRemovesEveryCopyUpToTheNextHeader) {
@@ -272,7 +272,7 @@ TEST_F(ProfilePosixTest, EditsOfAUtf16FileKeepEveryLineTheyDoNotTouch) {
     expected.erase(expected.find(u"2024/01/01=/a\n"), 14);
     expect("both lines of a key removed");
     EXPECT_NE(Set("New", "k", "v"), 0);
-    expected += u"\n[New]\nk=v";
+    expected += u"\n[New]\nk=v\n";
     expect("a section added after a last line without a break");
     EXPECT_NE(Set("Other", nullptr, nullptr), 0);
     expected.erase(expected.find(u"[Other]"), 12);
@@ -358,6 +358,36 @@ TEST(EucJpSystem, AUtf16FileKeepsWhatTheCodePageLacks) {
   freelocale(eucJp);
   EXPECT_TRUE(PassesInChild("EucJpSystem.DISABLED_Utf16FileInChild", {"LC_ALL=ja_JP.EUC-JP"}))
       << "the child's test failed";
+}
+
+// The run adds its "Error_LOG" entries to a file the user edits: one whose
+// last line has no break gets one, and so does every line added after it,
+// in the file's own style; nothing else changes.
+TEST_F(ProfilePosixTest, ALineAddedAtTheEndEndsWithALineBreak) {
+  const auto add = [&](const char* section, const char* key, const char* value) {
+    std::string failure;
+    EXPECT_TRUE(
+        platform::WriteProfileStringUnderFreeKey(section, key, value, file_.c_str(), &failure))
+        << failure;
+  };
+  WriteBytes(file_, "[BackUP_Save]\r\nSavePath=/b\r\n[Error_LOG]\r\n2026/12/06 22:00:05=/a");
+  add("Error_LOG", "2026/12/07 22:00:05", "/b");
+  EXPECT_EQ(ReadBytes(file_),
+            "[BackUP_Save]\r\nSavePath=/b\r\n[Error_LOG]\r\n2026/12/06 22:00:05=/a\r\n"
+            "2026/12/07 22:00:05=/b\r\n");
+
+  WriteBytes(file_, "[BackUP_Save]\nSavePath=/b");
+  add("Error_LOG", "2026/12/07 22:00:05", "/b");
+  EXPECT_EQ(ReadBytes(file_), "[BackUP_Save]\nSavePath=/b\n[Error_LOG]\n2026/12/07 22:00:05=/b\n");
+
+  WriteBytes(file_, "[Error_LOG]");
+  add("Error_LOG", "2026/12/07 22:00:05", "/b");
+  EXPECT_EQ(ReadBytes(file_), "[Error_LOG]\r\n2026/12/07 22:00:05=/b\r\n");
+
+  // A value replaced in place adds no line: the file keeps its ending.
+  WriteBytes(file_, "[S]\nk=1");
+  EXPECT_NE(Set("S", "k", "2"), 0);
+  EXPECT_EQ(ReadBytes(file_), "[S]\nk=2");
 }
 
 }  // namespace
