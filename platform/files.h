@@ -13,4 +13,11 @@ namespace platform {
 // An interrupt signal stops the copy with platform::Interrupted, the same way.
 void ReplaceWithCopy(const std::string& source, const std::string& destination);
 
+// For a file the run keeps for itself (its error log, its recovery record):
+// throws Error "Cannot write <path>: it is a symbolic link, not a regular
+// file" (a folder, a FIFO, ...) when anything but a regular file has its
+// name. A link (on Windows any reparse point) is never followed. Nothing
+// happens when a regular file or nothing has the name.
+void RequireRegularFileOrNothing(const std::string& path);
+
 }  // namespace platform

@@ -44,13 +44,30 @@ inline std::string NumberedKey(std::string_view key, int n) {
   return numbered;
 }
 
+// What a write does with a symbolic link (on Windows any reparse point) at
+// the file's name. The *A functions follow it and rewrite the file it names,
+// leaving the link as it is: the settings file is the user's, and may be a
+// link into a dotfiles repository, say. The run's own record files refuse
+// it, so that a link planted there never makes a run rewrite another file.
+// On Windows the refusal is a look at the name just before kernel32 writes,
+// so a link planted in between is followed; on POSIX the write itself never
+// goes through a link.
+enum class ProfileLinks { kFollow, kRefuse };
+
 // Writes value under the first NumberedKey(key, n) whose value in section is
 // missing or empty, so that no earlier record is replaced. Choosing the key
 // and writing it are one step that no other writer of file (another process
 // or thread) can come between. Returns the key written; nothing when file
 // could not be written, with the reason in *failure.
-std::optional<std::string> WriteProfileStringUnderFreeKey(const char* section, const char* key,
-                                                          const char* value, const char* file,
-                                                          std::string* failure);
+std::optional<std::string> WriteProfileStringUnderFreeKey(
+    const char* section, const char* key, const char* value, const char* file, std::string* failure,
+    ProfileLinks links = ProfileLinks::kFollow);
+
+// Removes key from section, as WritePrivateProfileStringA with no value
+// does, with links handled as links says. False, with the reason in
+// *failure, when file could not be written; a file, section or key that is
+// not there is success.
+bool DeleteProfileKey(const char* section, const char* key, const char* file, ProfileLinks links,
+                      std::string* failure);
 
 }  // namespace platform

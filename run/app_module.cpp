@@ -5,6 +5,7 @@
 #include "archiver/unlha32.h"
 #include "platform/attributes.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/interrupt.h"
 #include "platform/program.h"
 #include "platform/readable_file.h"
@@ -22,6 +23,10 @@ namespace {
 
 int RunAll() {
   RunLock lock(RunLockPath(), kRunLockWait);
+  // Like the lock, the run's own record files are never reached through a
+  // link planted at their names: the run stops before it changes anything.
+  platform::RequireRegularFileOrNothing(ErrorLogPath());
+  platform::RequireRegularFileOrNothing(RecoveryFilePath());
   ReportFiles report;
   report.settingsFile = SettingsFilePath();
   report.logFile = ErrorLogPath();

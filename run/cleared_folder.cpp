@@ -18,6 +18,7 @@ constexpr int16_t kDirectory = 0x10;
 clsIniFile RecoveryFile(const std::string& file) {
   clsIniFile ini;
   ini.FileName(file);
+  ini.RefuseLinks();
   ini.Section(kClearedFolderSection);
   return ini;
 }

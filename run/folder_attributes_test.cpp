@@ -131,4 +131,26 @@ TEST_F(FolderAttributesTest, AFolderWhoseRecordCannotBeWrittenIsNeverCleared) {
   EXPECT_EQ(FolderAttributes(path, kReadOnlySentinel), kDirectory | kReadOnly);
 }
 
+// The recovery file refuses a link at its name: no record is written through
+// one (the folder is then never cleared), and none removed through one.
+TEST_F(FolderAttributesTest, NoRecordIsWrittenOrRemovedThroughALinkAtTheRecoveryFile) {
+  fs::create_directory(root_ / "ro");
+  fs::permissions(root_ / "ro", fs::perms::owner_write, fs::perm_options::remove);
+  const std::string path = (root_ / "ro").string();
+  const fs::path records = root_ / "slotbackup.recovery", elsewhere = root_ / "elsewhere.ini";
+  fs::create_symlink(elsewhere, records);
+  EXPECT_THROW(AppModule::ClearedFolder(records.string(), "0000", path), platform::Error);
+  EXPECT_FALSE(fs::exists(elsewhere));
+  EXPECT_EQ(FolderAttributes(path, kReadOnlySentinel), kDirectory | kReadOnly);
+
+  fs::remove(records);
+  AppModule::ClearedFolder folder(records.string(), "0000", path);
+  fs::copy_file(records, elsewhere);
+  fs::remove(records);
+  fs::create_symlink(elsewhere, records);
+  EXPECT_THROW(folder.Restore(), platform::Error);
+  EXPECT_EQ(FolderAttributes(path, kReadOnlySentinel), kDirectory | kReadOnly);
+  EXPECT_EQ(Records(elsewhere), std::vector<std::string>{"0000=17 " + path});
+}
+
 }  // namespace

@@ -24,6 +24,7 @@ void RestoreClearedFolders(const std::string& recoveryFile, const std::string& i
                            const ReportFiles& report) {
   clsIniFile records;
   records.FileName(recoveryFile);
+  records.RefuseLinks();
   records.Section(kClearedFolderSection);
   std::vector<std::string> lines;
   records.EnumSectionString(lines);

@@ -25,11 +25,15 @@ void Say(std::FILE* out, const std::string& line) {
   }
 }
 
-// Writes the entry; "" when written, else why not.
+// Writes the entry; "" when written, else why not. Only the settings file,
+// the user's, is written through a symbolic link at its name.
 std::string TryWrite(const std::string& file, const char* section, const std::string& key,
                      const std::string& value, std::string* written = nullptr) {
+  const platform::ProfileLinks links = section == std::string_view(kErrorLogSection)
+                                           ? platform::ProfileLinks::kFollow
+                                           : platform::ProfileLinks::kRefuse;
   try {
-    const std::string chosen = WriteEntry(file, section, key, value);
+    const std::string chosen = WriteEntry(file, section, key, value, links);
     if (written != nullptr) *written = chosen;
     return "";
   } catch (...) {

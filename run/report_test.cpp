@@ -11,6 +11,7 @@
 #include "platform/error.h"
 #include "run/program_files.h"
 #include "settings/ini_file.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
@@ -162,6 +163,28 @@ TEST(ProgramFiles, TheRunsFilesLieBesideItsSettingsUnderTheSameName) {
   EXPECT_EQ(AppModule::BesideSettings("/opt/.hidden", AppModule::kRecoveryExtension),
             "/opt/.hidden.recovery");
   EXPECT_EQ(AppModule::BesideSettings("x.y.ini", AppModule::kErrorLogExtension), "x.y.log");
+}
+
+// Error_LOG goes through a link at the settings file's name, the user's own;
+// the error log, the run's own, refuses one and the line on standard error
+// says so.
+TEST_F(ReportTest, OnlyTheSettingsFileIsWrittenThroughALinkAtItsName) {
+  const fs::path settings = dir_ / "dotfiles.ini", log = dir_ / "elsewhere.log";
+  test_support::WriteBytes(settings, "[BackUP_Save]\n");
+  test_support::WriteBytes(log, "[Keep]\n");
+  fs::create_symlink(settings, files_.settingsFile);
+  fs::create_symlink(log, files_.logFile);
+  EXPECT_TRUE(AppModule::RecordFailedSlot(files_, "0001", "/data/a", "disk full", "2026/12/07"));
+  EXPECT_EQ(test_support::ReadBytes(settings), "[BackUP_Save]\n[Error_LOG]\n2026/12/07=/data/a\n");
+  EXPECT_EQ(test_support::ReadBytes(log), "[Keep]\n");
+  EXPECT_TRUE(fs::is_symlink(files_.settingsFile));
+  EXPECT_TRUE(fs::is_symlink(files_.logFile));
+  const auto lines = StandardError();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("[not recorded in the error log: Cannot write " + files_.logFile +
+                          ": it is a symbolic link, not a regular file]"),
+            std::string::npos)
+      << lines[0];
 }
 
 }  // namespace

@@ -432,7 +432,7 @@ TEST_F(UnusableFiles, AFifoOrLinkPlantedAtTheRunsOwnFilesStopsItBeforeAnythingCh
        [&] { ASSERT_EQ(mkfifo(lock.c_str(), 0600), 0); }},
       {"Cannot open the lock file " + lock.string() + ": it is a symbolic link, not a regular file",
        [&] { fs::create_symlink(data_ / "elsewhere", lock); }},
-      {"Cannot write " + recovery.string() + ": it is not a regular file",
+      {"Cannot write " + recovery.string() + ": it is a FIFO, not a regular file",
        [&] { ASSERT_EQ(mkfifo(recovery.c_str(), 0600), 0); }},
   };
   for (const auto& [said, plant] : cases) {
@@ -549,6 +549,38 @@ TEST_F(RecordedFailures, AProgramFolderTheRunCannotWriteStopsItBeforeAnyFolderIs
             std::string::npos)
       << output_;
   EXPECT_NE(output_.find("[not recorded in the error log: "), std::string::npos) << output_;
+}
+
+// A link planted at the error log or the recovery record is never followed,
+// not even one that names nothing yet: the file it names stays as it was,
+// and the run stops with 1 before it changes anything, saying why on
+// standard error.
+TEST_F(RecordedFailures, ALinkAtTheLogOrTheRecoveryRecordStopsTheRunAndIsNeverFollowed) {
+  InstallFakeArchivers();
+  const fs::path t = Target("t");
+  MakeReadOnly(t);
+  Settings(SaveSection("ZIP") + Slots({t}));
+  const fs::path victim = data_ / "victim.ini", nowhere = data_ / "nowhere.ini";
+  for (const char* name : {"slotbackup.log", "slotbackup.recovery"}) {
+    for (const fs::path& named : {victim, nowhere}) {
+      const fs::path link = program_ / name;
+      Write(victim, "[Keep]\nthis=as it is\n");
+      fs::create_symlink(named, link);
+      EXPECT_EQ(Run(), 1) << link << " -> " << named;
+      EXPECT_TRUE(Calls().empty());
+      EXPECT_FALSE(Writable(t));
+      EXPECT_EQ(Read(victim), "[Keep]\nthis=as it is\n");
+      EXPECT_FALSE(fs::exists(nowhere));
+      EXPECT_TRUE(fs::is_symlink(link));
+      EXPECT_EQ(output_.rfind("slotbackup: Cannot write " + link.string() +
+                                  ": it is a symbolic link, not a regular file",
+                              0),
+                0u)
+          << output_;
+      fs::remove(link);
+      fs::remove(program_ / "slotbackup.log");
+    }
+  }
 }
 
 }  // namespace

@@ -11,6 +11,10 @@ namespace {
 // The size of every result area, in bytes of the system code page.
 constexpr uint32_t kAreaSize = 32767;
 
+platform::ProfileLinks Links(bool refuse) {
+  return refuse ? platform::ProfileLinks::kRefuse : platform::ProfileLinks::kFollow;
+}
+
 }  // namespace
 
 int32_t clsIniFile::EmnumSection(std::vector<std::string>& strSection) {
@@ -31,6 +35,10 @@ void clsIniFile::FileName(std::string strNewFileName) {
   strFileName_ = std::move(strNewFileName);
 }
 
+void clsIniFile::RefuseLinks() {
+  refuseLinks_ = true;
+}
+
 void clsIniFile::Section(std::string strNewValue) {
   strSection_ = std::move(strNewValue);
 }
@@ -44,9 +52,10 @@ std::string clsIniFile::FileName() const {
 }
 
 void clsIniFile::DeleteKeyName(const std::string& strKey) {
-  WritePrivateProfileStringA(platform::ToMultiByte(strSection_).c_str(),
-                             platform::ToMultiByte(strKey).c_str(), nullptr,
-                             platform::ToMultiByte(strFileName_).c_str());
+  std::string failure;  // a caller that must know reads the key back
+  platform::DeleteProfileKey(
+      platform::ToMultiByte(strSection_).c_str(), platform::ToMultiByte(strKey).c_str(),
+      platform::ToMultiByte(strFileName_).c_str(), Links(refuseLinks_), &failure);
 }
 
 void clsIniFile::DeleteSection(std::string& strSection) {
@@ -68,7 +77,7 @@ std::string clsIniFile::SetStringUnderFreeKey(const std::string& strKey,
   const std::optional<std::string> written = platform::WriteProfileStringUnderFreeKey(
       platform::ToMultiByte(strSection_).c_str(), platform::ToMultiByte(strKey).c_str(),
       platform::ToMultiByte(strValue).c_str(), platform::ToMultiByte(strFileName_).c_str(),
-      &failure);
+      &failure, Links(refuseLinks_));
   if (!written) throw platform::Error("Cannot write " + strFileName_ + ": " + failure);
   return platform::ToUtf8(*written);
 }

@@ -19,6 +19,11 @@ class clsIniFile {
   int32_t EnumSectionString(std::vector<std::string>& strSectionString);
 
   void FileName(std::string strNewFileName);
+  // From now on, writes refuse a symbolic link (on Windows any reparse
+  // point) at FileName's name instead of rewriting the file it names: for
+  // the run's own record files. By default a link is followed, as the
+  // settings file, the user's own, may be one (platform/profile.h).
+  void RefuseLinks();
   void Section(std::string strNewValue);
   std::string Section() const;
   std::string FileName() const;
@@ -49,4 +54,5 @@ class clsIniFile {
 
   std::string strFileName_;
   std::string strSection_;
+  bool refuseLinks_ = false;
 };

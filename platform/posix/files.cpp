@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,19 @@ void ReplaceWithCopy(const std::string& source, const std::string& destination) 
     throw;
   } catch (const Error& e) {
     throw Error(ToUtf8(e.what()));
+  }
+}
+
+void RequireRegularFileOrNothing(const std::string& path) {
+  const std::string bytes = ToMultiByte(path);
+  struct stat info;
+  if (lstat(bytes.c_str(), &info) != 0) {
+    if (errno == ENOENT) return;
+    throw Error("Cannot write " + path + ": " + SystemErrorText(errno));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    throw Error("Cannot write " + path + ": it is " + posix::KindOf(info.st_mode) +
+                ", not a regular file");
   }
 }
 

@@ -1,18 +1,13 @@
 // The private-profile functions for POSIX, on the INI text model of
 // platform/ini/ini_document.h over a file's text as platform/ini/profile_text.h
-// gives it. Reads open the file afresh each call; writes are atomic
-// (platform/posix/atomic_file.h) and serialised between processes by an
-// exclusive flock() on the file they replace.
-#include <sys/file.h>
+// gives it. Reads open the file afresh each call; writes are atomic and
+// serialised between processes (platform/posix/profile_edit.h).
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,14 +17,15 @@
 #include "platform/error.h"
 #include "platform/ini/ini_document.h"
 #include "platform/ini/profile_text.h"
-#include "platform/posix/atomic_file.h"
-#include "platform/posix/io.h"
+#include "platform/posix/profile_edit.h"
 #include "platform/posix/regular_file.h"
 #include "platform/profile.h"
 
 namespace {
 
+using platform::ProfileLinks;
 using platform::ini::ProfileText;
+using platform::posix::ModifyProfile;
 using platform::posix::RegularFile;
 
 // Reads a profile from its start in growing pieces, so a lookup that settles
@@ -134,91 +130,6 @@ std::optional<std::string> LookUpValue(const char* file, const char* section, co
   }
 }
 
-// A symbolic link is followed, so the file it names is replaced, not the link.
-std::string ResolveLink(const char* file) {
-  struct stat info;
-  if (lstat(file, &info) == 0 && S_ISLNK(info.st_mode)) {
-    if (char* real = realpath(file, nullptr)) {
-      std::string resolved(real);
-      std::free(real);
-      return resolved;
-    }
-  }
-  return file;
-}
-
-// Replaces path with content, with the permissions and, where allowed, the
-// owner of original. Throws platform::Error, leaving path untouched.
-void ReplaceFile(const std::string& path, std::string_view content, const struct stat& original) {
-  platform::posix::AtomicFile next(path, original.st_mode & 07777);
-  if (original.st_uid != geteuid() || original.st_gid != getegid()) {
-    // Only possible with privilege; an ordinary user keeps their own file
-    // anyway. The permissions given above stay: a change of owner only
-    // clears set-id bits, which a settings file does not have.
-    static_cast<void>(fchown(next.Descriptor(), original.st_uid, original.st_gid));
-  }
-  platform::posix::WriteAll(next.Descriptor(), path, content.data(), content.size());
-  next.Commit();
-}
-
-using Edit = std::function<platform::ini::Splices(std::string_view)>;
-
-// Read-modify-write of file under an exclusive lock. The lock is taken on the
-// file about to be replaced; a writer that waited on a file another writer has
-// since replaced sees that the path now names a different file and starts
-// over on the new one, so no update is lost. A missing file is created only
-// when create is set (an empty file, removed again if the write fails). The
-// file is opened for writing too, so that a read-only file is refused as
-// Windows refuses it.
-bool ModifyProfile(const char* file, bool create, const Edit& edit) {
-  using platform::posix::Access;
-  using platform::posix::Links;
-  const std::string path = ResolveLink(file);
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    bool created = false;
-    try {
-      std::optional<RegularFile> held =
-          RegularFile::OpenIfPresent(path, Links::kRefuse, Access::kReadWrite);
-      if (!held) {
-        if (!create) return true;  // nothing to remove from a file that is not there
-        platform::posix::Descriptor fd = platform::posix::CreateExclusive(path, 0666);
-        if (!fd) {
-          if (errno == EEXIST) continue;
-          return false;
-        }
-        created = true;
-        held.emplace(std::move(fd), path);
-      }
-      int locked;
-      do {
-        locked = flock(held->Descriptor(), LOCK_EX);
-      } while (locked != 0 && errno == EINTR);
-      if (locked != 0) throw platform::Error("cannot lock " + path);
-
-      // Replaced, removed or changed in place while we waited: start over
-      // on what the path names now.
-      struct stat now, named;
-      if (fstat(held->Descriptor(), &now) != 0 || stat(path.c_str(), &named) != 0 ||
-          named.st_dev != now.st_dev || named.st_ino != now.st_ino ||
-          static_cast<uint64_t>(now.st_size) != held->Size()) {
-        continue;
-      }
-      std::string old(held->Size(), '\0');
-      old.resize(held->ReadFully(old.data(), old.size()));
-      const ProfileText text(std::move(old));
-      const platform::ini::Splices splices = edit(text.Text());
-      if (!splices.empty()) ReplaceFile(path, text.Edited(splices), now);
-      return true;
-    } catch (const platform::Error&) {
-      const int reason = errno;  // for a caller that reports why
-      if (created) unlink(path.c_str());
-      errno = reason;
-      return false;
-    }
-  }
-  return false;
-}
-
 // The default as Windows gives it out: without trailing blanks, then
 // without enclosing quotes, as a value would be.
 std::string_view DefaultText(const char* def) {
@@ -263,6 +174,17 @@ uint32_t CopyList(const Items& items, char* out, uint32_t size) {
   out[room] = '\0';
   out[room + 1] = '\0';
   return static_cast<uint32_t>(room);
+}
+
+// Why file cannot be written, before any attempt: something other than a
+// regular file at its name (a link there only when links are refused).
+std::optional<std::string> Unwritable(const char* file, ProfileLinks links) {
+  struct stat info;
+  if (links == ProfileLinks::kRefuse && lstat(file, &info) == 0 && S_ISLNK(info.st_mode)) {
+    return "it is a symbolic link, not a regular file";
+  }
+  if (stat(file, &info) == 0 && !S_ISREG(info.st_mode)) return "it is not a regular file";
+  return std::nullopt;
 }
 
 // The integer Windows reads from a value (RtlUnicodeStringToInteger with base
@@ -325,16 +247,16 @@ int WritePrivateProfileStringA(const char* section, const char* key, const char*
     return 1;  // a flush: nothing cached
   if (section == nullptr || file == nullptr || *file == '\0') return 0;
   if (key == nullptr) {
-    return ModifyProfile(file, false, [&](std::string_view old) {
+    return ModifyProfile(file, false, ProfileLinks::kFollow, [&](std::string_view old) {
       return platform::ini::DeleteSection(old, section);
     });
   }
   if (value == nullptr) {
-    return ModifyProfile(file, false, [&](std::string_view old) {
+    return ModifyProfile(file, false, ProfileLinks::kFollow, [&](std::string_view old) {
       return platform::ini::DeleteKey(old, section, key);
     });
   }
-  return ModifyProfile(file, true, [&](std::string_view old) {
+  return ModifyProfile(file, true, ProfileLinks::kFollow, [&](std::string_view old) {
     return platform::ini::SetValue(old, section, key, value);
   });
 }
@@ -360,26 +282,23 @@ uint32_t GetPrivateProfileSectionA(const char* section, char* out, uint32_t size
   return CopyList(platform::ini::SectionLines(ProfileReader(file).ReadAll(), section), out, size);
 }
 
-std::optional<std::string> platform::WriteProfileStringUnderFreeKey(const char* section,
-                                                                    const char* key,
-                                                                    const char* value,
-                                                                    const char* file,
-                                                                    std::string* failure) {
+std::optional<std::string> platform::WriteProfileStringUnderFreeKey(
+    const char* section, const char* key, const char* value, const char* file, std::string* failure,
+    ProfileLinks links) {
   if (section == nullptr || key == nullptr || value == nullptr || file == nullptr ||
       *file == '\0') {
     *failure = SystemErrorText(EINVAL);
     return std::nullopt;
   }
-  struct stat info;
-  if (stat(file, &info) == 0 && !S_ISREG(info.st_mode)) {
-    *failure = "it is not a regular file";
+  if (const std::optional<std::string> why = Unwritable(file, links)) {
+    *failure = *why;
     return std::nullopt;
   }
   std::string chosen;
   // The edit runs on the file's text as read under its lock, so the key it
   // finds free is still free when the new text replaces the file.
   errno = 0;
-  const bool written = ModifyProfile(file, true, [&](std::string_view old) {
+  const bool written = ModifyProfile(file, true, links, [&](std::string_view old) {
     for (int n = 1;; ++n) {
       chosen = NumberedKey(key, n);
       const std::optional<std::string_view> taken = platform::ini::FindValue(old, section, chosen);
@@ -392,4 +311,24 @@ std::optional<std::string> platform::WriteProfileStringUnderFreeKey(const char* 
     return std::nullopt;
   }
   return chosen;
+}
+
+bool platform::DeleteProfileKey(const char* section, const char* key, const char* file,
+                                ProfileLinks links, std::string* failure) {
+  if (section == nullptr || key == nullptr || file == nullptr || *file == '\0') {
+    *failure = SystemErrorText(EINVAL);
+    return false;
+  }
+  if (const std::optional<std::string> why = Unwritable(file, links)) {
+    *failure = *why;
+    return false;
+  }
+  errno = 0;
+  if (ModifyProfile(file, false, links, [&](std::string_view old) {
+        return platform::ini::DeleteKey(old, section, key);
+      })) {
+    return true;
+  }
+  *failure = errno != 0 ? SystemErrorText(errno) : "the file was not written";
+  return false;
 }

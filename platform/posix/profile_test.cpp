@@ -17,6 +17,7 @@
 #include "platform/posix/codepage.h"
 #include "platform/posix/fault_injection.h"
 #include "platform/posix/locale.h"
+#include "platform/posix/profile_edit.h"
 #include "platform/profile.h"
 #include "testing/fault_sweep.h"
 #include "testing/support.h"
@@ -388,6 +389,50 @@ TEST_F(ProfilePosixTest, ALineAddedAtTheEndEndsWithALineBreak) {
   WriteBytes(file_, "[S]\nk=1");
   EXPECT_NE(Set("S", "k", "2"), 0);
   EXPECT_EQ(ReadBytes(file_), "[S]\nk=2");
+}
+
+// The run's own record files refuse a link at their names, also one that
+// names nothing yet; the settings file's entries still go through one.
+TEST_F(ProfilePosixTest, ARecordFileRefusesALinkWhereTheSettingsFileFollowsIt) {
+  using platform::ProfileLinks;
+  const fs::path link = dir_ / "slotbackup.log", elsewhere = dir_ / "elsewhere.ini";
+  WriteBytes(elsewhere, "[Recovery]\nkey=kept\n");
+  fs::create_symlink(elsewhere, link);
+  std::string failure;
+  EXPECT_FALSE(platform::WriteProfileStringUnderFreeKey("Recovery", "new", "v", link.c_str(),
+                                                        &failure, ProfileLinks::kRefuse));
+  EXPECT_EQ(failure, "it is a symbolic link, not a regular file");
+  failure.clear();
+  EXPECT_FALSE(
+      platform::DeleteProfileKey("Recovery", "key", link.c_str(), ProfileLinks::kRefuse, &failure));
+  EXPECT_EQ(failure, "it is a symbolic link, not a regular file");
+  // Nor does the write itself go through one planted after that first look.
+  for (const bool create : {false, true}) {
+    EXPECT_FALSE(platform::posix::ModifyProfile(
+        link.c_str(), create, ProfileLinks::kRefuse,
+        [](std::string_view old) { return platform::ini::SetValue(old, "Recovery", "k", "v"); }));
+  }
+  EXPECT_EQ(ReadBytes(elsewhere), "[Recovery]\nkey=kept\n");
+  EXPECT_TRUE(fs::is_symlink(link));
+
+  const fs::path dangling = dir_ / "slotbackup.recovery", nowhere = dir_ / "nowhere";
+  fs::create_symlink(nowhere, dangling);
+  EXPECT_FALSE(platform::WriteProfileStringUnderFreeKey("S", "k", "v", dangling.c_str(), &failure,
+                                                        ProfileLinks::kRefuse));
+  EXPECT_FALSE(platform::posix::ModifyProfile(
+      dangling.c_str(), true, ProfileLinks::kRefuse,
+      [](std::string_view old) { return platform::ini::SetValue(old, "S", "k", "v"); }));
+  EXPECT_FALSE(fs::exists(nowhere));
+
+  EXPECT_EQ(
+      platform::WriteProfileStringUnderFreeKey("Recovery", "key", "v", link.c_str(), &failure),
+      "key (2)")
+      << failure;
+  EXPECT_EQ(ReadBytes(elsewhere), "[Recovery]\nkey=kept\nkey (2)=v\n");
+  EXPECT_TRUE(
+      platform::DeleteProfileKey("Recovery", "key", link.c_str(), ProfileLinks::kFollow, &failure));
+  EXPECT_EQ(ReadBytes(elsewhere), "[Recovery]\nkey (2)=v\n");
+  EXPECT_TRUE(fs::is_symlink(link));
 }
 
 }  // namespace

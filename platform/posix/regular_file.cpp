@@ -13,8 +13,6 @@
 
 namespace platform::posix {
 
-namespace {
-
 const char* KindOf(mode_t mode) {
   if (S_ISFIFO(mode)) return "a FIFO";
   if (S_ISDIR(mode)) return "a folder";
@@ -23,6 +21,8 @@ const char* KindOf(mode_t mode) {
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
   return "not a file";
 }
+
+namespace {
 
 [[noreturn]] void NotRegular(std::string_view what, const std::string& path, mode_t mode) {
   throw Error(std::string(what) + " " + path + ": it is " + KindOf(mode) + ", not a regular file");

@@ -58,6 +58,10 @@ class RegularFile {
   uint64_t position_ = 0;
 };
 
+// What is at a name that is not a regular file, in the words of the
+// refusals below: "a FIFO", "a folder", "a symbolic link", ...
+const char* KindOf(mode_t mode);
+
 // Opens path for reading and writing, creating it with `mode` (less the
 // umask) when nothing has that name, and refuses what RegularFile::Open
 // refuses (a link included) in the same words: for a file that stays open

@@ -130,4 +130,20 @@ void ReplaceWithCopy(const std::string& source, const std::string& destination) 
   temp.Keep();
 }
 
+void RequireRegularFileOrNothing(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+    Fail("Cannot write ", path);
+  }
+  const char* kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                         ? "a symbolic link or another reparse point"
+                     : (attributes & FILE_ATTRIBUTE_DIRECTORY) ? "a folder"
+                                                               : nullptr;
+  if (kind != nullptr) {
+    throw Error("Cannot write " + path + ": it is " + kind + ", not a regular file");
+  }
+}
+
 }  // namespace platform

@@ -1,5 +1,5 @@
 // The private-profile functions declared in profile.h are kernel32's own;
-// only the free-key write is built here, over them.
+// only the free-key write and the key removal are built here, over them.
 #include <windows.h>
 
 #include <cstdint>
@@ -48,17 +48,33 @@ class ProfileMutex {
   bool owned_ = false;
 };
 
+// Whether a write must refuse what is at file's name: a reparse point (a
+// symbolic link, a junction) when links are refused. kernel32's functions
+// follow one and have no flag to refuse it, so the name is looked at just
+// before they write (under the file's mutex).
+bool Refused(const char* file, ProfileLinks links, std::string* failure) {
+  if (links == ProfileLinks::kFollow) return false;
+  const DWORD attributes = GetFileAttributesW(ToWide(file, CP_ACP).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return false;
+  }
+  *failure = "it is a symbolic link or another reparse point, not a regular file";
+  return true;
+}
+
 }  // namespace
 
 std::optional<std::string> WriteProfileStringUnderFreeKey(const char* section, const char* key,
                                                           const char* value, const char* file,
-                                                          std::string* failure) {
+                                                          std::string* failure,
+                                                          ProfileLinks links) {
   if (section == nullptr || key == nullptr || value == nullptr || file == nullptr ||
       *file == '\0') {
     *failure = SystemErrorText(ERROR_INVALID_PARAMETER);
     return std::nullopt;
   }
   ProfileMutex guard(file);
+  if (Refused(file, links, failure)) return std::nullopt;
   std::string chosen;
   char probe[2];
   for (int n = 1;; ++n) {
@@ -72,6 +88,21 @@ std::optional<std::string> WriteProfileStringUnderFreeKey(const char* section, c
     return std::nullopt;
   }
   return chosen;
+}
+
+bool DeleteProfileKey(const char* section, const char* key, const char* file, ProfileLinks links,
+                      std::string* failure) {
+  if (section == nullptr || key == nullptr || file == nullptr || *file == '\0') {
+    *failure = SystemErrorText(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  ProfileMutex guard(file);
+  if (Refused(file, links, failure)) return false;
+  if (!WritePrivateProfileStringA(section, key, nullptr, file)) {
+    *failure = SystemErrorText(static_cast<int>(GetLastError()));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace platform
