@@ -206,11 +206,6 @@ class Lzma2Encoder {
 
 using ArchivePtr = std::unique_ptr<archive, int (*)(archive*)>;
 
-[[noreturn]] void Fail(archive* a, const std::string& what) {
-  const char* reason = archive_error_string(a);
-  throw archlib::Failure(what + ": " + (reason != nullptr ? reason : "unknown error"));
-}
-
 using platform::posix::AtomicFile;
 using platform::posix::RegularFile;
 using platform::posix::ThreadLocale;
@@ -318,13 +313,15 @@ void CarryOver(FolderCompressor& compressor, FolderJob& job, const SevenZOrigin&
   // name may meanwhile stand for something else.
   if (lseek(origin.fd, 0, SEEK_SET) != 0 ||
       archive_read_open_fd(reader.get(), origin.fd, kChunk) != ARCHIVE_OK) {
-    Fail(reader.get(), "cannot read " + origin.name);
+    FailReading(reader.get(), "cannot read " + origin.name, origin.fd, origin.name);
   }
   archive_entry* entry;
   for (;;) {
     const int status = archive_read_next_header(reader.get(), &entry);
     if (status == ARCHIVE_EOF) break;
-    if (status < ARCHIVE_WARN) Fail(reader.get(), "cannot read " + origin.name);
+    if (status < ARCHIVE_WARN) {
+      FailReading(reader.get(), "cannot read " + origin.name, origin.fd, origin.name);
+    }
     const char* local = archive_entry_pathname(entry);
     const std::string name = WithoutSlash(local != nullptr ? local : "");
     if (replaced.count(name)) continue;
@@ -350,7 +347,7 @@ void CarryOver(FolderCompressor& compressor, FolderJob& job, const SevenZOrigin&
     } else if (!S_ISDIR(mode)) {
       compressor.Add(e, [&](std::vector<unsigned char>& buffer) {
         const la_ssize_t n = archive_read_data(reader.get(), buffer.data(), buffer.size());
-        if (n < 0) Fail(reader.get(), "cannot read " + origin.name);
+        if (n < 0) FailReading(reader.get(), "cannot read " + origin.name, origin.fd, origin.name);
         return static_cast<size_t>(n);
       });
     }

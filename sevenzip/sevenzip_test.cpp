@@ -521,4 +521,28 @@ TEST_F(SevenZWriter, ANameThatIsNoTextOfTheLocaleIsStoredWithAReplacementCharact
             std::string::npos);
 }
 
+// libarchive gives no reason for a 7z archive cut short: an update of one,
+// and a read-back, say that it ends early. The cut archive stays as it was.
+TEST_F(Archiver, A7zCutShortIsNamedAsEndingEarly) {
+  const fs::path docs = MakeDocs();
+  const fs::path archive = root_ / "save" / "cut.7z";
+  ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
+  const uint64_t half = fs::file_size(archive) / 2;
+  fs::resize_file(archive, half);
+  const std::string cut = Read(archive);
+  const std::string said = "the archive ends early: its header should lie at bytes ";
+  const std::string size = ", but the file has only " + std::to_string(half) + " bytes";
+  const Outcome update = Archive("a " + Quote(archive) + " " + Quote(docs));
+  EXPECT_NE(update.result, 0);
+  EXPECT_NE(update.message.find(said), std::string::npos) << update.message;
+  EXPECT_NE(update.message.find(size), std::string::npos) << update.message;
+  EXPECT_EQ(Read(archive), cut);
+  try {
+    sevenzip::VerifySevenZ(archive, {});
+    ADD_FAILURE() << "read back whole";
+  } catch (const archlib::Failure& e) {
+    EXPECT_NE(std::string(e.what()).find(said), std::string::npos) << e.what();
+  }
+}
+
 }  // namespace

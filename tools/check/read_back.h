@@ -1,6 +1,8 @@
 // Reading an archive back in full with an independent reader (libarchive):
 // every member's header and every byte of its data, so that a damaged
-// header, a short file or a CRC that does not match its data surfaces.
+// header, a short file or a CRC that does not match its data surfaces, and
+// the end the archive's own layout gives it (archlib/archive_end.h), which
+// libarchive forgives an LHA archive and names for no 7z archive.
 // Where no such reader is built (Windows), nothing can be read back.
 #pragma once
 

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "archlib/archive_end.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/posix/locale.h"
@@ -13,9 +14,30 @@ namespace check {
 
 namespace {
 
-std::string ErrorOf(archive* reader, const char* step) {
+// Why the read failed. A 7z archive whose file is shorter than its start
+// header says (one cut short) is named as such: libarchive gives no reason
+// for it at all.
+std::string ErrorOf(archive* reader, const char* step, int fd, const std::string& name) {
+  try {
+    const std::string end = archlib::SevenZEndProblem(fd, name);
+    if (!end.empty()) return end;
+  } catch (const platform::Error& e) {
+    return platform::ToUtf8(e.what());
+  }
   const char* text = archive_error_string(reader);
   return text != nullptr ? text : std::string("libarchive failed ") + step + " without a reason";
+}
+
+// libarchive takes an LHA archive that ends right after its last member for
+// whole, though the end marker that must follow is missing.
+std::string EndProblem(archive* reader, int fd, const std::string& name) {
+  if (archive_format(reader) != ARCHIVE_FORMAT_LHA) return "";
+  try {
+    return archlib::LhaEndProblem(fd, static_cast<uint64_t>(archive_read_header_position(reader)),
+                                  name);
+  } catch (const platform::Error& e) {
+    return platform::ToUtf8(e.what());
+  }
 }
 
 }  // namespace
@@ -51,8 +73,10 @@ ReadBack ReadArchiveBack(const std::string& path) {
   // before the cut could be read on from the start.
   archive_read_support_format_zip_seekable(reader.get());
   archive_read_support_format_7zip(reader.get());
-  if (archive_read_open_fd(reader.get(), file->Descriptor(), 1 << 16) != ARCHIVE_OK) {
-    result.message = ErrorOf(reader.get(), "to open it");
+  const int fd = file->Descriptor();
+  const std::string name = file->Path();
+  if (archive_read_open_fd(reader.get(), fd, 1 << 16) != ARCHIVE_OK) {
+    result.message = ErrorOf(reader.get(), "to open it", fd, name);
     return result;
   }
   std::string member;
@@ -62,7 +86,7 @@ ReadBack ReadArchiveBack(const std::string& path) {
     if (header == ARCHIVE_EOF) break;
     if (header != ARCHIVE_OK && header != ARCHIVE_WARN) {
       result.after = member;
-      result.message = ErrorOf(reader.get(), "to read a member's header");
+      result.message = ErrorOf(reader.get(), "to read a member's header", fd, name);
       return result;
     }
     const char* name = archive_entry_pathname_utf8(entry);
@@ -78,13 +102,15 @@ ReadBack ReadArchiveBack(const std::string& path) {
       // A CRC that does not match the data comes as a warning at its end.
       if (read != ARCHIVE_OK) {
         result.member = member;
-        result.message = ErrorOf(reader.get(), "to read a member's data");
+        result.message = ErrorOf(reader.get(), "to read a member's data", fd, name);
         return result;
       }
       result.bytes += size;
     }
   }
-  result.whole = true;
+  result.message = EndProblem(reader.get(), fd, name);
+  result.after = result.message.empty() ? "" : member;
+  result.whole = result.message.empty();
   return result;
 }
 

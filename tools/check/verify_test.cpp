@@ -172,4 +172,37 @@ TEST_F(VerifyTest, AnUnreadableSettingsFileIsExitStatusTwo) {
   EXPECT_EQ(ExitStatus(verification), kCannotRead);
 }
 
+// What libarchive forgives or leaves without a reason: an LHA archive that
+// lacks only the 0 byte ending it is damaged after its last member, and a 7z
+// archive cut short says that it ends early.
+TEST_F(VerifyTest, AnArchiveThatEndsEarlyIsDamagedAndSaysWhy) {
+  const fs::path lha = Archive(Unlha32::Library::kUnlha, "a_20261201000000.lzh");
+  std::string bytes = ReadBytes(lha);
+  ASSERT_EQ(bytes.back(), '\0');
+  bytes.pop_back();
+  WriteBytes(lha, bytes);
+  const Verification lhaSlot = Check("[BackUP_Name]\n0000=a_%D.lzh\n");
+  const ArchiveCheck& cutLha = lhaSlot.slots[0].archive;
+  EXPECT_EQ(cutLha.state, ArchiveState::kDamaged);
+  EXPECT_FALSE(cutLha.after.empty());
+  EXPECT_EQ(cutLha.message,
+            "the archive ends early: the end marker (a 0 byte) that should follow its last "
+            "member, at byte " +
+                std::to_string(bytes.size()) + ", is missing");
+  EXPECT_EQ(ExitStatus(lhaSlot), kSomethingFailsOrIsIgnored);
+
+  const fs::path sevenZ = Archive(Unlha32::Library::kSevenZip, "c.7z");
+  const uint64_t half = fs::file_size(sevenZ) / 2;
+  fs::resize_file(sevenZ, half);
+  const Verification sevenZSlot = Check("[BackUP_Name]\n0000=c.7z\n", "ZIP");
+  const ArchiveCheck& cutSevenZ = sevenZSlot.slots[0].archive;
+  EXPECT_EQ(cutSevenZ.state, ArchiveState::kDamaged);
+  EXPECT_EQ(cutSevenZ.message.rfind("the archive ends early: its header should lie at bytes ", 0),
+            0u)
+      << cutSevenZ.message;
+  EXPECT_NE(cutSevenZ.message.find(", but the file has only " + std::to_string(half) + " bytes"),
+            std::string::npos)
+      << cutSevenZ.message;
+}
+
 }  // namespace
