@@ -21,8 +21,11 @@
 #include "testing/support.h"
 
 namespace fs = std::filesystem;
+using test_support::Names;
 using test_support::Noise;
+using test_support::ReadBytes;
 using test_support::Words;
+using test_support::WriteBytes;
 
 namespace {
 
@@ -57,32 +60,15 @@ bool Have(const std::string& tool) {
   return Shell("command -v " + tool).rfind("exit", 0) != 0;
 }
 
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class Archiver : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("sevenzip-test-" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "save");
-  }
-  void TearDown() override {
-    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(root_);
-  }
-  void Write(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-  }
+  void SetUp() override { fs::create_directories(root_ / "save"); }
   // Docs/a.txt, Docs/sub/b.txt, an empty folder and a link that must not be
   // followed (it points at the folder holding Docs).
   fs::path MakeDocs() {
     const fs::path docs = root_ / "Docs";
-    Write(docs / "a.txt", "alpha\n");
-    Write(docs / "sub" / "b.txt", std::string(100000, 'b'));
+    WriteBytes(docs / "a.txt", "alpha\n");
+    WriteBytes(docs / "sub" / "b.txt", std::string(100000, 'b'));
     fs::create_directories(docs / "empty");
     fs::create_directory_symlink("..", docs / "up");
     fs::permissions(docs / "a.txt",
@@ -92,15 +78,8 @@ class Archiver : public ::testing::Test {
     return docs;
   }
   // The save folder holds exactly these names (no temporary file left).
-  std::vector<std::string> SaveFolder() {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(root_ / "save")) {
-      names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  fs::path root_;
+  std::vector<std::string> SaveFolder() { return Names(root_ / "save"); }
+  test_support::ScratchFolder root_;
 };
 
 TEST_F(Archiver, RefusesOtherCommandsMalformedLinesAndMissingTargets) {
@@ -158,7 +137,7 @@ TEST_F(Archiver, SevenZGoesToTheExactPathForAnyOtherExtension) {
 
 TEST_F(Archiver, JapaneseNamesReadBackAsTheSameText) {
   const fs::path folder = root_ / "書類";
-  Write(folder / "報告書 2024.txt", "中身");
+  WriteBytes(folder / "報告書 2024.txt", "中身");
   for (const std::string name : {"日本語.zip", "日本語.7z"}) {
     const fs::path archive = root_ / "save" / name;
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(folder)).result, 0) << name;
@@ -166,7 +145,7 @@ TEST_F(Archiver, JapaneseNamesReadBackAsTheSameText) {
     const fs::path out = root_ / ("out-" + name);
     ASSERT_EQ(Shell("7zz x -o" + Quote(out) + " " + Quote(archive)).rfind("exit", 0),
               std::string::npos);
-    EXPECT_EQ(Read(out / "書類" / "報告書 2024.txt"), "中身") << name;
+    EXPECT_EQ(ReadBytes(out / "書類" / "報告書 2024.txt"), "中身") << name;
   }
   if (Have("unzip")) {
     EXPECT_EQ(Shell("unzip -Z1 " + Quote(root_ / "save" / "日本語.zip")),
@@ -178,21 +157,21 @@ TEST_F(Archiver, UpdateReplacesSameNamesAddsNewOnesAndKeepsTheRest) {
   for (const std::string name : {"u.zip", "u.7z"}) {
     const fs::path docs = root_ / "Docs";
     fs::remove_all(docs);
-    Write(docs / "a.txt", "old a");
-    Write(docs / "b.txt", "only in the first run");
+    WriteBytes(docs / "a.txt", "old a");
+    WriteBytes(docs / "b.txt", "only in the first run");
     const fs::path archive = root_ / "save" / name;
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
     fs::remove(docs / "b.txt");
-    Write(docs / "a.txt", "new a");
-    Write(docs / "c.txt", "added");
+    WriteBytes(docs / "a.txt", "new a");
+    WriteBytes(docs / "c.txt", "added");
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
     if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
     const fs::path out = root_ / ("out-" + name);
     ASSERT_EQ(Shell("7zz x -o" + Quote(out) + " " + Quote(archive)).rfind("exit", 0),
               std::string::npos);
-    EXPECT_EQ(Read(out / "Docs" / "a.txt"), "new a") << name;
-    EXPECT_EQ(Read(out / "Docs" / "b.txt"), "only in the first run") << name;
-    EXPECT_EQ(Read(out / "Docs" / "c.txt"), "added") << name;
+    EXPECT_EQ(ReadBytes(out / "Docs" / "a.txt"), "new a") << name;
+    EXPECT_EQ(ReadBytes(out / "Docs" / "b.txt"), "only in the first run") << name;
+    EXPECT_EQ(ReadBytes(out / "Docs" / "c.txt"), "added") << name;
     EXPECT_EQ(Shell("7zz l -slt " + Quote(archive) + " | grep -c '^Path = Docs/a.txt$'"), "1\n");
   }
 }
@@ -210,7 +189,7 @@ TEST_F(Archiver, MoreThan65535EntriesGetAZip64EndRecordThatReadersAndUpdateAccep
   }
   const fs::path zip = root_ / "save" / "many.zip";
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(many)).result, 0);
-  const std::string bytes = Read(zip);
+  const std::string bytes = ReadBytes(zip);
   ASSERT_GT(bytes.size(), 98u);
   // The locator (20 bytes) and the classic end record (22) close the file.
   EXPECT_EQ(bytes.substr(bytes.size() - 42, 4), std::string("PK\x06\x07", 4));
@@ -218,7 +197,7 @@ TEST_F(Archiver, MoreThan65535EntriesGetAZip64EndRecordThatReadersAndUpdateAccep
   const size_t entries = 1 + 70 + 70000;
 
   // An update reads the old archive through its ZIP64 records.
-  std::ofstream(many / "d0" / "0", std::ios::binary) << "changed";
+  WriteBytes(many / "d0" / "0", "changed");
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(many)).result, 0);
   if (Have("unzip")) {
     EXPECT_NE(Shell("unzip -tq " + Quote(zip)).find("No errors"), std::string::npos);
@@ -237,7 +216,7 @@ TEST_F(Archiver, FailuresLeaveTheOldArchiveByteIdenticalAndNoTemporaryFile) {
   for (const std::string name : {"keep.zip", "keep.7z"}) {
     const fs::path archive = root_ / "save" / name;
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
-    const std::string before = Read(archive);
+    const std::string before = ReadBytes(archive);
     // A missing target, and a second target that cannot be archived.
     EXPECT_NE(
         Archive("a " + Quote(archive) + " " + Quote(docs) + " " + Quote(root_ / "gone")).result, 0);
@@ -249,13 +228,13 @@ TEST_F(Archiver, FailuresLeaveTheOldArchiveByteIdenticalAndNoTemporaryFile) {
       EXPECT_NE(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
       fs::permissions(docs / "a.txt", fs::perms::owner_read | fs::perms::owner_write);
     }
-    EXPECT_EQ(Read(archive), before) << name;
+    EXPECT_EQ(ReadBytes(archive), before) << name;
   }
   // A damaged archive is not updated, nor replaced.
   const fs::path damaged = root_ / "save" / "damaged.zip";
-  Write(damaged, "not an archive");
+  WriteBytes(damaged, "not an archive");
   EXPECT_NE(Archive("a " + Quote(damaged) + " " + Quote(docs)).result, 0);
-  EXPECT_EQ(Read(damaged), "not an archive");
+  EXPECT_EQ(ReadBytes(damaged), "not an archive");
   EXPECT_EQ(SaveFolder(), (std::vector<std::string>{"damaged.zip", "keep.7z", "keep.zip"}));
 }
 
@@ -265,27 +244,25 @@ TEST_F(Archiver, FullDiskFailsAndLeavesTheOldArchive) {
   if (Shell("mount -t tmpfs -o size=256k tmpfs " + Quote(small)).rfind("exit", 0) == 0) {
     GTEST_SKIP() << "cannot mount a small tmpfs here";
   }
-  Write(root_ / "tiny" / "t.txt", "tiny");
+  WriteBytes(root_ / "tiny" / "t.txt", "tiny");
   std::mt19937 random(7);
   const std::string noise = Noise(random, 1 << 20);
-  Write(root_ / "big" / "noise.bin", noise);
+  WriteBytes(root_ / "big" / "noise.bin", noise);
   for (const std::string name : {"full.zip", "full.7z"}) {
     const fs::path archive = small / name;
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(root_ / "tiny")).result, 0);
-    const std::string before = Read(archive);
+    const std::string before = ReadBytes(archive);
     const Outcome o = Archive("a " + Quote(archive) + " " + Quote(root_ / "big"));
     EXPECT_NE(o.result, 0) << name;
-    EXPECT_EQ(Read(archive), before) << name;
+    EXPECT_EQ(ReadBytes(archive), before) << name;
   }
-  std::vector<std::string> left;
-  for (const auto& e : fs::directory_iterator(small)) left.push_back(e.path().filename());
-  std::sort(left.begin(), left.end());
+  const std::vector<std::string> left = Names(small);
   Shell("umount " + Quote(small));
   EXPECT_EQ(left, (std::vector<std::string>{"full.7z", "full.zip"}));
 }
 
 TEST_F(Archiver, AnArchiveSavedInsideItsTargetDoesNotContainItself) {
-  Write(root_ / "save" / "note.txt", "note");
+  WriteBytes(root_ / "save" / "note.txt", "note");
   const fs::path zip = root_ / "save" / "self.zip";
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(root_ / "save")).result, 0);
   if (!Have("unzip")) GTEST_SKIP() << "unzip not installed";
@@ -305,15 +282,15 @@ TEST_F(Archiver, LargeFilesInPartsAndSmallEdgeCasesReadBackByteIdenticalWithEver
   std::string over;
   while (over.size() < (17u << 20) + 12345) over += text(700000) + noise(300000);
   over.resize((17u << 20) + 12345);
-  Write(docs / "over the limit.bin", over);
-  Write(docs / "exactly 18 parts.bin", over.substr(0, 18u << 20));
+  WriteBytes(docs / "over the limit.bin", over);
+  WriteBytes(docs / "exactly 18 parts.bin", over.substr(0, 18u << 20));
   // Bytes spread over about 6 bits: the slower level.
   std::string spread(3u << 20, '\0');
   for (char& c : spread) c = static_cast<char>(random() % 64 + (random() % 8 == 0 ? 64 : 0));
-  Write(docs / "spread.bin", spread);
-  Write(docs / "noise.bin", noise(50000));
-  Write(docs / "empty.txt", "");
-  Write(docs / "one.txt", "1");
+  WriteBytes(docs / "spread.bin", spread);
+  WriteBytes(docs / "noise.bin", noise(50000));
+  WriteBytes(docs / "empty.txt", "");
+  WriteBytes(docs / "one.txt", "1");
 
   const fs::path zip = root_ / "save" / "big.zip";
   const Outcome o = Archive("a " + Quote(zip) + " " + Quote(docs));
@@ -384,11 +361,11 @@ class SevenZWriter : public Archiver {
   // assorted permissions and a time with a fraction of a second.
   fs::path MakeTree() {
     const fs::path tree = root_ / "Tree";
-    for (int i = 0; i < 20; ++i) Write(tree / ("a" + std::to_string(10 + i)), Text(21000, i));
-    Write(tree / "m_big", Text(600000, 99));
-    for (int i = 0; i < 10; ++i) Write(tree / ("z" + std::to_string(i)), Text(20000, 100 + i));
-    Write(tree / "書類" / "報告書.txt", "中身");
-    Write(tree / "empty.txt", "");
+    for (int i = 0; i < 20; ++i) WriteBytes(tree / ("a" + std::to_string(10 + i)), Text(21000, i));
+    WriteBytes(tree / "m_big", Text(600000, 99));
+    for (int i = 0; i < 10; ++i) WriteBytes(tree / ("z" + std::to_string(i)), Text(20000, 100 + i));
+    WriteBytes(tree / "書類" / "報告書.txt", "中身");
+    WriteBytes(tree / "empty.txt", "");
     fs::create_directories(tree / "nothing");
     fs::create_symlink("a10", tree / "link");
     fs::permissions(tree / "a10", fs::perms(0640));
@@ -470,13 +447,13 @@ TEST_F(SevenZWriter, UpdateCarriesOverLinksEmptyEntriesAndPermissionsUnchanged) 
   WriteArchive(archive, {tree.string()});
   // The second run stores only Tree/a10 anew: everything else is carried.
   const fs::path alone = root_ / "alone" / "Tree";
-  Write(alone / "a10", "replaced");
+  WriteBytes(alone / "a10", "replaced");
   const auto expected = WriteArchive(archive, {alone.string()}, archive.string());
   EXPECT_EQ(expected.size(), 37u);
   sevenzip::VerifySevenZ(archive, expected);
   if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
   EXPECT_NE(Shell("7zz t " + Quote(archive)).find("Everything is Ok"), std::string::npos);
-  Write(tree / "a10", "replaced");
+  WriteBytes(tree / "a10", "replaced");
   fs::permissions(tree / "a10", fs::perms(0644));
   ExpectSameTree("cd " + Quote(root_ / "bsdtar") + " && bsdtar -xpf " + Quote(archive),
                  root_ / "bsdtar", tree);
@@ -512,7 +489,7 @@ TEST_F(SevenZWriter, AFileThatVanishesFailsTheWriteAndLeavesNoTemporaryFiles) {
 }
 
 TEST_F(SevenZWriter, ANameThatIsNoTextOfTheLocaleIsStoredWithAReplacementCharacter) {
-  Write(root_ / "Odd" / "bad\xFFname.txt", "kept");
+  WriteBytes(root_ / "Odd" / "bad\xFFname.txt", "kept");
   const fs::path archive = root_ / "save" / "odd.7z";
   const Outcome o = Archive("a " + Quote(archive) + " " + Quote(root_ / "Odd"));
   ASSERT_EQ(o.result, 0) << o.message;
