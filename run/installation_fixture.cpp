@@ -266,26 +266,8 @@ bool Installation::Writable(const fs::path& folder) {
   return (fs::status(folder).permissions() & fs::perms::owner_write) != fs::perms::none;
 }
 
-namespace {
-
-// Gives the owner every permission on the folders below root (an extracted
-// read-only folder keeps its mode), so that it can be removed.
-void MakeRemovable(const fs::path& root) {
-  std::error_code ignored;
-  fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
-  for (auto e = fs::recursive_directory_iterator(root, ignored);
-       e != fs::recursive_directory_iterator(); e.increment(ignored)) {
-    if (e->is_directory(ignored) && !e->is_symlink(ignored)) {
-      fs::permissions(e->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-  }
-}
-
-}  // namespace
-
 std::string Installation::Mismatch(const fs::path& archive, const std::vector<fs::path>& folders) {
-  const fs::path out = root_ / ("extracted-" + std::to_string(++extractions_));
-  fs::create_directories(out);
+  const test_support::ScratchFolder out;
   std::string text, wrong;
   if (Shell("bsdtar -xf " + Quoted(archive) + " -C " + Quoted(out), &text) != 0) {
     wrong = "bsdtar cannot read " + archive.string() + ": " + text;
@@ -301,8 +283,6 @@ std::string Installation::Mismatch(const fs::path& archive, const std::vector<fs
       }
     }
   }
-  MakeRemovable(out);
-  fs::remove_all(out);
   return wrong;
 }
 

@@ -123,7 +123,6 @@ class Installation : public ::testing::Test {
 
   std::map<pid_t, fs::path> printed_;
   int runs_ = 0;
-  int extractions_ = 0;
   bool unprivileged_ = false;
   uid_t uid_ = 0;
   gid_t gid_ = 0;

@@ -18,9 +18,11 @@
 #include "sevenzip/seven_z_header.h"
 #include "sevenzip/seven_z_writer.h"
 #include "sevenzip/zip_reader.h"
+#include "testing/processes.h"
 #include "testing/support.h"
 
 namespace fs = std::filesystem;
+using test_support::Installed;
 using test_support::Names;
 using test_support::Noise;
 using test_support::ReadBytes;
@@ -44,20 +46,11 @@ std::string Quote(const fs::path& p) {
   return "\"" + p.string() + "\"";
 }
 
-// Runs a shell command under a UTF-8 locale; returns its output, or a line
-// starting with "exit" when it fails.
+// What a shell command prints, or a line starting with "exit" when it fails.
 std::string Shell(const std::string& command) {
   std::string output;
-  FILE* pipe = popen(("LC_ALL=C.UTF-8 " + command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return "exit: popen";
-  char buffer[4096];
-  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-  const int status = pclose(pipe);
+  const int status = test_support::Shell(command, &output);
   return status == 0 ? output : "exit " + std::to_string(status) + ": " + output;
-}
-
-bool Have(const std::string& tool) {
-  return Shell("command -v " + tool).rfind("exit", 0) != 0;
 }
 
 class Archiver : public ::testing::Test {
@@ -102,17 +95,17 @@ TEST_F(Archiver, ZipHoldsTheFolderUnderItsNameWithLinksTimesAndPermissions) {
   const fs::path zip = root_ / "save" / "Docs 2024.zip";
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(docs)).result, 0);
   EXPECT_EQ(SaveFolder(), std::vector<std::string>{"Docs 2024.zip"});
-  if (!Have("unzip")) GTEST_SKIP() << "unzip not installed";
+  if (!Installed("unzip")) GTEST_SKIP() << "unzip not installed";
   EXPECT_EQ(Shell("unzip -Z1 " + Quote(zip)),
             "Docs/\nDocs/a.txt\nDocs/empty/\nDocs/sub/\nDocs/sub/b.txt\nDocs/up\n");
   EXPECT_NE(Shell("unzip -tq " + Quote(zip)).find("No errors"), std::string::npos);
-  if (Have("bsdtar")) {
+  if (Installed("bsdtar")) {
     const std::string listing = Shell("TZ=UTC bsdtar -tvf " + Quote(zip));
     EXPECT_NE(listing.find("-rw-r-----"), std::string::npos) << listing;
     EXPECT_NE(listing.find("Jan  2  2020 Docs/a.txt"), std::string::npos) << listing;
     EXPECT_NE(listing.find("Docs/up -> .."), std::string::npos) << listing;
   }
-  if (Have("7zz")) {
+  if (Installed("7zz")) {
     EXPECT_NE(Shell("7zz t " + Quote(zip)).find("Everything is Ok"), std::string::npos);
   }
 }
@@ -123,12 +116,12 @@ TEST_F(Archiver, SevenZGoesToTheExactPathForAnyOtherExtension) {
     ASSERT_EQ(Archive("a " + Quote(root_ / "save" / name) + " " + Quote(docs)).result, 0) << name;
   }
   EXPECT_EQ(SaveFolder(), (std::vector<std::string>{"Docs.7z", "Docs.lzh", "Docs_20240101"}));
-  if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
+  if (!Installed("7zz")) GTEST_SKIP() << "7zz not installed";
   const fs::path archive = root_ / "save" / "Docs_20240101";
   const std::string test = Shell("7zz t " + Quote(archive));
   EXPECT_NE(test.find("Type = 7z"), std::string::npos) << test;
   EXPECT_NE(test.find("Everything is Ok"), std::string::npos) << test;
-  if (Have("bsdtar")) {
+  if (Installed("bsdtar")) {
     const std::string listing = Shell("bsdtar -tvf " + Quote(archive));
     EXPECT_NE(listing.find("Docs/empty"), std::string::npos) << listing;
     EXPECT_NE(listing.find("Docs/up -> .."), std::string::npos) << listing;
@@ -141,13 +134,13 @@ TEST_F(Archiver, JapaneseNamesReadBackAsTheSameText) {
   for (const std::string name : {"日本語.zip", "日本語.7z"}) {
     const fs::path archive = root_ / "save" / name;
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(folder)).result, 0) << name;
-    if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
+    if (!Installed("7zz")) GTEST_SKIP() << "7zz not installed";
     const fs::path out = root_ / ("out-" + name);
     ASSERT_EQ(Shell("7zz x -o" + Quote(out) + " " + Quote(archive)).rfind("exit", 0),
               std::string::npos);
     EXPECT_EQ(ReadBytes(out / "書類" / "報告書 2024.txt"), "中身") << name;
   }
-  if (Have("unzip")) {
+  if (Installed("unzip")) {
     EXPECT_EQ(Shell("unzip -Z1 " + Quote(root_ / "save" / "日本語.zip")),
               "書類/\n書類/報告書 2024.txt\n");
   }
@@ -165,7 +158,7 @@ TEST_F(Archiver, UpdateReplacesSameNamesAddsNewOnesAndKeepsTheRest) {
     WriteBytes(docs / "a.txt", "new a");
     WriteBytes(docs / "c.txt", "added");
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
-    if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
+    if (!Installed("7zz")) GTEST_SKIP() << "7zz not installed";
     const fs::path out = root_ / ("out-" + name);
     ASSERT_EQ(Shell("7zz x -o" + Quote(out) + " " + Quote(archive)).rfind("exit", 0),
               std::string::npos);
@@ -199,14 +192,14 @@ TEST_F(Archiver, MoreThan65535EntriesGetAZip64EndRecordThatReadersAndUpdateAccep
   // An update reads the old archive through its ZIP64 records.
   WriteBytes(many / "d0" / "0", "changed");
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(many)).result, 0);
-  if (Have("unzip")) {
+  if (Installed("unzip")) {
     EXPECT_NE(Shell("unzip -tq " + Quote(zip)).find("No errors"), std::string::npos);
     EXPECT_EQ(Shell("unzip -p " + Quote(zip) + " Many/d0/0 Many/d69/999"), "changed69/999");
   }
-  if (Have("bsdtar")) {
+  if (Installed("bsdtar")) {
     EXPECT_EQ(Shell("bsdtar -tf " + Quote(zip) + " | wc -l"), std::to_string(entries) + "\n");
   }
-  if (Have("7zz")) {
+  if (Installed("7zz")) {
     EXPECT_NE(Shell("7zz t " + Quote(zip)).find("Everything is Ok"), std::string::npos);
   }
 }
@@ -265,7 +258,7 @@ TEST_F(Archiver, AnArchiveSavedInsideItsTargetDoesNotContainItself) {
   WriteBytes(root_ / "save" / "note.txt", "note");
   const fs::path zip = root_ / "save" / "self.zip";
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(root_ / "save")).result, 0);
-  if (!Have("unzip")) GTEST_SKIP() << "unzip not installed";
+  if (!Installed("unzip")) GTEST_SKIP() << "unzip not installed";
   EXPECT_EQ(Shell("unzip -Z1 " + Quote(zip)), "save/\nsave/note.txt\n");
 }
 
@@ -313,7 +306,7 @@ TEST_F(Archiver, LargeFilesInPartsAndSmallEdgeCasesReadBackByteIdenticalWithEver
   for (const Reader& reader : {Reader{"unzip", "unzip -q " + Quote(zip) + " -d "},
                                Reader{"bsdtar", "bsdtar -xf " + Quote(zip) + " -C "},
                                Reader{"7zz", "7zz x -bd -bso0 " + Quote(zip) + " -o"}}) {
-    if (!Have(reader.tool)) continue;
+    if (!Installed(reader.tool)) continue;
     const fs::path folder = out / reader.tool;
     fs::create_directories(folder);
     ASSERT_EQ(Shell(reader.extract + Quote(folder)), "") << reader.tool;
@@ -425,7 +418,7 @@ TEST_F(SevenZWriter, FoldersSplitTheDataAndEveryReaderRestoresTheTree) {
   const auto expected = WriteArchive(archive, {tree.string()});
   EXPECT_EQ(expected.size(), 37u);
   sevenzip::VerifySevenZ(archive, expected);
-  if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
+  if (!Installed("7zz") || !Installed("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
   const std::string test = Shell("7zz t " + Quote(archive));
   EXPECT_NE(test.find("Everything is Ok"), std::string::npos) << test;
   // a10..a29 fill the first share, m_big (larger than a share) the second
@@ -451,7 +444,7 @@ TEST_F(SevenZWriter, UpdateCarriesOverLinksEmptyEntriesAndPermissionsUnchanged) 
   const auto expected = WriteArchive(archive, {alone.string()}, archive.string());
   EXPECT_EQ(expected.size(), 37u);
   sevenzip::VerifySevenZ(archive, expected);
-  if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
+  if (!Installed("7zz") || !Installed("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
   EXPECT_NE(Shell("7zz t " + Quote(archive)).find("Everything is Ok"), std::string::npos);
   WriteBytes(tree / "a10", "replaced");
   fs::permissions(tree / "a10", fs::perms(0644));
@@ -466,7 +459,7 @@ TEST_F(SevenZWriter, NothingToStoreGivesAnEmptyArchiveThatReadersAccept) {
   EXPECT_TRUE(expected.empty());
   sevenzip::VerifySevenZ(archive, expected);
   EXPECT_EQ(fs::file_size(archive), 32u);
-  if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
+  if (!Installed("7zz") || !Installed("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
   EXPECT_NE(Shell("7zz t " + Quote(archive)).find("Everything is Ok"), std::string::npos);
   EXPECT_EQ(Shell("bsdtar -tf " + Quote(archive)), "");
 }
@@ -493,7 +486,7 @@ TEST_F(SevenZWriter, ANameThatIsNoTextOfTheLocaleIsStoredWithAReplacementCharact
   const fs::path archive = root_ / "save" / "odd.7z";
   const Outcome o = Archive("a " + Quote(archive) + " " + Quote(root_ / "Odd"));
   ASSERT_EQ(o.result, 0) << o.message;
-  if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
+  if (!Installed("7zz")) GTEST_SKIP() << "7zz not installed";
   EXPECT_NE(Shell("7zz l -slt " + Quote(archive)).find("Path = Odd/bad\uFFFDname.txt"),
             std::string::npos);
 }
