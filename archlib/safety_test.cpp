@@ -33,6 +33,9 @@ struct Library {
   const char* switches;
   const char* extension;
 };
+void PrintTo(const Library& library, std::ostream* out) {
+  *out << library.extension;
+}
 
 struct Outcome {
   int result;
