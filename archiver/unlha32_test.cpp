@@ -4,13 +4,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/library.h"
 #include "platform/program.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
@@ -51,16 +51,10 @@ TEST(CommandLines, JapaneseNamesPassThroughUnchanged) {
 class Runners : public ::testing::Test {
  protected:
   void SetUp() override {
-    log_ = fs::temp_directory_path() /
-           ("unlha32-test-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".log");
-    fs::remove(log_);
     SetEnvironment("FAKE_ARCHIVER_LOG", log_.string());
     SetEnvironment("FAKE_ARCHIVER_RESULT", "0");
   }
-  void TearDown() override {
-    fs::remove(log_);
-    SetEnvironment("FAKE_ARCHIVER_LOG", "");
-  }
+  void TearDown() override { SetEnvironment("FAKE_ARCHIVER_LOG", ""); }
 
   // putenv keeps the pointer it is given, so every string lives on here.
   static void SetEnvironment(const std::string& name, const std::string& value) {
@@ -70,12 +64,10 @@ class Runners : public ::testing::Test {
     putenv(entry.data());
   }
 
-  std::string Received() {
-    std::ifstream in(log_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Received() { return test_support::ReadBytes(log_); }
 
-  fs::path log_;
+  test_support::ScratchFolder folder_;
+  fs::path log_ = folder_ / "calls.log";
 };
 
 TEST_F(Runners, ZeroResultIsSuccessAndTheLibraryGetsTheLineUnchanged) {

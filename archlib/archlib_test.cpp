@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "archlib/command_line.h"
 #include "archlib/entry.h"
 #include "archlib/tree_walk.h"
 #include "archlib/unsafe_name.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 using archlib::Failure;
@@ -53,24 +52,14 @@ TEST(RunCommand, MapsOutcomesToResultAndMessage) {
 
 class TempFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("archlib-" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  void TearDown() override { fs::remove_all(root_); }
-  void Write(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-  }
-  fs::path root_;
+  test_support::ScratchFolder root_;
 };
 
 using WalkTarget = TempFolder;
 
 TEST_F(WalkTarget, StoresTheFolderUnderItsOwnNameParentsFirstLinksNotFollowed) {
-  Write(root_ / "Docs" / "b.txt", "b");
-  Write(root_ / "Docs" / "a" / "x.txt", "x");
+  test_support::WriteBytes(root_ / "Docs" / "b.txt", "b");
+  test_support::WriteBytes(root_ / "Docs" / "a" / "x.txt", "x");
   fs::create_directories(root_ / "Docs" / "empty");
   fs::create_directory_symlink(root_, root_ / "Docs" / "loop");
   std::vector<std::string> seen;
@@ -82,7 +71,7 @@ TEST_F(WalkTarget, StoresTheFolderUnderItsOwnNameParentsFirstLinksNotFollowed) {
 }
 
 TEST_F(WalkTarget, ALinkedTargetFolderIsFollowedUnderTheLinksName) {
-  Write(root_ / "real" / "a.txt", "a");
+  test_support::WriteBytes(root_ / "real" / "a.txt", "a");
   fs::create_directory_symlink(root_ / "real", root_ / "Documents");
   std::vector<std::string> seen;
   archlib::WalkTarget((root_ / "Documents").string(), [&](const archlib::TreeEntry& e) {
@@ -92,7 +81,7 @@ TEST_F(WalkTarget, ALinkedTargetFolderIsFollowedUnderTheLinksName) {
 }
 
 TEST_F(WalkTarget, FifosInsideAreSkippedButAFifoTargetFails) {
-  Write(root_ / "Docs" / "a.txt", "a");
+  test_support::WriteBytes(root_ / "Docs" / "a.txt", "a");
   ASSERT_EQ(mkfifo((root_ / "Docs" / "pipe").c_str(), 0600), 0);
   std::vector<std::string> seen;
   archlib::WalkTarget((root_ / "Docs").string(),
@@ -113,7 +102,7 @@ TEST_F(WalkTarget, MissingTargetFailsNamingThePath) {
 }
 
 TEST_F(WalkTarget, AWatchedWalkTellsWhatItPassesOverOrCannotReadInsteadOfThrowing) {
-  Write(root_ / "Docs" / "a.txt", "a");
+  test_support::WriteBytes(root_ / "Docs" / "a.txt", "a");
   ASSERT_EQ(mkfifo((root_ / "Docs" / "pipe").c_str(), 0600), 0);
   std::vector<std::string> passed, failures, seen;
   archlib::WalkWatch watch;

@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -77,8 +76,6 @@ class Child {
 class Attack : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("lha-add-" + std::to_string(getpid()));
-    fs::remove_all(root_);
     fs::create_directories(root_ / "out");
     std::mt19937 rng(23);
     for (int i = 0; i < 120; ++i) {
@@ -90,7 +87,6 @@ class Attack : public ::testing::Test {
     command_.archive = (root_ / "out" / "backup.lzh").string();
     command_.targets = {(root_ / "tree").string()};
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   // Files in the save folder besides the archive: temporary files left.
   size_t Leftovers() const {
@@ -101,7 +97,7 @@ class Attack : public ::testing::Test {
     return n;
   }
 
-  fs::path root_;
+  test_support::ScratchFolder root_;
   Command command_;
 };
 

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -32,13 +31,6 @@ namespace {
 
 class Pipeline : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("lha-pipeline-" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
   // A tree with every kind of member: text that compresses, random data
   // that is stored (given up on after a megabyte, or compressed to the end
   // in vain), empty files, folders and a link.
@@ -82,7 +74,7 @@ class Pipeline : public ::testing::Test {
     return ReadBytes(out);
   }
 
-  fs::path root_;
+  test_support::ScratchFolder root_;
 };
 
 TEST_F(Pipeline, TheArchiveIsTheSameWithOneThreadOrManyAndAnyMemoryLimits) {

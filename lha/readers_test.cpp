@@ -6,9 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -25,22 +23,8 @@ using test_support::WriteBytes;
 
 namespace {
 
-bool Installed(const char* tool) {
-  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Runs a shell command in the UTF-8 locale; returns its exit status and output.
-int Shell(const std::string& command, std::string* output = nullptr) {
-  std::string text;
-  FILE* p = popen(("LC_ALL=C.UTF-8 " + command + " 2>&1").c_str(), "r");
-  if (p == nullptr) return -1;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) text.append(buffer, n);
-  int status = pclose(p);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using test_support::Installed;
+using test_support::Shell;
 
 std::string Quote(const fs::path& p) {
   return "'" + p.string() + "'";
@@ -82,8 +66,7 @@ std::map<std::string, std::string> Describe(const fs::path& tree, const Restores
       d = "folder";
       if (restores.folderTimes) d += " time " + std::to_string(st.st_mtime);
     } else {
-      std::ifstream in(e.path(), std::ios::binary);
-      d = "file " + std::string(std::istreambuf_iterator<char>(in), {});
+      d = "file " + ReadBytes(e.path());
       if (restores.fileTimes) d += " time " + std::to_string(st.st_mtime);
     }
     if (restores.modes && !S_ISLNK(st.st_mode)) d += " mode " + std::to_string(st.st_mode & 07777);
@@ -104,12 +87,7 @@ int Add(const std::string& line, std::string* message = nullptr) {
 
 class Readers : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("lha-readers-" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "out");
-  }
-  void TearDown() override { fs::remove_all(root_); }
+  void SetUp() override { fs::create_directories(root_ / "out"); }
 
   // Every reader accepts the archive; bsdtar's extraction equals `tree`,
   // when one is given.
@@ -143,7 +121,7 @@ class Readers : public ::testing::Test {
     }
   }
 
-  fs::path root_;
+  test_support::ScratchFolder root_;
 };
 
 TEST_F(Readers, AwkwardTreePassesEveryReaderWithLh5AndLh7) {

@@ -4,8 +4,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,21 +17,8 @@ namespace {
 
 class ProfileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("slotbackup-profile-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-    file_ = (dir_ / "test.ini").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void WriteFile(const std::string& bytes) {
-    std::ofstream(file_, std::ios::binary | std::ios::trunc) << bytes;
-  }
-  std::string ReadFile() {
-    std::ifstream in(file_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  void WriteFile(const std::string& bytes) { test_support::WriteBytes(file_, bytes); }
+  std::string ReadFile() { return test_support::ReadBytes(file_); }
   std::string Get(const char* section, const char* key, const char* def = "default") {
     char out[512];
     const auto n = GetPrivateProfileStringA(section, key, def, out, sizeof out, file_.c_str());
@@ -59,8 +44,8 @@ class ProfileTest : public ::testing::Test {
     return static_cast<int>(GetPrivateProfileIntA("S", key, def, file_.c_str()));
   }
 
-  fs::path dir_;
-  std::string file_;
+  test_support::ScratchFolder dir_;
+  std::string file_ = (dir_ / "test.ini").string();
 };
 
 TEST_F(ProfileTest, NamesMatchIgnoringCaseAndSurroundingBlanks) {

@@ -28,7 +28,7 @@ TEST_F(RealArchives, LhaRunWritesArchivesThatEveryReaderVerifies) {
   const fs::path target = Target("仕事 2024");
   Settings(SaveSection("LHA") + "[BackUP_Target]\n0003=" + target.string() +
            "\n[BackUP_Name]\n0003=仕事 %D.lzh\n[BackUP_ConstantName]\n0003=最新.lzh\n");
-  ASSERT_EQ(Run(), 0) << output_ << Read(program_ / "slotbackup.log");
+  ASSERT_EQ(Run(), 0) << output_ << ReadBytes(program_ / "slotbackup.log");
   const fs::path latest = save_ / "最新.lzh";
   ASSERT_TRUE(fs::exists(latest));
   EXPECT_EQ(Mismatch(latest, {target}), "");
@@ -48,7 +48,7 @@ TEST_F(RealArchives, ZipRunWritesArchivesThatEveryReaderVerifies) {
   const fs::path target = Target("My Documents");
   Settings(SaveSection("Zip") + "[BackUP_Target]\n0000=" + target.string() +
            "\n[BackUP_Name]\n0000=docs %D.zip\n[BackUP_ConstantName]\n0000=docs latest.zip\n");
-  ASSERT_EQ(Run(), 0) << output_ << Read(program_ / "slotbackup.log");
+  ASSERT_EQ(Run(), 0) << output_ << ReadBytes(program_ / "slotbackup.log");
   const fs::path latest = save_ / "docs latest.zip";
   EXPECT_EQ(Mismatch(latest, {target}), "");
   std::string text;
@@ -66,7 +66,7 @@ TEST_F(RealArchives, ALinkedTargetIsBackedUpAndASocketOrFifoInsideIsPassedOver) 
   fs::create_directory_symlink(real, link);
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + link.string() +
            "\n[BackUP_Name]\n0000=docs.zip\n");
-  ASSERT_EQ(Run(), 0) << Read(program_ / "slotbackup.log");
+  ASSERT_EQ(Run(), 0) << ReadBytes(program_ / "slotbackup.log");
   std::string listing;
   ASSERT_EQ(Shell("unzip -l " + Quoted(save_ / "docs.zip"), &listing), 0) << listing;
   EXPECT_NE(listing.find("Documents/報告書.txt"), std::string::npos) << listing;
@@ -82,21 +82,21 @@ const std::string kLatin1File = "na\xEFve.txt";
 TEST_F(RealArchives, AFolderNamedInLatin1BytesIsArchivedAndRestoredUnderItsOwnName) {
   InstallRealArchivers();
   const fs::path target = Target(kLatin1Folder);
-  Write(target / kLatin1File, "caf\xE9\n");
+  WriteBytes(target / kLatin1File, "caf\xE9\n");
   const fs::path save = root_ / "sauvegard\xE9";
   fs::create_directories(save);
   Settings("[BackUP_Save]\nSavePath=" + save.string() +
            "\nArchiveType=ZIP\n[BackUP_Target]\n0000=" + target.string() +
            "\n[BackUP_Name]\n0000=d\xE9j\xE0 %D.zip\n[BackUP_ConstantName]\n"
            "0000=derni\xE8re.zip\n");
-  ASSERT_EQ(Run(), 0) << output_ << Read(program_ / "slotbackup.log");
+  ASSERT_EQ(Run(), 0) << output_ << ReadBytes(program_ / "slotbackup.log");
   const fs::path latest = save / "derni\xE8re.zip";
   ASSERT_TRUE(fs::exists(latest));
   EXPECT_EQ(Mismatch(latest, {target}), "");  // bsdtar
   const fs::path out = root_ / "unzip";
   std::string text;
   ASSERT_EQ(Shell("unzip -q " + Quoted(latest) + " -d " + Quoted(out), &text), 0) << text;
-  EXPECT_EQ(Read(out / kLatin1Folder / kLatin1File), "caf\xE9\n");
+  EXPECT_EQ(ReadBytes(out / kLatin1Folder / kLatin1File), "caf\xE9\n");
   EXPECT_EQ(Shell("7zz t " + Quoted(latest), &text), 0) << text;
   int stamped = 0;
   for (const auto& e : fs::directory_iterator(save)) {
@@ -112,11 +112,11 @@ TEST_F(RealArchives, AFolderNamedInLatin1BytesIsArchivedAndRestoredUnderItsOwnNa
 TEST_F(RealArchives, ALatin1FolderGivenToLhaIsArchivedOrItsFailureRecordedUnderItsName) {
   InstallRealArchivers();
   const fs::path target = Target(kLatin1Folder);
-  Write(target / kLatin1File, "caf\xE9\n");
+  WriteBytes(target / kLatin1File, "caf\xE9\n");
   Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + target.string() +
            "\n[BackUP_Name]\n0000=d\xE9j\xE0.lzh\n");
   const int status = Run();
-  EXPECT_TRUE(LogFile().empty()) << Read(program_ / "slotbackup.log");
+  EXPECT_TRUE(LogFile().empty()) << ReadBytes(program_ / "slotbackup.log");
   if (status != 0) {
     EXPECT_EQ(status, 2);
     const auto entries = ErrorLog();
@@ -129,7 +129,7 @@ TEST_F(RealArchives, ALatin1FolderGivenToLhaIsArchivedOrItsFailureRecordedUnderI
   fs::create_directories(out);
   std::string text;
   ASSERT_EQ(Shell("cd " + Quoted(out) + " && lhasa xq " + Quoted(archive), &text), 0) << text;
-  EXPECT_EQ(Read(out / kLatin1Folder / kLatin1File), "caf\xE9\n");
+  EXPECT_EQ(ReadBytes(out / kLatin1Folder / kLatin1File), "caf\xE9\n");
 }
 
 // ---------------------------------------------------------------- the slots
@@ -137,10 +137,10 @@ TEST_F(RealArchives, ALatin1FolderGivenToLhaIsArchivedOrItsFailureRecordedUnderI
 TEST_F(Installation, ASettingsFileWithoutTargetsRunsNothingAndWritesNothing) {
   InstallFakeArchivers();
   Settings(SaveSection("LHA"));
-  const std::string before = Read(program_ / "slotbackup.ini");
+  const std::string before = ReadBytes(program_ / "slotbackup.ini");
   EXPECT_EQ(Run(), 0);
   EXPECT_TRUE(Calls().empty());
-  EXPECT_EQ(Read(program_ / "slotbackup.ini"), before);
+  EXPECT_EQ(ReadBytes(program_ / "slotbackup.ini"), before);
   EXPECT_FALSE(fs::exists(program_ / "slotbackup.log"));
 }
 
@@ -149,7 +149,7 @@ TEST_F(Installation, PathsInBytesOutsideTheCodePageReachTheArchiverByteForByte) 
   const fs::path t = Target(kLatin1Folder);
   Settings("[BackUP_Save]\nSavePath=/sav\xE9\nArchiveType=ZIP\n[BackUP_Target]\n0000=" +
            t.string() + "\n[BackUP_Name]\n0000=\xFF\xFE.zip\n");
-  EXPECT_EQ(Run(), 0) << Read(program_ / "slotbackup.log");
+  EXPECT_EQ(Run(), 0) << ReadBytes(program_ / "slotbackup.log");
   EXPECT_EQ(Calls(),
             std::vector<std::string>{"a \"/sav\xE9/\xFF\xFE.zip\" \"" + t.string() + "\""});
 }
@@ -183,7 +183,7 @@ TEST_F(Installation, AUtf16SettingsFileIsRunAndKeptInUtf16) {
     Settings(test_support::Utf16File(fs::path(text).u16string(), bigEndian));
     EXPECT_EQ(Run(1), 2);
     EXPECT_EQ(Calls().size(), 2u);
-    const std::string settings = Read(program_ / "slotbackup.ini");
+    const std::string settings = ReadBytes(program_ / "slotbackup.ini");
     EXPECT_EQ(settings.substr(0, 2), bigEndian ? "\xFE\xFF" : "\xFF\xFE");
     const auto entries = ErrorLog();
     ASSERT_EQ(entries.size(), 2u);
@@ -210,12 +210,12 @@ TEST_F(RealArchives, RunsKeepingTwoLeaveTwoArchivesAndTheCopyWhichVerifyReadsBac
   std::mt19937 random(11);
   std::string noise(256 * 1024, '\0');
   for (char& c : noise) c = static_cast<char>(random());
-  Write(target / "noise.bin", noise);
+  WriteBytes(target / "noise.bin", noise);
   // Files that are not the slot's archives, though named much like them.
   const std::vector<std::string> others = {"docs_2020010100000.lzh", "docs_20201301000000.lzh",
                                            "docs_old_20200101000000.lzh",
                                            "docs_20200101000000.txt"};
-  for (const std::string& name : others) Write(save_ / name, "not an archive of the slot");
+  for (const std::string& name : others) WriteBytes(save_ / name, "not an archive of the slot");
   fs::create_directory(save_ / "docs_20190101000000.lzh");
   Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + target.string() +
            "\n[BackUP_Name]\n0000=docs_%D.lzh\n[BackUP_ConstantName]\n0000=docs.lzh\n"
@@ -224,7 +224,7 @@ TEST_F(RealArchives, RunsKeepingTwoLeaveTwoArchivesAndTheCopyWhichVerifyReadsBac
   std::vector<uintmax_t> sizes;
   for (int run = 0; run < 3; ++run) {
     if (run > 0) NextSecond();
-    ASSERT_EQ(Run(), 0) << output_ << Read(program_ / "slotbackup.log");
+    ASSERT_EQ(Run(), 0) << output_ << ReadBytes(program_ / "slotbackup.log");
     EXPECT_EQ(output_, "") << "nothing is said of a removal";
     fs::path newest;
     for (const auto& entry : fs::directory_iterator(save_)) {
@@ -242,10 +242,10 @@ TEST_F(RealArchives, RunsKeepingTwoLeaveTwoArchivesAndTheCopyWhichVerifyReadsBac
   EXPECT_FALSE(fs::exists(written[0]));
   EXPECT_TRUE(fs::exists(written[1]));
   EXPECT_TRUE(fs::exists(written[2]));
-  EXPECT_EQ(Read(save_ / "docs.lzh"), Read(written[2]));
+  EXPECT_EQ(ReadBytes(save_ / "docs.lzh"), ReadBytes(written[2]));
   for (const std::string& name : others) EXPECT_TRUE(fs::exists(save_ / name)) << name;
   EXPECT_TRUE(fs::is_directory(save_ / "docs_20190101000000.lzh"));
-  const std::vector<std::string> removed = Lines(program_ / "slotbackup.log", "Retention");
+  const std::vector<std::string> removed = SectionLines(program_ / "slotbackup.log", "Retention");
   ASSERT_EQ(removed.size(), 1u);
   const std::string entry = "=Removed:" + written[0].string() + "\tSlot:0000\tBytes:";
   ASSERT_NE(removed[0].find(entry), std::string::npos) << removed[0];
@@ -259,9 +259,9 @@ TEST_F(RealArchives, RunsKeepingTwoLeaveTwoArchivesAndTheCopyWhichVerifyReadsBac
             std::string::npos)
       << Printed(checker);
 
-  std::string bytes = Read(written[2]);
+  std::string bytes = ReadBytes(written[2]);
   bytes[100000] = static_cast<char>(bytes[100000] ^ 0x55);
-  Write(written[2], bytes);
+  WriteBytes(written[2], bytes);
   checker = StartProgram("slotbackup-check", {"--verify"});
   ending = Wait(checker);
   EXPECT_TRUE(ending.exited && ending.status == 1) << ending.Text() << Printed(checker);
@@ -276,7 +276,7 @@ TEST_F(Installation, AFailedArchiverRunIsRecordedAndTheRunGoesOn) {
   InstallFakeArchivers();
   const fs::path a = Target("a"), b = Target("b");
   fs::permissions(a, fs::perms::owner_write, fs::perm_options::remove);
-  Write(save_ / "latest.zip", "previous copy");
+  WriteBytes(save_ / "latest.zip", "previous copy");
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + a.string() + "\n0002=" + b.string() +
            "\n[BackUP_Name]\n0001=a.zip\n0002=b.zip\n[BackUP_ConstantName]\n0001=latest.zip\n");
   EXPECT_EQ(Run(1), 2);
@@ -290,7 +290,7 @@ TEST_F(Installation, AFailedArchiverRunIsRecordedAndTheRunGoesOn) {
   EXPECT_EQ(entries[0].substr(entries[0].find('=') + 1), a.string());
   EXPECT_EQ(entries[1].substr(entries[1].find('=') + 1), b.string());
   EXPECT_EQ(fs::status(a).permissions() & fs::perms::owner_write, fs::perms::none);
-  EXPECT_EQ(Read(save_ / "latest.zip"), "previous copy");
+  EXPECT_EQ(ReadBytes(save_ / "latest.zip"), "previous copy");
   // The archiver's reasons are beside the entries, under the same keys.
   const auto messages = ArchiverMessages();
   ASSERT_EQ(messages.size(), 2u);
@@ -306,7 +306,7 @@ TEST_F(Installation, AMissingTargetEndsTheRunWithOneLogEntry) {
            "\n0002=" + later.string() + "\n[BackUP_Name]\n0001=a.lzh\n0002=b.lzh\n");
   EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(Calls().empty());
-  const std::string log = Read(program_ / "slotbackup.log");
+  const std::string log = ReadBytes(program_ / "slotbackup.log");
   EXPECT_TRUE(std::regex_match(
       log, std::regex("\\[ErrorDescription\\]\r\n[^\r\n]+=ModuleName:Main\tObjectName:AppModule\t"
                       "ErrorInfo:Path not found: " +
@@ -321,7 +321,7 @@ TEST_F(Installation, AMissingTargetNamedInLatin1BytesIsLoggedAsReadableText) {
   Settings(SaveSection("LHA") + "[BackUP_Target]\n0001=" + (data_ / "absent\xE9").string() +
            "\n[BackUP_Name]\n0001=a.lzh\n");
   EXPECT_EQ(Run(), 1);
-  const std::string log = Read(program_ / "slotbackup.log");
+  const std::string log = ReadBytes(program_ / "slotbackup.log");
   EXPECT_NE(log.find("Path not found: " + (data_ / "absent\\xE9").string() + "\r\n"),
             std::string::npos)
       << log;

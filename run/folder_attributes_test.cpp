@@ -2,13 +2,12 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "platform/error.h"
 #include "run/app_module.h"
 #include "run/cleared_folder.h"
 #include "run/program_files.h"
-#include "settings/ini_file.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 using AppModule::FolderAttributes;
@@ -22,18 +21,7 @@ constexpr int16_t kReadOnlySentinel = -1;
 
 class FolderAttributesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("slotbackup-attr-" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  void TearDown() override {
-    fs::permissions(root_ / "ro", fs::perms::owner_all, fs::perm_options::add,
-                    ignore_);  // may not exist
-    fs::remove_all(root_);
-  }
-  fs::path root_;
-  std::error_code ignore_;
+  test_support::ScratchFolder root_;
 };
 
 TEST_F(FolderAttributesTest, ReadingNeverChangesTheFolder) {
@@ -61,11 +49,11 @@ TEST_F(FolderAttributesTest, DotFoldersReportHiddenAndTrailingSeparatorsAreIgnor
   fs::create_directory(root_ / ".cache");
   EXPECT_EQ(FolderAttributes((root_ / ".cache").string() + "/", kReadOnlySentinel),
             kDirectory | kHidden);
-  EXPECT_EQ(FolderAttributes(root_.string(), kReadOnlySentinel), kDirectory);
+  EXPECT_EQ(FolderAttributes(root_.path().string(), kReadOnlySentinel), kDirectory);
 }
 
 TEST_F(FolderAttributesTest, AMissingFolderOrAFileIsPathNotFound) {
-  std::ofstream((root_ / "file.txt").string()) << "x";
+  test_support::WriteBytes(root_ / "file.txt", "x");
   for (const std::string& path :
        {(root_ / "absent").string(), (root_ / "file.txt").string(), std::string()}) {
     try {
@@ -79,12 +67,7 @@ TEST_F(FolderAttributesTest, AMissingFolderOrAFileIsPathNotFound) {
 
 // The recovery file's lines, as the next run would read them.
 std::vector<std::string> Records(const fs::path& file) {
-  clsIniFile ini;
-  ini.FileName(file.string());
-  ini.Section(AppModule::kClearedFolderSection);
-  std::vector<std::string> lines;
-  ini.EnumSectionString(lines);
-  return lines;
+  return test_support::SectionLines(file, AppModule::kClearedFolderSection);
 }
 
 TEST_F(FolderAttributesTest, AClearedFolderIsRecordedFromBeforeItIsClearedUntilItsWordIsBack) {

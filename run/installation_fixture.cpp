@@ -15,9 +15,6 @@
 #include <iostream>
 #include <thread>
 
-#include "platform/codepage.h"
-#include "platform/ini/ini_document.h"
-#include "platform/ini/profile_text.h"
 #include "platform/temp_name.h"
 #include "run/program_files.h"
 
@@ -28,28 +25,6 @@ namespace {
 constexpr char kTestUser[] = "slotbackup-test";
 
 }  // namespace
-
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-int Shell(const std::string& command, std::string* output) {
-  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return -1;
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-  const int status = pclose(pipe);
-  if (output != nullptr) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string Quoted(const fs::path& p) {
   std::string text = "'";
@@ -130,7 +105,7 @@ void Installation::InstallChecker() {
 }
 
 void Installation::Settings(const std::string& text) {
-  Write(program_ / "slotbackup.ini", text);
+  WriteBytes(program_ / "slotbackup.ini", text);
 }
 
 std::string Installation::SaveSection(const std::string& type) const {
@@ -150,8 +125,8 @@ std::string Installation::Slots(const std::vector<fs::path>& targets) {
 
 fs::path Installation::Target(const std::string& name) {
   const fs::path folder = data_ / name;
-  Write(folder / "報告書.txt", "2024年度 報告書\n" + std::string(2000, 'a'));
-  Write(folder / "sub dir" / "notes.txt", "notes for " + name + "\n");
+  WriteBytes(folder / "報告書.txt", "2024年度 報告書\n" + std::string(2000, 'a'));
+  WriteBytes(folder / "sub dir" / "notes.txt", "notes for " + name + "\n");
   fs::create_directories(folder / "empty");
   return folder;
 }
@@ -209,7 +184,7 @@ Ending Installation::Wait(pid_t run) {
 
 std::string Installation::Printed(pid_t run) const {
   const auto found = printed_.find(run);
-  return found == printed_.end() ? "" : Read(found->second);
+  return found == printed_.end() ? "" : ReadBytes(found->second);
 }
 
 int Installation::Run(int fakeResult) {
@@ -258,32 +233,20 @@ bool Installation::AwaitCalls(size_t count, int timeoutMs) const {
   return true;
 }
 
-std::vector<std::string> Installation::Lines(const fs::path& file,
-                                             const std::string& section) const {
-  // The whole section, however long (a listing through the profile
-  // functions stops at the size of its area), as the program's text, which
-  // is how the run compares it: bytes the code page cannot decode escaped,
-  // a UTF-16 file read as its characters.
-  const platform::ini::ProfileText text(Read(file));
-  std::vector<std::string> lines = platform::ini::SectionLines(text.Text(), section);
-  for (std::string& line : lines) line = platform::ToUtf8(line);
-  return lines;
-}
-
 std::vector<std::string> Installation::ErrorLog() const {
-  return Lines(program_ / "slotbackup.ini", AppModule::kErrorLogSection);
+  return SectionLines(program_ / "slotbackup.ini", AppModule::kErrorLogSection);
 }
 std::vector<std::string> Installation::LogFile() const {
-  return Lines(program_ / "slotbackup.log", AppModule::kErrorDescriptionSection);
+  return SectionLines(program_ / "slotbackup.log", AppModule::kErrorDescriptionSection);
 }
 std::vector<std::string> Installation::ArchiverMessages() const {
-  return Lines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection);
+  return SectionLines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection);
 }
 std::vector<std::string> Installation::Recovery() const {
-  return Lines(program_ / "slotbackup.log", AppModule::kRecoverySection);
+  return SectionLines(program_ / "slotbackup.log", AppModule::kRecoverySection);
 }
 std::vector<std::string> Installation::ClearedFolderRecords() const {
-  return Lines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection);
+  return SectionLines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection);
 }
 
 std::vector<fs::path> Installation::TemporaryFiles() const {
@@ -303,26 +266,8 @@ bool Installation::Writable(const fs::path& folder) {
   return (fs::status(folder).permissions() & fs::perms::owner_write) != fs::perms::none;
 }
 
-namespace {
-
-// Gives the owner every permission on the folders below root (an extracted
-// read-only folder keeps its mode), so that it can be removed.
-void MakeRemovable(const fs::path& root) {
-  std::error_code ignored;
-  fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
-  for (auto e = fs::recursive_directory_iterator(root, ignored);
-       e != fs::recursive_directory_iterator(); e.increment(ignored)) {
-    if (e->is_directory(ignored) && !e->is_symlink(ignored)) {
-      fs::permissions(e->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-  }
-}
-
-}  // namespace
-
 std::string Installation::Mismatch(const fs::path& archive, const std::vector<fs::path>& folders) {
-  const fs::path out = root_ / ("extracted-" + std::to_string(++extractions_));
-  fs::create_directories(out);
+  const test_support::ScratchFolder out;
   std::string text, wrong;
   if (Shell("bsdtar -xf " + Quoted(archive) + " -C " + Quoted(out), &text) != 0) {
     wrong = "bsdtar cannot read " + archive.string() + ": " + text;
@@ -333,13 +278,11 @@ std::string Installation::Mismatch(const fs::path& archive, const std::vector<fs
       const fs::path mirror = out / folder.filename() / fs::relative(e->path(), folder);
       if (!fs::exists(fs::symlink_status(mirror))) {
         wrong = archive.string() + " lacks " + mirror.string();
-      } else if (e->is_regular_file() && Read(mirror) != Read(e->path())) {
+      } else if (e->is_regular_file() && ReadBytes(mirror) != ReadBytes(e->path())) {
         wrong = archive.string() + " holds other bytes for " + mirror.string();
       }
     }
   }
-  MakeRemovable(out);
-  fs::remove_all(out);
   return wrong;
 }
 

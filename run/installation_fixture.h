@@ -15,14 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "testing/processes.h"
+#include "testing/support.h"
+
 namespace slotbackup_test {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& p);
-void Write(const fs::path& p, const std::string& text);
-// Runs a shell command; returns its exit status and stores its output.
-int Shell(const std::string& command, std::string* output = nullptr);
+using test_support::ReadBytes;
+using test_support::SectionLines;
+using test_support::Shell;
+using test_support::WriteBytes;
 std::string Quoted(const fs::path& p);
 
 // How a run ended: an exit status, or the signal that killed it.
@@ -94,8 +97,6 @@ class Installation : public ::testing::Test {
   // Waits until the fake archiver has received count calls.
   bool AwaitCalls(size_t count, int timeoutMs = 10000) const;
 
-  // The lines of section in file (the test runs in a UTF-8 locale).
-  std::vector<std::string> Lines(const fs::path& file, const std::string& section) const;
   std::vector<std::string> ErrorLog() const;
   std::vector<std::string> LogFile() const;
   std::vector<std::string> ArchiverMessages() const;
@@ -122,7 +123,6 @@ class Installation : public ::testing::Test {
 
   std::map<pid_t, fs::path> printed_;
   int runs_ = 0;
-  int extractions_ = 0;
   bool unprivileged_ = false;
   uid_t uid_ = 0;
   gid_t gid_ = 0;

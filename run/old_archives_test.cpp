@@ -10,7 +10,6 @@
 #include <filesystem>
 
 #include "platform/codepage.h"
-#include "platform/ini/ini_document.h"
 #include "platform/posix/fault_injection.h"
 #include "run/program_files.h"
 #include "testing/support.h"
@@ -21,7 +20,6 @@ namespace {
 
 using namespace AppModule;
 using test_support::Names;
-using test_support::ReadBytes;
 using test_support::ScratchFolder;
 using test_support::WriteBytes;
 
@@ -47,7 +45,7 @@ class OldArchives : public ::testing::Test {
     return PlanSlot(settings, ReadSaveSettings(settings), 3, kNow);
   }
   std::vector<std::string> Retention() const {
-    return platform::ini::SectionLines(ReadBytes(report_.logFile), kRetentionSection);
+    return test_support::SectionLines(report_.logFile, kRetentionSection);
   }
   std::string Said() const {
     std::rewind(report_.standardError);

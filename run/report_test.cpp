@@ -6,41 +6,27 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "platform/error.h"
 #include "run/program_files.h"
-#include "settings/ini_file.h"
 #include "testing/support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using test_support::SectionLines;
+
 class ReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("slotbackup-report-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
     files_.settingsFile = (dir_ / "slotbackup.ini").string();
     files_.logFile = (dir_ / "slotbackup.log").string();
     files_.standardError = std::fopen((dir_ / "stderr.txt").string().c_str(), "w+b");
     ASSERT_NE(files_.standardError, nullptr);
   }
-  void TearDown() override {
-    std::fclose(files_.standardError);
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { std::fclose(files_.standardError); }
 
-  std::vector<std::string> Lines(const std::string& file, const std::string& section) {
-    clsIniFile ini;
-    ini.FileName(file);
-    ini.Section(section);
-    std::vector<std::string> lines;
-    ini.EnumSectionString(lines);
-    return lines;
-  }
   std::vector<std::string> StandardError() {
     std::fflush(files_.standardError);
     std::ifstream in(dir_ / "stderr.txt", std::ios::binary);
@@ -51,7 +37,7 @@ class ReportTest : public ::testing::Test {
   // A file in a folder that does not exist: every write of it fails.
   std::string Unwritable(const char* name) { return (dir_ / "gone" / name).string(); }
 
-  fs::path dir_;
+  test_support::ScratchFolder dir_;
   AppModule::ReportFiles files_;
 };
 
@@ -59,9 +45,9 @@ TEST_F(ReportTest, AFailedSlotKeepsItsErrorLogEntryAndGetsItsReasonUnderTheSameK
   const std::string when = "2026/12/07 22:00:05";
   EXPECT_TRUE(AppModule::RecordFailedSlot(files_, "0003", "/data/a", "disk full", when));
   EXPECT_TRUE(AppModule::RecordFailedSlot(files_, "0004", "/data/b", "cannot read x", when));
-  EXPECT_EQ(Lines(files_.settingsFile, AppModule::kErrorLogSection),
+  EXPECT_EQ(SectionLines(files_.settingsFile, AppModule::kErrorLogSection),
             (std::vector<std::string>{when + "=/data/a", when + " (2)=/data/b"}));
-  EXPECT_EQ(Lines(files_.logFile, AppModule::kArchiverMessageSection),
+  EXPECT_EQ(SectionLines(files_.logFile, AppModule::kArchiverMessageSection),
             (std::vector<std::string>{when + "=Target:/data/a\tMessage:disk full",
                                       when + " (2)=Target:/data/b\tMessage:cannot read x"}));
   EXPECT_EQ(
@@ -73,7 +59,7 @@ TEST_F(ReportTest, AFailedSlotKeepsItsErrorLogEntryAndGetsItsReasonUnderTheSameK
 TEST_F(ReportTest, AnErrorLogEntryThatCannotBeWrittenIsRecordedInTheLogWithTheReason) {
   files_.settingsFile = Unwritable("slotbackup.ini");
   EXPECT_FALSE(AppModule::RecordFailedSlot(files_, "0001", "/data/a", "disk full", "2026/12/07"));
-  const auto log = Lines(files_.logFile, AppModule::kArchiverMessageSection);
+  const auto log = SectionLines(files_.logFile, AppModule::kArchiverMessageSection);
   ASSERT_EQ(log.size(), 1u);
   const std::string expected =
       "2026/12/07=Target:/data/a\tMessage:disk full\tNotInError_LOG:"
@@ -108,7 +94,7 @@ TEST_F(ReportTest, WhenNeitherFileCanBeWrittenStandardErrorHasTheWholeFailure) {
 TEST_F(ReportTest, AnErrorIsOneEntryAndOneLine) {
   EXPECT_TRUE(AppModule::RecordError(files_, "ModuleName:Main\tObjectName:AppModule\tErrorInfo:x",
                                      "x", "2026/12/07 22:00:09"));
-  EXPECT_EQ(Lines(files_.logFile, AppModule::kErrorDescriptionSection),
+  EXPECT_EQ(SectionLines(files_.logFile, AppModule::kErrorDescriptionSection),
             std::vector<std::string>{
                 "2026/12/07 22:00:09=ModuleName:Main\tObjectName:AppModule\tErrorInfo:x"});
   EXPECT_EQ(StandardError(), std::vector<std::string>{"slotbackup: x"});
@@ -116,7 +102,7 @@ TEST_F(ReportTest, AnErrorIsOneEntryAndOneLine) {
 
 TEST_F(ReportTest, ARecoveryIsLoggedQuietlyAndPrintedOnlyWhenItCannotBe) {
   AppModule::RecordRecovery(files_, "Restored:/data/a\tAttributes:17", "2026/12/07");
-  EXPECT_EQ(Lines(files_.logFile, AppModule::kRecoverySection),
+  EXPECT_EQ(SectionLines(files_.logFile, AppModule::kRecoverySection),
             std::vector<std::string>{"2026/12/07=Restored:/data/a\tAttributes:17"});
   EXPECT_TRUE(StandardError().empty());
   files_.logFile = Unwritable("slotbackup.log");

@@ -5,12 +5,12 @@
 
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <thread>
 
 #include "platform/error.h"
 #include "platform/file_lock.h"
 #include "platform/process.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -19,16 +19,8 @@ namespace {
 
 class RunLockTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("slotbackup-lock-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-    path_ = (dir_ / "slotbackup.lock").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path dir_;
-  std::string path_;
+  test_support::ScratchFolder dir_;
+  std::string path_ = (dir_ / "slotbackup.lock").string();
 };
 
 TEST_F(RunLockTest, ASecondRunWaitsAndGoesOnWhenTheFirstEnds) {

@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "platform/codepage.h"
 #include "platform/program.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
@@ -24,16 +23,9 @@ const std::string kSep(1, platform::kPathSeparator);
 
 class SlotPlanTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    file_ = fs::temp_directory_path() /
-            ("slotbackup-plan-" + std::to_string(std::random_device{}()) + ".ini");
-  }
-  void TearDown() override { fs::remove(file_); }
-
   clsIniFile& Settings(const std::string& text) {
-    std::ofstream(file_, std::ios::binary) << platform::ToMultiByte(text);
-    const std::u8string name = file_.u8string();
-    ini_.FileName(std::string(name.begin(), name.end()));
+    test_support::WriteBytes(file_, platform::ToMultiByte(text));
+    ini_.FileName(test_support::Utf8Of(file_));
     return ini_;
   }
   SlotPlan Plan(const std::string& text, int32_t slot) {
@@ -41,7 +33,8 @@ class SlotPlanTest : public ::testing::Test {
     return PlanSlot(settings, ReadSaveSettings(settings), slot, kNow);
   }
 
-  fs::path file_;
+  test_support::ScratchFolder folder_;
+  fs::path file_ = folder_ / "slotbackup.ini";
   clsIniFile ini_;
 };
 

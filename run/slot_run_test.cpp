@@ -6,11 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "archiver/fake_archiver_runner.h"
 #include "platform/codepage.h"
@@ -18,12 +15,20 @@
 #include "platform/program.h"
 #include "run/app_module.h"
 #include "run/program_files.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using namespace AppModule;
+using test_support::Names;
+using test_support::PathOf;
+using test_support::ReadBytes;
+using test_support::ScratchFolder;
+using test_support::SectionLines;
+using test_support::Utf8Of;
+using test_support::WriteBytes;
 using Unlha32::FakeArchiverRunner;
 using Unlha32::Library;
 using Unlha32::Result;
@@ -36,24 +41,6 @@ const std::string kSep(1, platform::kPathSeparator);
 // hidden on Windows, whose read-only flag on a folder Wine does not keep.
 const int16_t kMark = platform::kPathSeparator == '\\' ? 0x2 : 0x1;
 
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-fs::path FsPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 // The archive a command line names: its first quoted path.
 std::string ArchiveOf(const std::string& commandLine) {
   const size_t open = commandLine.find('"');
@@ -63,44 +50,34 @@ std::string ArchiveOf(const std::string& commandLine) {
 class SlotRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("slotbackup-slots-" + std::to_string(std::random_device{}()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(root_ / "data");
     fs::create_directories(root_ / "save");
-    report_.settingsFile = Utf8(root_ / "slotbackup.ini");
-    report_.logFile = Utf8(root_ / "slotbackup.log");
+    report_.settingsFile = Utf8Of(root_ / "slotbackup.ini");
+    report_.logFile = Utf8Of(root_ / "slotbackup.log");
     report_.standardError = std::fopen((root_ / "stderr.txt").string().c_str(), "w+b");
-    recovery_ = Utf8(root_ / "slotbackup.recovery");
+    recovery_ = Utf8Of(root_ / "slotbackup.recovery");
   }
   void TearDown() override {
     if (report_.standardError != nullptr) std::fclose(report_.standardError);
-    std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(root_, error)) {
-      if (entry.is_directory()) {
-        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
-      }
-    }
-    fs::remove_all(root_, error);
   }
 
   // A target folder holding one file.
   std::string Target(const std::string& name) {
-    const fs::path folder = root_ / "data" / FsPath(name);
+    const fs::path folder = root_ / "data" / PathOf(name);
     fs::create_directories(folder);
-    Write(folder / "file.txt", "contents of " + name);
-    return Utf8(folder);
+    WriteBytes(folder / "file.txt", "contents of " + name);
+    return Utf8Of(folder);
   }
-  std::string Save() const { return Utf8(root_ / "save"); }
-  fs::path Saved(const std::string& name) const { return root_ / "save" / FsPath(name); }
+  std::string Save() const { return Utf8Of(root_ / "save"); }
+  fs::path Saved(const std::string& name) const { return root_ / "save" / PathOf(name); }
 
   // A settings file whose "@" stands for the test's folder, in the system's
   // code page as the run reads it.
   void Settings(std::string text) {
     for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
-      text.replace(at, 1, Utf8(root_));
+      text.replace(at, 1, Utf8Of(root_));
     }
-    Write(root_ / "slotbackup.ini", platform::ToMultiByte(text));
+    WriteBytes(root_ / "slotbackup.ini", platform::ToMultiByte(text));
   }
   std::string SaveSection(const std::string& type) const {
     return "[BackUP_Save]\nSavePath=" + Save() + "\nArchiveType=" + type + "\n";
@@ -109,7 +86,7 @@ class SlotRunTest : public ::testing::Test {
   // The fake then writes the archive it is handed, as a library does.
   void WriteArchives() {
     fake_.respond = [](const FakeArchiverRunner::Call& call) {
-      Write(FsPath(ArchiveOf(call.commandLine)), "archive: " + call.commandLine);
+      WriteBytes(PathOf(ArchiveOf(call.commandLine)), "archive: " + call.commandLine);
       return Result{true, "written"};
     };
   }
@@ -129,19 +106,11 @@ class SlotRunTest : public ::testing::Test {
     return "";
   }
 
-  std::vector<std::string> Lines(const std::string& file, const char* section) const {
-    clsIniFile ini;
-    ini.FileName(file);
-    ini.Section(section);
-    std::vector<std::string> lines;
-    ini.EnumSectionString(lines);
-    return lines;
-  }
   std::vector<std::string> ErrorLog() const {
-    return Lines(report_.settingsFile, kErrorLogSection);
+    return SectionLines(PathOf(report_.settingsFile), kErrorLogSection);
   }
   std::vector<std::string> Messages() const {
-    return Lines(report_.logFile, kArchiverMessageSection);
+    return SectionLines(PathOf(report_.logFile), kArchiverMessageSection);
   }
   static bool Marked(const std::string& folder) {
     return (FolderAttributes(folder, -1) & kMark) != 0;
@@ -150,7 +119,7 @@ class SlotRunTest : public ::testing::Test {
     FolderAttributes(folder, static_cast<int16_t>(FolderAttributes(folder, -1) | kMark));
   }
 
-  fs::path root_;
+  ScratchFolder root_;
   ReportFiles report_;
   std::string recovery_;
   FakeArchiverRunner fake_;
@@ -187,7 +156,7 @@ TEST_F(SlotRunTest, SlotsWithoutTargetOrNameAreSkippedAndLeftUntouched) {
   EXPECT_TRUE(fake_.calls.empty());
   EXPECT_TRUE(Marked(t));
   EXPECT_TRUE(ErrorLog().empty());
-  EXPECT_FALSE(fs::exists(FsPath(report_.logFile)));
+  EXPECT_FALSE(fs::exists(PathOf(report_.logFile)));
 }
 
 TEST_F(SlotRunTest, TypesOtherThanLhaOrZipRunNoArchiverAndLeaveTheTargetAsItWas) {
@@ -242,42 +211,42 @@ TEST_F(SlotRunTest, AFixedNameGetsACopyOfTheNewArchive) {
   Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + t +
            "\n[BackUP_Name]\n0000=仕事_%D.lzh\n[BackUP_ConstantName]\n0000=最新.lzh\n");
   EXPECT_EQ(Run(), kRunSucceeded);
-  EXPECT_EQ(Read(Saved("最新.lzh")), Read(Saved("仕事_" + kStamp + ".lzh")));
-  EXPECT_NE(Read(Saved("最新.lzh")), "");
+  EXPECT_EQ(ReadBytes(Saved("最新.lzh")), ReadBytes(Saved("仕事_" + kStamp + ".lzh")));
+  EXPECT_NE(ReadBytes(Saved("最新.lzh")), "");
 }
 
 TEST_F(SlotRunTest, WithoutArchiverAFixedNameIsRefreshedFromTheArchiveAlreadyThere) {
   const std::string t = Target("t");
-  Write(Saved("same.zip"), "archive of an earlier run");
-  Write(Saved("latest.zip"), "older copy");
+  WriteBytes(Saved("same.zip"), "archive of an earlier run");
+  WriteBytes(Saved("latest.zip"), "older copy");
   Settings(SaveSection("NONE") + "[BackUP_Target]\n0001=" + t +
            "\n[BackUP_Name]\n0001=same.zip\n[BackUP_ConstantName]\n0001=latest.zip\n");
   EXPECT_EQ(Run(), kRunSucceeded);
-  EXPECT_EQ(Read(Saved("latest.zip")), "archive of an earlier run");
+  EXPECT_EQ(ReadBytes(Saved("latest.zip")), "archive of an earlier run");
 }
 
 TEST_F(SlotRunTest, WithoutArchiverAMissingSourceEndsTheRunAndKeepsTheOldCopy) {
   const std::string t = Target("t");
-  Write(Saved("latest.zip"), "older copy");
+  WriteBytes(Saved("latest.zip"), "older copy");
   Settings(SaveSection("NONE") + "[BackUP_Target]\n0001=" + t + "\n0002=" + t +
            "\n[BackUP_Name]\n0001=new %D.zip\n0002=x.zip\n[BackUP_ConstantName]\n"
            "0001=latest.zip\n0002=other.zip\n");
-  Write(Saved("x.zip"), "x");
+  WriteBytes(Saved("x.zip"), "x");
   const std::string error = RunError();
   EXPECT_NE(error.find("new " + kStamp + ".zip"), std::string::npos) << error;
-  EXPECT_EQ(Read(Saved("latest.zip")), "older copy");
+  EXPECT_EQ(ReadBytes(Saved("latest.zip")), "older copy");
   EXPECT_FALSE(fs::exists(Saved("other.zip"))) << "the run ended at slot 0001";
 }
 
 TEST_F(SlotRunTest, AReadOnlyFixedNameIsKeptAndEndsTheRun) {
   const std::string t = Target("t");
   WriteArchives();
-  Write(Saved("latest.zip"), "older copy");
+  WriteBytes(Saved("latest.zip"), "older copy");
   fs::permissions(Saved("latest.zip"), fs::perms::owner_read);
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + t +
            "\n[BackUP_Name]\n0001=same.zip\n[BackUP_ConstantName]\n0001=latest.zip\n");
   EXPECT_NE(RunError(), "");
-  EXPECT_EQ(Read(Saved("latest.zip")), "older copy");
+  EXPECT_EQ(ReadBytes(Saved("latest.zip")), "older copy");
   fs::permissions(Saved("latest.zip"), fs::perms::owner_write, fs::perm_options::add);
 }
 
@@ -287,10 +256,10 @@ TEST_F(SlotRunTest, AFailedArchiverRunIsRecordedKeepsTheOldCopyAndTheRunGoesOn) 
   const std::string a = Target("a"), b = Target("b");
   fake_.respond = [&](const FakeArchiverRunner::Call& call) {
     if (call.commandLine.find(a) != std::string::npos) return Result{false, "disk full"};
-    Write(FsPath(ArchiveOf(call.commandLine)), "new archive");
+    WriteBytes(PathOf(ArchiveOf(call.commandLine)), "new archive");
     return Result{true, "written"};
   };
-  Write(Saved("latest.zip"), "previous copy");
+  WriteBytes(Saved("latest.zip"), "previous copy");
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0001=" + a + "\n0002=" + b +
            "\n[BackUP_Name]\n0001=a.zip\n0002=b.zip\n[BackUP_ConstantName]\n0001=latest.zip\n"
            "0002=b latest.zip\n");
@@ -299,8 +268,8 @@ TEST_F(SlotRunTest, AFailedArchiverRunIsRecordedKeepsTheOldCopyAndTheRunGoesOn) 
   const std::string when = platform::DateTimeText(kNow);
   EXPECT_EQ(ErrorLog(), std::vector<std::string>{when + "=" + a});
   EXPECT_EQ(Messages(), std::vector<std::string>{when + "=Target:" + a + "\tMessage:disk full"});
-  EXPECT_EQ(Read(Saved("latest.zip")), "previous copy");
-  EXPECT_EQ(Read(Saved("b latest.zip")), "new archive");
+  EXPECT_EQ(ReadBytes(Saved("latest.zip")), "previous copy");
+  EXPECT_EQ(ReadBytes(Saved("b latest.zip")), "new archive");
 }
 
 TEST_F(SlotRunTest, ADoubleQuoteFailsTheSlotWithoutACallAndSaysWhere) {
@@ -321,7 +290,7 @@ TEST_F(SlotRunTest, ADoubleQuoteFailsTheSlotWithoutACallAndSaysWhere) {
 
 TEST_F(SlotRunTest, AMissingTargetEndsTheRunBeforeAnyLaterSlot) {
   const std::string first = Target("first"), later = Target("later");
-  const std::string absent = Utf8(root_ / "data" / "absent");
+  const std::string absent = Utf8Of(root_ / "data" / "absent");
   Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + first + "\n0001=" + absent +
            "\n0002=" + later + "\n[BackUP_Name]\n0000=f.lzh\n0001=a.lzh\n0002=b.lzh\n");
   EXPECT_EQ(RunError(), "Path not found: " + absent);
@@ -333,9 +302,9 @@ TEST_F(SlotRunTest, AFailureThatCannotBeWrittenToErrorLogMakesTheRunEndWithOne) 
   const std::string t = Target("t");
   fake_.respond = [](const FakeArchiverRunner::Call&) { return Result{false, "disk full"}; };
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t + "\n[BackUP_Name]\n0000=t.zip\n");
-  report_.settingsFile = Utf8(root_ / "gone" / "slotbackup.ini");
+  report_.settingsFile = Utf8Of(root_ / "gone" / "slotbackup.ini");
   clsIniFile settings;
-  settings.FileName(Utf8(root_ / "slotbackup.ini"));
+  settings.FileName(Utf8Of(root_ / "slotbackup.ini"));
   SlotRun run(settings, report_, recovery_, fake_, clock_);
   EXPECT_EQ(run.RunSlots(), kRunEndedByError);
   ASSERT_EQ(Messages().size(), 1u);
@@ -351,7 +320,7 @@ TEST_F(SlotRunTest, TheTargetIsClearedAndRecordedOnlyWhileTheArchiverRuns) {
   std::vector<std::string> recordDuringCall;
   fake_.respond = [&](const FakeArchiverRunner::Call&) {
     clearedDuringCall = !Marked(t);
-    recordDuringCall = Lines(recovery_, kClearedFolderSection);
+    recordDuringCall = SectionLines(PathOf(recovery_), kClearedFolderSection);
     return Result{true, "written"};
   };
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0004=" + t + "\n[BackUP_Name]\n0004=t.zip\n");
@@ -360,7 +329,7 @@ TEST_F(SlotRunTest, TheTargetIsClearedAndRecordedOnlyWhileTheArchiverRuns) {
   ASSERT_EQ(recordDuringCall.size(), 1u);
   EXPECT_EQ(recordDuringCall[0].rfind("0004=", 0), 0u) << recordDuringCall[0];
   EXPECT_TRUE(Marked(t));
-  EXPECT_TRUE(Lines(recovery_, kClearedFolderSection).empty());
+  EXPECT_TRUE(SectionLines(PathOf(recovery_), kClearedFolderSection).empty());
 }
 
 TEST_F(SlotRunTest, WhateverEndsTheRunDuringASlotTheTargetGetsItsAttributesBack) {
@@ -373,7 +342,7 @@ TEST_F(SlotRunTest, WhateverEndsTheRunDuringASlotTheTargetGetsItsAttributesBack)
   EXPECT_NE(missing.find("Cannot load Unlha32"), std::string::npos) << missing;
   EXPECT_TRUE(fake_.calls.empty());
   EXPECT_TRUE(Marked(t));
-  EXPECT_TRUE(Lines(recovery_, kClearedFolderSection).empty());
+  EXPECT_TRUE(SectionLines(PathOf(recovery_), kClearedFolderSection).empty());
 
   fake_.missing.clear();
   fake_.respond = [](const FakeArchiverRunner::Call&) -> Result {
@@ -381,7 +350,7 @@ TEST_F(SlotRunTest, WhateverEndsTheRunDuringASlotTheTargetGetsItsAttributesBack)
   };
   EXPECT_EQ(RunError(), "Cannot start the archiver: out of processes");
   EXPECT_TRUE(Marked(t));
-  EXPECT_TRUE(Lines(recovery_, kClearedFolderSection).empty());
+  EXPECT_TRUE(SectionLines(PathOf(recovery_), kClearedFolderSection).empty());
 }
 
 TEST_F(SlotRunTest, FoldersNameTheSaveFolderAndWhereNamesAndFixedNamesLead) {
@@ -398,23 +367,13 @@ TEST_F(SlotRunTest, FoldersNameTheSaveFolderAndWhereNamesAndFixedNamesLead) {
 
 // ------------------------------------------------------------ old archives
 
-std::vector<std::string> SavedNames(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::u8string name = entry.path().filename().u8string();
-    names.emplace_back(name.begin(), name.end());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST_F(SlotRunTest, RunsKeepingTwoLeaveTheTwoNewestArchivesTheCopyAndOtherFiles) {
   const std::string t = Target("t");
   WriteArchives();
   // Not the slot's: a 13-digit stamp, month 13, another slot's archive.
   for (const char* name :
        {"docs_2026120722000.lzh", "docs_20261307220000.lzh", "docs_old_20200101000000.lzh"}) {
-    Write(Saved(name), "not ours");
+    WriteBytes(Saved(name), "not ours");
   }
   Settings(SaveSection("LHA") + "[BackUP_Target]\n0000=" + t +
            "\n[BackUP_Name]\n0000=docs_%D.lzh\n[BackUP_ConstantName]\n0000=docs.lzh\n"
@@ -423,12 +382,12 @@ TEST_F(SlotRunTest, RunsKeepingTwoLeaveTheTwoNewestArchivesTheCopyAndOtherFiles)
     clock_ = [day] { return platform::LocalTime{2026, 12, day, 22, 0, 5}; };
     EXPECT_EQ(Run(), kRunSucceeded);
   }
-  EXPECT_EQ(SavedNames(root_ / "save"),
+  EXPECT_EQ(Names(root_ / "save"),
             (std::vector<std::string>{"docs.lzh", "docs_20261202220005.lzh",
                                       "docs_20261203220005.lzh", "docs_2026120722000.lzh",
                                       "docs_20261307220000.lzh", "docs_old_20200101000000.lzh"}));
-  EXPECT_EQ(Read(Saved("docs.lzh")), Read(Saved("docs_20261203220005.lzh")));
-  const std::vector<std::string> removed = Lines(report_.logFile, kRetentionSection);
+  EXPECT_EQ(ReadBytes(Saved("docs.lzh")), ReadBytes(Saved("docs_20261203220005.lzh")));
+  const std::vector<std::string> removed = SectionLines(PathOf(report_.logFile), kRetentionSection);
   ASSERT_EQ(removed.size(), 1u);
   const std::string gone = Save() + kSep + "docs_20261201220005.lzh";
   EXPECT_NE(removed[0].find(
@@ -444,30 +403,30 @@ TEST_F(SlotRunTest, AFailedSlotAndOneWithoutAValidKeepOrStampRemoveNothing) {
   const std::string failing = Target("failing"), t = Target("t");
   fake_.respond = [&](const FakeArchiverRunner::Call& call) {
     if (call.commandLine.find(failing) != std::string::npos) return Result{false, "disk full"};
-    Write(FsPath(ArchiveOf(call.commandLine)), "new");
+    WriteBytes(PathOf(ArchiveOf(call.commandLine)), "new");
     return Result{true, "written"};
   };
   const std::vector<std::string> old = {"f_20200101000000.zip", "z_20200101000000.zip",
                                         "z_20200102000000.zip", "plain.zip"};
-  for (const std::string& name : old) Write(Saved(name), "old");
+  for (const std::string& name : old) WriteBytes(Saved(name), "old");
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + failing + "\n0001=" + t + "\n0002=" + t +
            "\n[BackUP_Name]\n0000=f_%D.zip\n0001=z_%D.zip\n0002=plain.zip\n"
            "[BackUP_Keep]\n0000=1\n0001=0\n0002=1\n");
   EXPECT_EQ(Run(), kArchiverRunFailed);
   for (const std::string& name : old) EXPECT_TRUE(fs::exists(Saved(name))) << name;
-  EXPECT_TRUE(Lines(report_.logFile, kRetentionSection).empty());
+  EXPECT_TRUE(SectionLines(PathOf(report_.logFile), kRetentionSection).empty());
 }
 
 TEST_F(SlotRunTest, OldArchivesStayWhenTheNewOneIsNotThere) {
   const std::string t = Target("t");
   // A library that reports success yet leaves no archive under the name.
   fake_.respond = [](const FakeArchiverRunner::Call&) { return Result{true, "written"}; };
-  Write(Saved("a_20200101000000.zip"), "the only archive there is");
+  WriteBytes(Saved("a_20200101000000.zip"), "the only archive there is");
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t +
            "\n[BackUP_Name]\n0000=a_%D.zip\n[BackUP_Keep]\n0000=1\n");
   EXPECT_EQ(Run(), kRunSucceeded);
   EXPECT_TRUE(fs::exists(Saved("a_20200101000000.zip")));
-  const std::vector<std::string> kept = Lines(report_.logFile, kRetentionSection);
+  const std::vector<std::string> kept = SectionLines(PathOf(report_.logFile), kRetentionSection);
   ASSERT_EQ(kept.size(), 1u);
   EXPECT_NE(kept[0].find("=NotListed:" + Save() + "\tSlot:0000\tReason:the archive just written"),
             std::string::npos)

@@ -57,7 +57,7 @@ class RealArchiverRuns : public Installation {
       }
       const fs::path sub =
           i % 4 == 0 ? folder / "資料" : folder / ("part " + std::to_string(i % 3));
-      Write(sub / ("file " + std::to_string(i) + ".dat"), data);
+      WriteBytes(sub / ("file " + std::to_string(i) + ".dat"), data);
       written += data.size();
     }
     fs::create_directories(folder / "empty");
@@ -93,7 +93,7 @@ class RealArchiverRuns : public Installation {
   bool OldOrComplete(const fs::path& file, const std::string& before,
                      const std::vector<fs::path>& folders, std::set<std::string>* complete) {
     if (!fs::exists(file)) return before.empty();
-    const std::string now = Read(file);
+    const std::string now = ReadBytes(file);
     if (now == before || complete->contains(now)) return true;
     const std::string wrong = Mismatch(file, folders);
     if (!wrong.empty()) {
@@ -127,7 +127,7 @@ TEST_F(RealArchiverRuns, RunsKilledOrStoppedMidArchiveLoseNothingAndLeaveNothing
     const auto whole = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - started);
     ASSERT_EQ(Mismatch(archive, {target}), "");
-    std::set<std::string> complete = {Read(archive)};
+    std::set<std::string> complete = {ReadBytes(archive)};
     const std::set<fs::path> installed = Snapshot();
     std::uniform_int_distribution<int> when(0, static_cast<int>(whole.count()));
     for (const int signal : {SIGKILL, SIGTERM}) {
@@ -136,7 +136,7 @@ TEST_F(RealArchiverRuns, RunsKilledOrStoppedMidArchiveLoseNothingAndLeaveNothing
       int leftByKills = 0, leftFiles = 0;
       uintmax_t leftBytes = 0;
       for (int attempt = 0; attempt < kills; ++attempt) {
-        const std::string oldArchive = Read(archive), oldCopy = Read(copy);
+        const std::string oldArchive = ReadBytes(archive), oldCopy = ReadBytes(copy);
         const pid_t run = Start();
         std::this_thread::sleep_for(std::chrono::milliseconds(when(random)));
         ::kill(run, signal);
@@ -208,7 +208,7 @@ TEST_F(RealArchiverRuns, FourRunsAtOnceLeaveEveryArchiveCompleteAndEveryFailureR
     ASSERT_EQ(mkfifo((save_ / ("blocked" + extension)).c_str(), 0600), 0);
     Settings(SaveSection(type) + targets + names + "[BackUP_ConstantName]\n0006=d latest" +
              extension + "\n");
-    const std::string ini = Read(program_ / "slotbackup.ini");
+    const std::string ini = ReadBytes(program_ / "slotbackup.ini");
     std::vector<pid_t> runs;
     for (int i = 0; i < 4; ++i) runs.push_back(Start());
     for (pid_t run : runs) {
@@ -242,7 +242,7 @@ TEST_F(RealArchiverRuns, FourRunsAtOnceLeaveEveryArchiveCompleteAndEveryFailureR
     EXPECT_TRUE(TemporaryFiles().empty()) << type;
     EXPECT_TRUE(fs::is_fifo(save_ / ("blocked" + extension)));
     // Only Error_LOG was added to the settings.
-    EXPECT_EQ(Read(program_ / "slotbackup.ini").substr(0, ini.size()), ini);
+    EXPECT_EQ(ReadBytes(program_ / "slotbackup.ini").substr(0, ini.size()), ini);
     Settings(ini);
   }
 }

@@ -117,7 +117,7 @@ TEST_F(OverlappingRuns, ARunWaitsWhileAnotherHoldsTheLockAndThenDoesItsWork) {
   holder.reset();
   EXPECT_EQ(Wait(run).Text(), "exit status 0") << Printed(run);
   EXPECT_EQ(Calls().size(), 1u);
-  EXPECT_NE(Read(program_ / "slotbackup.lock").find("process " + std::to_string(run)),
+  EXPECT_NE(ReadBytes(program_ / "slotbackup.lock").find("process " + std::to_string(run)),
             std::string::npos);
 }
 
@@ -170,7 +170,7 @@ TEST_F(InterruptedRuns, SigtermDuringALongFixedNameCopyKeepsTheOldCopyByteForByt
     const uint64_t bytes = content();
     std::memcpy(archive.data() + at, &bytes, 8);
   }
-  Write(save_ / "big.zip", archive);
+  WriteBytes(save_ / "big.zip", archive);
   const fs::path latest = save_ / "big latest.zip";
   const std::string old = "the copy of an earlier run\n" + std::string(1 << 20, 'o');
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t.string() +
@@ -185,7 +185,7 @@ TEST_F(InterruptedRuns, SigtermDuringALongFixedNameCopyKeepsTheOldCopyByteForByt
   std::uniform_int_distribution<int> delay(0, 20);
   std::vector<uintmax_t> stoppedAt;
   for (int attempt = 0; attempt < 20 && stoppedAt.size() < 3; ++attempt) {
-    Write(latest, old);
+    WriteBytes(latest, old);
     fs::remove(program_ / "slotbackup.log");
     const pid_t run = Start();
     // The copy's temporary file is the only other file in the save folder.
@@ -206,7 +206,7 @@ TEST_F(InterruptedRuns, SigtermDuringALongFixedNameCopyKeepsTheOldCopyByteForByt
     if (!midCopy) continue;
     stoppedAt.push_back(copied);
     EXPECT_EQ(ending.Text(), "exit status 143") << Printed(run);
-    EXPECT_TRUE(Read(latest) == old) << "the old copy changed";
+    EXPECT_TRUE(ReadBytes(latest) == old) << "the old copy changed";
     EXPECT_TRUE(OtherFiles().empty());
     const auto log = LogFile();
     ASSERT_EQ(log.size(), 1u);
@@ -225,12 +225,12 @@ TEST_F(InterruptedRuns, RunsKilledAtRandomPointsLeaveNoFolderClearedAndNoTempora
   InstallFakeArchivers();
   const fs::path a = Target("a"), b = Target("b");
   // A fixed-name copy of a few MB, so that kills land in the copy as well.
-  Write(save_ / "a.zip", std::string(4 << 20, 'z'));
-  Write(save_ / "b.zip", "b");
+  WriteBytes(save_ / "a.zip", std::string(4 << 20, 'z'));
+  WriteBytes(save_ / "b.zip", "b");
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + a.string() + "\n0001=" + b.string() +
            "\n0002=" + a.string() + "\n[BackUP_Name]\n0000=a.zip\n0001=b.zip\n0002=a.zip\n" +
            "[BackUP_ConstantName]\n0000=a latest.zip\n");
-  const std::string settingsTargets = Read(program_ / "slotbackup.ini");
+  const std::string settingsTargets = ReadBytes(program_ / "slotbackup.ini");
   std::uniform_int_distribution<int> delay(0, 40), when(0, 160), coin(0, 1);
   int leftWritable = 0, leftRecords = 0;
   std::map<std::string, int> endings;
@@ -268,8 +268,9 @@ TEST_F(InterruptedRuns, RunsKilledAtRandomPointsLeaveNoFolderClearedAndNoTempora
   EXPECT_EQ(leftRecords, 0);
   EXPECT_TRUE(TemporaryFiles().empty());
   // The settings the runs rewrote (Error_LOG) still hold every slot.
-  EXPECT_EQ(Lines(program_ / "slotbackup.ini", "BackUP_Target").size(), 3u);
-  EXPECT_EQ(Read(program_ / "slotbackup.ini").substr(0, settingsTargets.size()), settingsTargets);
+  EXPECT_EQ(SectionLines(program_ / "slotbackup.ini", "BackUP_Target").size(), 3u);
+  EXPECT_EQ(ReadBytes(program_ / "slotbackup.ini").substr(0, settingsTargets.size()),
+            settingsTargets);
 }
 
 TEST_F(InterruptedRuns, AFolderAKilledRunLeftClearedGetsItsAttributesBackFirst) {
@@ -277,9 +278,10 @@ TEST_F(InterruptedRuns, AFolderAKilledRunLeftClearedGetsItsAttributesBackFirst) 
   const fs::path t = Target("t"), gone = data_ / "gone";
   // As a run killed mid-archive leaves it: the folder writable, the record
   // of its own word (17: read-only) beside the program.
-  Write(program_ / "slotbackup.recovery", "[ClearedFolder]\n0003=17 " + t.string() + "\n0004=17 " +
-                                              gone.string() + "\n0005=garbage\n");
-  Write(program_ / "slotbackup.lock", "process 4194999, since 2026/12/07 22:00:00");
+  WriteBytes(
+      program_ / "slotbackup.recovery",
+      "[ClearedFolder]\n0003=17 " + t.string() + "\n0004=17 " + gone.string() + "\n0005=garbage\n");
+  WriteBytes(program_ / "slotbackup.lock", "process 4194999, since 2026/12/07 22:00:00");
   Settings(SaveSection("ZIP") + Slots({t}));
   ASSERT_EQ(Run(), 0) << output_;
   EXPECT_FALSE(Writable(t));  // restored, then cleared and restored by the run with that word
@@ -302,7 +304,7 @@ TEST_F(InterruptedRuns, AFolderThatCannotGetItsAttributesBackStopsTheRunAndKeeps
   Settings(SaveSection("ZIP"));
   RunUnprivileged();
   const fs::path t = Target("root's");  // made after the hand-over: root's own
-  Write(program_ / "slotbackup.recovery", "[ClearedFolder]\n0000=17 " + t.string() + "\n");
+  WriteBytes(program_ / "slotbackup.recovery", "[ClearedFolder]\n0000=17 " + t.string() + "\n");
   EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(Writable(t));
   EXPECT_EQ(ClearedFolderRecords().size(), 1u);
@@ -318,7 +320,7 @@ TEST_F(InterruptedRuns, OnlyAbandonedFilesOfTheTemporaryNamePatternAreRemoved) {
   const fs::path t = Target("t");
   fs::create_directories(save_ / "sub");
   fs::create_directories(save_ / "latest");
-  Write(save_ / "y.zip", "archive");
+  WriteBytes(save_ / "y.zip", "archive");
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + t.string() + "\n0001=" + t.string() +
            "\n[BackUP_Name]\n0000=sub/x %D.zip\n0001=y.zip\n[BackUP_ConstantName]\n"
            "0001=latest/y.zip\n");
@@ -326,8 +328,8 @@ TEST_F(InterruptedRuns, OnlyAbandonedFilesOfTheTemporaryNamePatternAreRemoved) {
   const std::string dead = ".slotbackup-4194999-0123456789abcdef.tmp";
   const std::vector<fs::path> ours = {program_ / dead, save_ / dead, save_ / "sub" / dead,
                                       save_ / "latest" / dead};
-  for (const fs::path& file : ours) Write(file, std::string(1000, 'x'));
-  Write(data_ / "precious.txt", "keep me");
+  for (const fs::path& file : ours) WriteBytes(file, std::string(1000, 'x'));
+  WriteBytes(data_ / "precious.txt", "keep me");
   const std::vector<fs::path> kept = {
       program_ / ".slotbackup-4194999-0123456789ABCDEF.tmp",
       save_ / (dead + ".part"),
@@ -336,11 +338,11 @@ TEST_F(InterruptedRuns, OnlyAbandonedFilesOfTheTemporaryNamePatternAreRemoved) {
       save_ / (".slotbackup-" + std::to_string(getpid()) + "-0123456789abcdef.tmp"),  // running
       data_ / dead,  // a folder no slot writes into
   };
-  for (const fs::path& file : kept) Write(file, "not abandoned");
+  for (const fs::path& file : kept) WriteBytes(file, "not abandoned");
   const fs::path folder = save_ / ".slotbackup-4194998-0123456789abcdef.tmp";
   const fs::path link = save_ / ".slotbackup-4194997-0123456789abcdef.tmp";
   const fs::path fifo = save_ / ".slotbackup-4194996-0123456789abcdef.tmp";
-  Write(folder / "inside.txt", "x");
+  WriteBytes(folder / "inside.txt", "x");
   fs::create_symlink(data_ / "precious.txt", link);
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
 
@@ -350,7 +352,7 @@ TEST_F(InterruptedRuns, OnlyAbandonedFilesOfTheTemporaryNamePatternAreRemoved) {
   EXPECT_TRUE(fs::exists(folder / "inside.txt"));
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_TRUE(fs::is_fifo(fifo));
-  EXPECT_EQ(Read(data_ / "precious.txt"), "keep me");
+  EXPECT_EQ(ReadBytes(data_ / "precious.txt"), "keep me");
   std::set<std::string> said;
   for (const std::string& line : Recovery()) said.insert(line.substr(line.find('=') + 1));
   std::set<std::string> expected;
@@ -457,7 +459,7 @@ TEST_F(UnusableFiles, ALockFileTheRunsUserMayNotOpenStopsItBeforeAnythingChanges
   Settings(SaveSection("ZIP") + Slots({t}));
   RunUnprivileged();
   const fs::path lock = program_ / "slotbackup.lock";
-  Write(lock, "process 4194999, since 2026/12/07 22:00:00");
+  WriteBytes(lock, "process 4194999, since 2026/12/07 22:00:00");
   fs::permissions(lock, fs::perms::owner_read);
   EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(Calls().empty());
@@ -516,7 +518,7 @@ TEST_F(RecordedFailures, WhenNeitherFileCanBeWrittenTheFailureIsOnStandardError)
   InstallFakeArchivers();
   const fs::path t = Target("t");
   Settings(SaveSection("ZIP") + Slots({t}));
-  Write(program_ / "slotbackup.log", "");
+  WriteBytes(program_ / "slotbackup.log", "");
   RunUnprivileged();
   fs::permissions(program_ / "slotbackup.ini", fs::perms::owner_read);
   fs::permissions(program_ / "slotbackup.log", fs::perms::owner_read);
@@ -539,7 +541,7 @@ TEST_F(RecordedFailures, AProgramFolderTheRunCannotWriteStopsItBeforeAnyFolderIs
   const fs::path t = Target("t");
   MakeReadOnly(t);
   Settings(SaveSection("ZIP") + Slots({t}));
-  Write(program_ / "slotbackup.lock", "");
+  WriteBytes(program_ / "slotbackup.lock", "");
   RunUnprivileged();
   fs::permissions(program_, fs::perms::owner_write, fs::perm_options::remove);
   EXPECT_EQ(Run(), 1);
@@ -564,12 +566,12 @@ TEST_F(RecordedFailures, ALinkAtTheLogOrTheRecoveryRecordStopsTheRunAndIsNeverFo
   for (const char* name : {"slotbackup.log", "slotbackup.recovery"}) {
     for (const fs::path& named : {victim, nowhere}) {
       const fs::path link = program_ / name;
-      Write(victim, "[Keep]\nthis=as it is\n");
+      WriteBytes(victim, "[Keep]\nthis=as it is\n");
       fs::create_symlink(named, link);
       EXPECT_EQ(Run(), 1) << link << " -> " << named;
       EXPECT_TRUE(Calls().empty());
       EXPECT_FALSE(Writable(t));
-      EXPECT_EQ(Read(victim), "[Keep]\nthis=as it is\n");
+      EXPECT_EQ(ReadBytes(victim), "[Keep]\nthis=as it is\n");
       EXPECT_FALSE(fs::exists(nowhere));
       EXPECT_TRUE(fs::is_symlink(link));
       EXPECT_EQ(output_.rfind("slotbackup: Cannot write " + link.string() +

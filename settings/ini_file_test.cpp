@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/error.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
@@ -19,23 +18,14 @@ namespace {
 class IniFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("slotbackup-settings-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
     ini_.FileName((dir_ / "slotbackup.ini").string());
     ini_.Section("BackUP_Target");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  void WriteFile(const std::string& bytes) {
-    std::ofstream(ini_.FileName(), std::ios::binary | std::ios::trunc) << bytes;
-  }
-  std::string ReadFile() {
-    std::ifstream in(ini_.FileName(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  void WriteFile(const std::string& bytes) { test_support::WriteBytes(ini_.FileName(), bytes); }
+  std::string ReadFile() { return test_support::ReadBytes(ini_.FileName()); }
 
-  fs::path dir_;
+  test_support::ScratchFolder dir_;
   clsIniFile ini_;
 };
 

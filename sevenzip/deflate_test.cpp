@@ -10,29 +10,22 @@
 #include <string>
 #include <vector>
 
+#include "testing/support.h"
+
 namespace sevenzip {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 
 // Words from a small vocabulary: text that compresses well, with matches
-// reaching back across part boundaries.
+// reaching back across part boundaries. And bytes that do not compress.
 Bytes Text(std::mt19937& random, size_t size) {
-  static const char* const kWords[] = {"backup ", "archive ", "slot ", "folder ", "keep\n",
-                                       "newest ", "run ",     "log ",  "zip ",    "lha "};
-  Bytes out;
-  while (out.size() < size) {
-    const std::string w = kWords[random() % 10];
-    out.insert(out.end(), w.begin(), w.end());
-  }
-  out.resize(size);
-  return out;
+  const std::string text = test_support::Words(random, size);
+  return Bytes(text.begin(), text.end());
 }
-
 Bytes Noise(std::mt19937& random, size_t size) {
-  Bytes out(size);
-  for (auto& b : out) b = static_cast<unsigned char>(random());
-  return out;
+  const std::string noise = test_support::Noise(random, size);
+  return Bytes(noise.begin(), noise.end());
 }
 
 // Inflates a raw stream with zlib; fails the test unless the stream ends

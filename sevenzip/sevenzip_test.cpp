@@ -18,11 +18,16 @@
 #include "sevenzip/seven_z_header.h"
 #include "sevenzip/seven_z_writer.h"
 #include "sevenzip/zip_reader.h"
+#include "testing/processes.h"
 #include "testing/support.h"
 
 namespace fs = std::filesystem;
+using test_support::Installed;
+using test_support::Names;
 using test_support::Noise;
+using test_support::ReadBytes;
 using test_support::Words;
+using test_support::WriteBytes;
 
 namespace {
 
@@ -41,48 +46,22 @@ std::string Quote(const fs::path& p) {
   return "\"" + p.string() + "\"";
 }
 
-// Runs a shell command under a UTF-8 locale; returns its output, or a line
-// starting with "exit" when it fails.
+// What a shell command prints, or a line starting with "exit" when it fails.
 std::string Shell(const std::string& command) {
   std::string output;
-  FILE* pipe = popen(("LC_ALL=C.UTF-8 " + command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return "exit: popen";
-  char buffer[4096];
-  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-  const int status = pclose(pipe);
+  const int status = test_support::Shell(command, &output);
   return status == 0 ? output : "exit " + std::to_string(status) + ": " + output;
-}
-
-bool Have(const std::string& tool) {
-  return Shell("command -v " + tool).rfind("exit", 0) != 0;
-}
-
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class Archiver : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("sevenzip-test-" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "save");
-  }
-  void TearDown() override {
-    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(root_);
-  }
-  void Write(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
-  }
+  void SetUp() override { fs::create_directories(root_ / "save"); }
   // Docs/a.txt, Docs/sub/b.txt, an empty folder and a link that must not be
   // followed (it points at the folder holding Docs).
   fs::path MakeDocs() {
     const fs::path docs = root_ / "Docs";
-    Write(docs / "a.txt", "alpha\n");
-    Write(docs / "sub" / "b.txt", std::string(100000, 'b'));
+    WriteBytes(docs / "a.txt", "alpha\n");
+    WriteBytes(docs / "sub" / "b.txt", std::string(100000, 'b'));
     fs::create_directories(docs / "empty");
     fs::create_directory_symlink("..", docs / "up");
     fs::permissions(docs / "a.txt",
@@ -92,15 +71,8 @@ class Archiver : public ::testing::Test {
     return docs;
   }
   // The save folder holds exactly these names (no temporary file left).
-  std::vector<std::string> SaveFolder() {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(root_ / "save")) {
-      names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  fs::path root_;
+  std::vector<std::string> SaveFolder() { return Names(root_ / "save"); }
+  test_support::ScratchFolder root_;
 };
 
 TEST_F(Archiver, RefusesOtherCommandsMalformedLinesAndMissingTargets) {
@@ -123,17 +95,17 @@ TEST_F(Archiver, ZipHoldsTheFolderUnderItsNameWithLinksTimesAndPermissions) {
   const fs::path zip = root_ / "save" / "Docs 2024.zip";
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(docs)).result, 0);
   EXPECT_EQ(SaveFolder(), std::vector<std::string>{"Docs 2024.zip"});
-  if (!Have("unzip")) GTEST_SKIP() << "unzip not installed";
+  if (!Installed("unzip")) GTEST_SKIP() << "unzip not installed";
   EXPECT_EQ(Shell("unzip -Z1 " + Quote(zip)),
             "Docs/\nDocs/a.txt\nDocs/empty/\nDocs/sub/\nDocs/sub/b.txt\nDocs/up\n");
   EXPECT_NE(Shell("unzip -tq " + Quote(zip)).find("No errors"), std::string::npos);
-  if (Have("bsdtar")) {
+  if (Installed("bsdtar")) {
     const std::string listing = Shell("TZ=UTC bsdtar -tvf " + Quote(zip));
     EXPECT_NE(listing.find("-rw-r-----"), std::string::npos) << listing;
     EXPECT_NE(listing.find("Jan  2  2020 Docs/a.txt"), std::string::npos) << listing;
     EXPECT_NE(listing.find("Docs/up -> .."), std::string::npos) << listing;
   }
-  if (Have("7zz")) {
+  if (Installed("7zz")) {
     EXPECT_NE(Shell("7zz t " + Quote(zip)).find("Everything is Ok"), std::string::npos);
   }
 }
@@ -144,12 +116,12 @@ TEST_F(Archiver, SevenZGoesToTheExactPathForAnyOtherExtension) {
     ASSERT_EQ(Archive("a " + Quote(root_ / "save" / name) + " " + Quote(docs)).result, 0) << name;
   }
   EXPECT_EQ(SaveFolder(), (std::vector<std::string>{"Docs.7z", "Docs.lzh", "Docs_20240101"}));
-  if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
+  if (!Installed("7zz")) GTEST_SKIP() << "7zz not installed";
   const fs::path archive = root_ / "save" / "Docs_20240101";
   const std::string test = Shell("7zz t " + Quote(archive));
   EXPECT_NE(test.find("Type = 7z"), std::string::npos) << test;
   EXPECT_NE(test.find("Everything is Ok"), std::string::npos) << test;
-  if (Have("bsdtar")) {
+  if (Installed("bsdtar")) {
     const std::string listing = Shell("bsdtar -tvf " + Quote(archive));
     EXPECT_NE(listing.find("Docs/empty"), std::string::npos) << listing;
     EXPECT_NE(listing.find("Docs/up -> .."), std::string::npos) << listing;
@@ -158,17 +130,17 @@ TEST_F(Archiver, SevenZGoesToTheExactPathForAnyOtherExtension) {
 
 TEST_F(Archiver, JapaneseNamesReadBackAsTheSameText) {
   const fs::path folder = root_ / "書類";
-  Write(folder / "報告書 2024.txt", "中身");
+  WriteBytes(folder / "報告書 2024.txt", "中身");
   for (const std::string name : {"日本語.zip", "日本語.7z"}) {
     const fs::path archive = root_ / "save" / name;
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(folder)).result, 0) << name;
-    if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
+    if (!Installed("7zz")) GTEST_SKIP() << "7zz not installed";
     const fs::path out = root_ / ("out-" + name);
     ASSERT_EQ(Shell("7zz x -o" + Quote(out) + " " + Quote(archive)).rfind("exit", 0),
               std::string::npos);
-    EXPECT_EQ(Read(out / "書類" / "報告書 2024.txt"), "中身") << name;
+    EXPECT_EQ(ReadBytes(out / "書類" / "報告書 2024.txt"), "中身") << name;
   }
-  if (Have("unzip")) {
+  if (Installed("unzip")) {
     EXPECT_EQ(Shell("unzip -Z1 " + Quote(root_ / "save" / "日本語.zip")),
               "書類/\n書類/報告書 2024.txt\n");
   }
@@ -178,21 +150,21 @@ TEST_F(Archiver, UpdateReplacesSameNamesAddsNewOnesAndKeepsTheRest) {
   for (const std::string name : {"u.zip", "u.7z"}) {
     const fs::path docs = root_ / "Docs";
     fs::remove_all(docs);
-    Write(docs / "a.txt", "old a");
-    Write(docs / "b.txt", "only in the first run");
+    WriteBytes(docs / "a.txt", "old a");
+    WriteBytes(docs / "b.txt", "only in the first run");
     const fs::path archive = root_ / "save" / name;
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
     fs::remove(docs / "b.txt");
-    Write(docs / "a.txt", "new a");
-    Write(docs / "c.txt", "added");
+    WriteBytes(docs / "a.txt", "new a");
+    WriteBytes(docs / "c.txt", "added");
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
-    if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
+    if (!Installed("7zz")) GTEST_SKIP() << "7zz not installed";
     const fs::path out = root_ / ("out-" + name);
     ASSERT_EQ(Shell("7zz x -o" + Quote(out) + " " + Quote(archive)).rfind("exit", 0),
               std::string::npos);
-    EXPECT_EQ(Read(out / "Docs" / "a.txt"), "new a") << name;
-    EXPECT_EQ(Read(out / "Docs" / "b.txt"), "only in the first run") << name;
-    EXPECT_EQ(Read(out / "Docs" / "c.txt"), "added") << name;
+    EXPECT_EQ(ReadBytes(out / "Docs" / "a.txt"), "new a") << name;
+    EXPECT_EQ(ReadBytes(out / "Docs" / "b.txt"), "only in the first run") << name;
+    EXPECT_EQ(ReadBytes(out / "Docs" / "c.txt"), "added") << name;
     EXPECT_EQ(Shell("7zz l -slt " + Quote(archive) + " | grep -c '^Path = Docs/a.txt$'"), "1\n");
   }
 }
@@ -210,7 +182,7 @@ TEST_F(Archiver, MoreThan65535EntriesGetAZip64EndRecordThatReadersAndUpdateAccep
   }
   const fs::path zip = root_ / "save" / "many.zip";
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(many)).result, 0);
-  const std::string bytes = Read(zip);
+  const std::string bytes = ReadBytes(zip);
   ASSERT_GT(bytes.size(), 98u);
   // The locator (20 bytes) and the classic end record (22) close the file.
   EXPECT_EQ(bytes.substr(bytes.size() - 42, 4), std::string("PK\x06\x07", 4));
@@ -218,16 +190,16 @@ TEST_F(Archiver, MoreThan65535EntriesGetAZip64EndRecordThatReadersAndUpdateAccep
   const size_t entries = 1 + 70 + 70000;
 
   // An update reads the old archive through its ZIP64 records.
-  std::ofstream(many / "d0" / "0", std::ios::binary) << "changed";
+  WriteBytes(many / "d0" / "0", "changed");
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(many)).result, 0);
-  if (Have("unzip")) {
+  if (Installed("unzip")) {
     EXPECT_NE(Shell("unzip -tq " + Quote(zip)).find("No errors"), std::string::npos);
     EXPECT_EQ(Shell("unzip -p " + Quote(zip) + " Many/d0/0 Many/d69/999"), "changed69/999");
   }
-  if (Have("bsdtar")) {
+  if (Installed("bsdtar")) {
     EXPECT_EQ(Shell("bsdtar -tf " + Quote(zip) + " | wc -l"), std::to_string(entries) + "\n");
   }
-  if (Have("7zz")) {
+  if (Installed("7zz")) {
     EXPECT_NE(Shell("7zz t " + Quote(zip)).find("Everything is Ok"), std::string::npos);
   }
 }
@@ -237,7 +209,7 @@ TEST_F(Archiver, FailuresLeaveTheOldArchiveByteIdenticalAndNoTemporaryFile) {
   for (const std::string name : {"keep.zip", "keep.7z"}) {
     const fs::path archive = root_ / "save" / name;
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
-    const std::string before = Read(archive);
+    const std::string before = ReadBytes(archive);
     // A missing target, and a second target that cannot be archived.
     EXPECT_NE(
         Archive("a " + Quote(archive) + " " + Quote(docs) + " " + Quote(root_ / "gone")).result, 0);
@@ -249,13 +221,13 @@ TEST_F(Archiver, FailuresLeaveTheOldArchiveByteIdenticalAndNoTemporaryFile) {
       EXPECT_NE(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
       fs::permissions(docs / "a.txt", fs::perms::owner_read | fs::perms::owner_write);
     }
-    EXPECT_EQ(Read(archive), before) << name;
+    EXPECT_EQ(ReadBytes(archive), before) << name;
   }
   // A damaged archive is not updated, nor replaced.
   const fs::path damaged = root_ / "save" / "damaged.zip";
-  Write(damaged, "not an archive");
+  WriteBytes(damaged, "not an archive");
   EXPECT_NE(Archive("a " + Quote(damaged) + " " + Quote(docs)).result, 0);
-  EXPECT_EQ(Read(damaged), "not an archive");
+  EXPECT_EQ(ReadBytes(damaged), "not an archive");
   EXPECT_EQ(SaveFolder(), (std::vector<std::string>{"damaged.zip", "keep.7z", "keep.zip"}));
 }
 
@@ -265,30 +237,28 @@ TEST_F(Archiver, FullDiskFailsAndLeavesTheOldArchive) {
   if (Shell("mount -t tmpfs -o size=256k tmpfs " + Quote(small)).rfind("exit", 0) == 0) {
     GTEST_SKIP() << "cannot mount a small tmpfs here";
   }
-  Write(root_ / "tiny" / "t.txt", "tiny");
+  WriteBytes(root_ / "tiny" / "t.txt", "tiny");
   std::mt19937 random(7);
   const std::string noise = Noise(random, 1 << 20);
-  Write(root_ / "big" / "noise.bin", noise);
+  WriteBytes(root_ / "big" / "noise.bin", noise);
   for (const std::string name : {"full.zip", "full.7z"}) {
     const fs::path archive = small / name;
     ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(root_ / "tiny")).result, 0);
-    const std::string before = Read(archive);
+    const std::string before = ReadBytes(archive);
     const Outcome o = Archive("a " + Quote(archive) + " " + Quote(root_ / "big"));
     EXPECT_NE(o.result, 0) << name;
-    EXPECT_EQ(Read(archive), before) << name;
+    EXPECT_EQ(ReadBytes(archive), before) << name;
   }
-  std::vector<std::string> left;
-  for (const auto& e : fs::directory_iterator(small)) left.push_back(e.path().filename());
-  std::sort(left.begin(), left.end());
+  const std::vector<std::string> left = Names(small);
   Shell("umount " + Quote(small));
   EXPECT_EQ(left, (std::vector<std::string>{"full.7z", "full.zip"}));
 }
 
 TEST_F(Archiver, AnArchiveSavedInsideItsTargetDoesNotContainItself) {
-  Write(root_ / "save" / "note.txt", "note");
+  WriteBytes(root_ / "save" / "note.txt", "note");
   const fs::path zip = root_ / "save" / "self.zip";
   ASSERT_EQ(Archive("a " + Quote(zip) + " " + Quote(root_ / "save")).result, 0);
-  if (!Have("unzip")) GTEST_SKIP() << "unzip not installed";
+  if (!Installed("unzip")) GTEST_SKIP() << "unzip not installed";
   EXPECT_EQ(Shell("unzip -Z1 " + Quote(zip)), "save/\nsave/note.txt\n");
 }
 
@@ -305,15 +275,15 @@ TEST_F(Archiver, LargeFilesInPartsAndSmallEdgeCasesReadBackByteIdenticalWithEver
   std::string over;
   while (over.size() < (17u << 20) + 12345) over += text(700000) + noise(300000);
   over.resize((17u << 20) + 12345);
-  Write(docs / "over the limit.bin", over);
-  Write(docs / "exactly 18 parts.bin", over.substr(0, 18u << 20));
+  WriteBytes(docs / "over the limit.bin", over);
+  WriteBytes(docs / "exactly 18 parts.bin", over.substr(0, 18u << 20));
   // Bytes spread over about 6 bits: the slower level.
   std::string spread(3u << 20, '\0');
   for (char& c : spread) c = static_cast<char>(random() % 64 + (random() % 8 == 0 ? 64 : 0));
-  Write(docs / "spread.bin", spread);
-  Write(docs / "noise.bin", noise(50000));
-  Write(docs / "empty.txt", "");
-  Write(docs / "one.txt", "1");
+  WriteBytes(docs / "spread.bin", spread);
+  WriteBytes(docs / "noise.bin", noise(50000));
+  WriteBytes(docs / "empty.txt", "");
+  WriteBytes(docs / "one.txt", "1");
 
   const fs::path zip = root_ / "save" / "big.zip";
   const Outcome o = Archive("a " + Quote(zip) + " " + Quote(docs));
@@ -336,7 +306,7 @@ TEST_F(Archiver, LargeFilesInPartsAndSmallEdgeCasesReadBackByteIdenticalWithEver
   for (const Reader& reader : {Reader{"unzip", "unzip -q " + Quote(zip) + " -d "},
                                Reader{"bsdtar", "bsdtar -xf " + Quote(zip) + " -C "},
                                Reader{"7zz", "7zz x -bd -bso0 " + Quote(zip) + " -o"}}) {
-    if (!Have(reader.tool)) continue;
+    if (!Installed(reader.tool)) continue;
     const fs::path folder = out / reader.tool;
     fs::create_directories(folder);
     ASSERT_EQ(Shell(reader.extract + Quote(folder)), "") << reader.tool;
@@ -384,11 +354,11 @@ class SevenZWriter : public Archiver {
   // assorted permissions and a time with a fraction of a second.
   fs::path MakeTree() {
     const fs::path tree = root_ / "Tree";
-    for (int i = 0; i < 20; ++i) Write(tree / ("a" + std::to_string(10 + i)), Text(21000, i));
-    Write(tree / "m_big", Text(600000, 99));
-    for (int i = 0; i < 10; ++i) Write(tree / ("z" + std::to_string(i)), Text(20000, 100 + i));
-    Write(tree / "書類" / "報告書.txt", "中身");
-    Write(tree / "empty.txt", "");
+    for (int i = 0; i < 20; ++i) WriteBytes(tree / ("a" + std::to_string(10 + i)), Text(21000, i));
+    WriteBytes(tree / "m_big", Text(600000, 99));
+    for (int i = 0; i < 10; ++i) WriteBytes(tree / ("z" + std::to_string(i)), Text(20000, 100 + i));
+    WriteBytes(tree / "書類" / "報告書.txt", "中身");
+    WriteBytes(tree / "empty.txt", "");
     fs::create_directories(tree / "nothing");
     fs::create_symlink("a10", tree / "link");
     fs::permissions(tree / "a10", fs::perms(0640));
@@ -448,7 +418,7 @@ TEST_F(SevenZWriter, FoldersSplitTheDataAndEveryReaderRestoresTheTree) {
   const auto expected = WriteArchive(archive, {tree.string()});
   EXPECT_EQ(expected.size(), 37u);
   sevenzip::VerifySevenZ(archive, expected);
-  if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
+  if (!Installed("7zz") || !Installed("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
   const std::string test = Shell("7zz t " + Quote(archive));
   EXPECT_NE(test.find("Everything is Ok"), std::string::npos) << test;
   // a10..a29 fill the first share, m_big (larger than a share) the second
@@ -470,13 +440,13 @@ TEST_F(SevenZWriter, UpdateCarriesOverLinksEmptyEntriesAndPermissionsUnchanged) 
   WriteArchive(archive, {tree.string()});
   // The second run stores only Tree/a10 anew: everything else is carried.
   const fs::path alone = root_ / "alone" / "Tree";
-  Write(alone / "a10", "replaced");
+  WriteBytes(alone / "a10", "replaced");
   const auto expected = WriteArchive(archive, {alone.string()}, archive.string());
   EXPECT_EQ(expected.size(), 37u);
   sevenzip::VerifySevenZ(archive, expected);
-  if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
+  if (!Installed("7zz") || !Installed("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
   EXPECT_NE(Shell("7zz t " + Quote(archive)).find("Everything is Ok"), std::string::npos);
-  Write(tree / "a10", "replaced");
+  WriteBytes(tree / "a10", "replaced");
   fs::permissions(tree / "a10", fs::perms(0644));
   ExpectSameTree("cd " + Quote(root_ / "bsdtar") + " && bsdtar -xpf " + Quote(archive),
                  root_ / "bsdtar", tree);
@@ -489,7 +459,7 @@ TEST_F(SevenZWriter, NothingToStoreGivesAnEmptyArchiveThatReadersAccept) {
   EXPECT_TRUE(expected.empty());
   sevenzip::VerifySevenZ(archive, expected);
   EXPECT_EQ(fs::file_size(archive), 32u);
-  if (!Have("7zz") || !Have("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
+  if (!Installed("7zz") || !Installed("bsdtar")) GTEST_SKIP() << "7zz or bsdtar not installed";
   EXPECT_NE(Shell("7zz t " + Quote(archive)).find("Everything is Ok"), std::string::npos);
   EXPECT_EQ(Shell("bsdtar -tf " + Quote(archive)), "");
 }
@@ -512,11 +482,11 @@ TEST_F(SevenZWriter, AFileThatVanishesFailsTheWriteAndLeavesNoTemporaryFiles) {
 }
 
 TEST_F(SevenZWriter, ANameThatIsNoTextOfTheLocaleIsStoredWithAReplacementCharacter) {
-  Write(root_ / "Odd" / "bad\xFFname.txt", "kept");
+  WriteBytes(root_ / "Odd" / "bad\xFFname.txt", "kept");
   const fs::path archive = root_ / "save" / "odd.7z";
   const Outcome o = Archive("a " + Quote(archive) + " " + Quote(root_ / "Odd"));
   ASSERT_EQ(o.result, 0) << o.message;
-  if (!Have("7zz")) GTEST_SKIP() << "7zz not installed";
+  if (!Installed("7zz")) GTEST_SKIP() << "7zz not installed";
   EXPECT_NE(Shell("7zz l -slt " + Quote(archive)).find("Path = Odd/bad\uFFFDname.txt"),
             std::string::npos);
 }
@@ -529,14 +499,14 @@ TEST_F(Archiver, A7zCutShortIsNamedAsEndingEarly) {
   ASSERT_EQ(Archive("a " + Quote(archive) + " " + Quote(docs)).result, 0);
   const uint64_t half = fs::file_size(archive) / 2;
   fs::resize_file(archive, half);
-  const std::string cut = Read(archive);
+  const std::string cut = ReadBytes(archive);
   const std::string said = "the archive ends early: its header should lie at bytes ";
   const std::string size = ", but the file has only " + std::to_string(half) + " bytes";
   const Outcome update = Archive("a " + Quote(archive) + " " + Quote(docs));
   EXPECT_NE(update.result, 0);
   EXPECT_NE(update.message.find(said), std::string::npos) << update.message;
   EXPECT_NE(update.message.find(size), std::string::npos) << update.message;
-  EXPECT_EQ(Read(archive), cut);
+  EXPECT_EQ(ReadBytes(archive), cut);
   try {
     sevenzip::VerifySevenZ(archive, {});
     ADD_FAILURE() << "read back whole";

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace test_support {
 
@@ -42,13 +43,20 @@ bool Installed(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-std::string Output(const std::string& command) {
+int Shell(const std::string& command, std::string* output) {
   std::string text;
   FILE* pipe = popen(("LC_ALL=C.UTF-8 " + command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return text;
+  if (pipe == nullptr) return -1;
   char buffer[4096];
   while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
-  pclose(pipe);
+  const int status = pclose(pipe);
+  if (output != nullptr) *output = std::move(text);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Output(const std::string& command) {
+  std::string text;
+  Shell(command, &text);
   return text;
 }
 

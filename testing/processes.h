@@ -16,9 +16,11 @@ namespace test_support {
 std::string InChild(const std::function<std::string()>& body,
                     std::chrono::seconds bound = std::chrono::seconds(60));
 
-// Whether a command-line tool is installed, and what a shell command
-// prints, standard error included, in a UTF-8 locale.
+// Whether a command-line tool is installed. A shell command run in a UTF-8
+// locale: its exit status (-1 when it did not exit) and what it prints,
+// standard error included; or only what it prints.
 bool Installed(const std::string& tool);
+int Shell(const std::string& command, std::string* output = nullptr);
 std::string Output(const std::string& command);
 
 // Runs `body` in a child process without privilege: as uid and gid 65534

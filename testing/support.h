@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 
 // A new empty folder under the system's temporary folder, removed with
 // everything in it (write permission given back first) when the object goes.
+// It stands for its path wherever a path is asked for.
 class ScratchFolder {
  public:
   ScratchFolder();
@@ -25,6 +26,8 @@ class ScratchFolder {
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   const fs::path& path() const { return path_; }
+  operator const fs::path&() const { return path_; }
+  fs::path operator/(const fs::path& name) const { return path_ / name; }
 
  private:
   fs::path path_;

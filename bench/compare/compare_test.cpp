@@ -2,12 +2,10 @@
 // never reported as figures, and the table and the picture show each
 // archiver where its figures put it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
 #include <string>
@@ -16,6 +14,7 @@
 #include "bench/compare/contenders.h"
 #include "bench/compare/measure.h"
 #include "bench/compare/report.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
@@ -23,17 +22,11 @@ namespace {
 
 class Work : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "compare-test-XXXXXX").string();
-    folder_ = mkdtemp(pattern.data());
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   bench::Sample Run(const std::vector<std::string>& command) {
     return bench::Measure(BENCH_LAUNCH, command, folder_, folder_);
   }
 
-  fs::path folder_;
+  test_support::ScratchFolder folder_;
 };
 
 struct Point {
@@ -89,21 +82,17 @@ TEST_F(Work, TimesAreThoseOfTheProgramRunInTheGivenFolder) {
   ASSERT_TRUE(busy.ok) << busy.failure;
   EXPECT_GT(busy.cpu, 0.05);
   EXPECT_GE(busy.wall, busy.cpu * 0.9) << "one thread cannot use more CPU than wall time";
-  std::ifstream where(folder_ / "where");
-  std::string line;
-  std::getline(where, line);
-  EXPECT_EQ(fs::path(line), fs::canonical(folder_));
+  EXPECT_EQ(test_support::ReadBytes(folder_ / "where"), fs::canonical(folder_).string() + "\n");
 }
 
 TEST_F(Work, EveryArchiverPacksTheWholeFolderAsAnIndependentReaderSeesIt) {
   // Figures of an archiver that left files out would mean nothing.
   const fs::path data = folder_ / "data set";
-  fs::create_directories(data / "sub" / "deeper");
-  std::ofstream(data / "a.txt") << "some text\n";
-  std::ofstream(data / "with blank.txt") << "more text\n";
-  std::ofstream(data / "empty.txt");
-  std::ofstream(data / "sub" / "b.txt") << std::string(50000, 'b');
-  std::ofstream(data / "sub" / "deeper" / "c.bin") << std::string(200000, '\x07');
+  test_support::WriteBytes(data / "a.txt", "some text\n");
+  test_support::WriteBytes(data / "with blank.txt", "more text\n");
+  test_support::WriteBytes(data / "empty.txt", "");
+  test_support::WriteBytes(data / "sub" / "b.txt", std::string(50000, 'b'));
+  test_support::WriteBytes(data / "sub" / "deeper" / "c.bin", std::string(200000, '\x07'));
   const std::set<std::string> expected = {"data set/a.txt", "data set/with blank.txt",
                                           "data set/empty.txt", "data set/sub/b.txt",
                                           "data set/sub/deeper/c.bin"};

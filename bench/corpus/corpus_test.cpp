@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +34,7 @@
 #include "bench/corpus/source.h"
 #include "bench/corpus/text.h"
 #include "bench/corpus/tree.h"
+#include "testing/support.h"
 
 extern char** environ;
 
@@ -48,18 +48,7 @@ namespace {
 constexpr const char* kDigestAt20 =
     "822ff9af61418fd73e9eb44c5a122f9640e83b5e398eef8527a6008fa8955e26";
 
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "corpus-test-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~Folder() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using Folder = test_support::ScratchFolder;
 
 std::string Build(const fs::path& root, uint32_t permille) {
   corpus::Tree tree(root);
@@ -83,18 +72,14 @@ struct Outcome {
 
 // make_corpus with arguments; its output and exit status.
 Outcome MakeCorpus(const std::vector<std::string>& arguments) {
-  const std::string log =
-      (fs::temp_directory_path() / ("corpus-test-" + std::to_string(getpid()) + ".log")).string();
+  const test_support::ScratchFolder folder;
+  const fs::path log = folder / "output";
   std::string command = "'" MAKE_CORPUS "'";
   for (const std::string& argument : arguments) command += " '" + argument + "'";
   Outcome run;
-  run.status = std::system((command + " >'" + log + "' 2>&1").c_str());
+  run.status = std::system((command + " >'" + log.string() + "' 2>&1").c_str());
   run.status = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
-  std::ifstream in(log);
-  std::ostringstream text;
-  text << in.rdbuf();
-  run.output = text.str();
-  fs::remove(log);
+  run.output = test_support::ReadBytes(log);
   return run;
 }
 
@@ -270,9 +255,9 @@ TEST(Manifest, TheDigestChangesWithAnyNameByteModeOrTime) {
   auto digest = [&] { return corpus::Digest(corpus::Manifest(root)); };
 
   const fs::path file = root / "a" / "file.txt";
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << "some test";
+  test_support::WriteBytes(file, "some test");
   EXPECT_NE(digest(), original) << "one byte";
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << "some text";
+  test_support::WriteBytes(file, "some text");
   const timespec times[2] = {{corpus::FixedTime("a/file.txt", false), 0},
                              {corpus::FixedTime("a/file.txt", false), 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
@@ -334,15 +319,11 @@ TEST(MakeCorpus, KeepsAnIntactCorpusAndBuildsAChangedOneAgain) {
 TEST(MakeCorpus, LeavesAFolderItDidNotBuildAlone) {
   Folder folder;
   const fs::path mine = folder.path() / "mine";
-  fs::create_directories(mine);
-  std::ofstream(mine / "thesis.txt") << "three years of work\n";
+  test_support::WriteBytes(mine / "thesis.txt", "three years of work\n");
   const Outcome run = MakeCorpus({mine.string(), "20"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("left alone"), std::string::npos) << run.output;
-  std::ifstream in(mine / "thesis.txt");
-  std::string line;
-  std::getline(in, line);
-  EXPECT_EQ(line, "three years of work");
+  EXPECT_EQ(test_support::ReadBytes(mine / "thesis.txt"), "three years of work\n");
 }
 
 TEST(MakeCorpus, AKilledBuildLeavesNoCorpusAndTheNextBuildIsWhole) {
@@ -386,10 +367,7 @@ TEST(Tree, NeverWritesOverAFileThatIsThere) {
   corpus::Tree tree(folder.path());
   tree.File("notes/a.txt", "first");
   EXPECT_THROW(tree.File("notes/a.txt", "second"), std::runtime_error);
-  std::ifstream in(folder.path() / "notes" / "a.txt");
-  std::string text;
-  std::getline(in, text);
-  EXPECT_EQ(text, "first");
+  EXPECT_EQ(test_support::ReadBytes(folder / "notes" / "a.txt"), "first");
 }
 
 TEST(Tree, FoldersGetTheirTimeAfterEverythingInsideThemWasWritten) {
@@ -412,8 +390,7 @@ TEST(Manifest, AFifoOrALinkIsListedWithoutBeingRead) {
   // link, its target not followed.
   Folder folder;
   const fs::path root = folder.path() / "c";
-  fs::create_directories(root / "sub");
-  std::ofstream(root / "sub" / "file.txt") << "text";
+  test_support::WriteBytes(root / "sub" / "file.txt", "text");
   ASSERT_EQ(mkfifo((root / "pipe").c_str(), 0644), 0);
   fs::create_symlink("sub/file.txt", root / "link");
   fs::create_directory_symlink("/", root / "everything");

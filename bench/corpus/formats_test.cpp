@@ -4,14 +4,12 @@
 // checks its PNG chunks, iconv its text; and the whole corpus's names can be
 // written in the Japanese ANSI code page, as LHA archives keep them.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -25,27 +23,20 @@
 #include "bench/corpus/records.h"
 #include "bench/corpus/text.h"
 #include "bench/corpus/tree.h"
+#include "testing/processes.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool Installed(const std::string& tool) {
-  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
+using test_support::Installed;
 
 class Formats : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "formats-test-XXXXXX").string();
-    folder_ = mkdtemp(pattern.data());
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   fs::path Write(const std::string& name, const std::string& bytes) {
-    const fs::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    test_support::WriteBytes(folder_ / name, bytes);
+    return folder_ / name;
   }
 
   // A command's standard output, and whether it exited with 0.
@@ -58,7 +49,7 @@ class Formats : public ::testing::Test {
     return {pclose(pipe) == 0, text};
   }
 
-  fs::path folder_;
+  test_support::ScratchFolder folder_;
 };
 
 }  // namespace

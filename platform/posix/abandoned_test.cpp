@@ -9,11 +9,10 @@
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "platform/process.h"
 #include "platform/temp_name.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
@@ -57,15 +56,13 @@ TEST(ProcessIsRunning, OnlyAProcessThatHasEndedIsNotRunning) {
 }
 
 TEST(RemoveAbandonedTemporaryFiles, RemovesTheFilesOfEndedProcessesAndSaysSo) {
-  const fs::path folder = fs::temp_directory_path() /
-                          ("slotbackup-abandoned-" + std::to_string(std::random_device{}()));
-  fs::create_directories(folder);
+  const test_support::ScratchFolder folder;
   EndedChild ended;
   const std::string abandoned = platform::TemporaryName(ended.Id(), 1);
   const std::string running = platform::TemporaryName(platform::CurrentProcessId(), 2);
-  std::ofstream(folder / abandoned) << "12345";
-  std::ofstream(folder / running) << "x";
-  const auto found = platform::RemoveAbandonedTemporaryFiles(folder.string());
+  test_support::WriteBytes(folder / abandoned, "12345");
+  test_support::WriteBytes(folder / running, "x");
+  const auto found = platform::RemoveAbandonedTemporaryFiles(folder.path().string());
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].path, (folder / abandoned).string());
   EXPECT_EQ(found[0].bytes, 5u);
@@ -74,26 +71,22 @@ TEST(RemoveAbandonedTemporaryFiles, RemovesTheFilesOfEndedProcessesAndSaysSo) {
   EXPECT_TRUE(fs::exists(folder / running));
   // A folder that cannot be listed has nothing to remove.
   EXPECT_TRUE(platform::RemoveAbandonedTemporaryFiles((folder / "missing").string()).empty());
-  fs::remove_all(folder);
 }
 
 TEST(FindAbandonedTemporaryFiles, ListsWhatWouldBeRemovedAndLeavesIt) {
-  const fs::path folder = fs::temp_directory_path() /
-                          ("slotbackup-abandoned-" + std::to_string(std::random_device{}()));
-  fs::create_directories(folder);
+  const test_support::ScratchFolder folder;
   EndedChild ended;
   const std::string abandoned = platform::TemporaryName(ended.Id(), 1);
-  std::ofstream(folder / abandoned) << "123";
-  std::ofstream(folder / platform::TemporaryName(platform::CurrentProcessId(), 2)) << "x";
-  std::ofstream(folder / ".slotbackup-1-0123.tmp") << "not quite the name";
-  const auto found = platform::FindAbandonedTemporaryFiles(folder.string());
+  test_support::WriteBytes(folder / abandoned, "123");
+  test_support::WriteBytes(folder / platform::TemporaryName(platform::CurrentProcessId(), 2), "x");
+  test_support::WriteBytes(folder / ".slotbackup-1-0123.tmp", "not quite the name");
+  const auto found = platform::FindAbandonedTemporaryFiles(folder.path().string());
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].path, (folder / abandoned).string());
   EXPECT_EQ(found[0].bytes, 3u);
   EXPECT_TRUE(fs::exists(folder / abandoned));
-  EXPECT_EQ(platform::RemoveAbandonedTemporaryFiles(folder.string()).size(), 1u)
+  EXPECT_EQ(platform::RemoveAbandonedTemporaryFiles(folder.path().string()).size(), 1u)
       << "the same file, then removed";
-  fs::remove_all(folder);
 }
 
 }  // namespace

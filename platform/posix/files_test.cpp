@@ -24,13 +24,7 @@ using test_support::WriteBytes;
 
 class ReplaceWithCopyTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("slotbackup-files-" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  void TearDown() override { fs::remove_all(root_); }
-  fs::path root_;
+  test_support::ScratchFolder root_;
 };
 
 TEST_F(ReplaceWithCopyTest, ReplacesAnOldCopyAndKeepsItsPermissions) {

@@ -8,38 +8,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <random>
-
-namespace fs = std::filesystem;
+#include "testing/support.h"
 
 namespace {
 
 class InterruptDeathTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("slotbackup-interrupt-" + std::to_string(std::random_device{}()));
-    fs::create_directories(folder_);
-    chmod(folder_.c_str(), 0555);
-  }
-  void TearDown() override {
-    chmod(folder_.c_str(), 0755);
-    fs::remove_all(folder_);
-  }
+  void SetUp() override { chmod(folder_.path().c_str(), 0555); }
   mode_t Mode() const {
     struct stat info;
-    return stat(folder_.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+    return stat(folder_.path().c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
   }
-  fs::path folder_;
+  test_support::ScratchFolder folder_;
 };
 
 TEST_F(InterruptDeathTest, TheArmedFolderGetsTheModeItHadBeforeItWasCleared) {
   EXPECT_EXIT(
       {
         platform::InstallInterruptHandlers();
-        platform::ArmFolderRestore(folder_.string());
-        chmod(folder_.c_str(), 0755);  // cleared for the archiver
+        platform::ArmFolderRestore(folder_.path().string());
+        chmod(folder_.path().c_str(), 0755);  // cleared for the archiver
         raise(SIGHUP);
         bool thrown = false;
         try {
@@ -57,9 +45,9 @@ TEST_F(InterruptDeathTest, ADisarmedFolderIsLeftAsTheRunLeftIt) {
   EXPECT_EXIT(
       {
         platform::InstallInterruptHandlers();
-        platform::ArmFolderRestore(folder_.string());
+        platform::ArmFolderRestore(folder_.path().string());
         platform::DisarmFolderRestore();
-        chmod(folder_.c_str(), 0700);
+        chmod(folder_.path().c_str(), 0700);
         raise(SIGINT);
         std::exit(Mode() == 0700 && platform::PendingInterrupt() == SIGINT ? 0 : 1);
       },

@@ -31,14 +31,6 @@ using test_support::WriteBytes;
 
 class ProfilePosixTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "slotbackup-profile-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    file_ = (dir_ / "test.ini").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   int Set(const char* section, const char* key, const char* value) {
     return WritePrivateProfileStringA(section, key, value, file_.c_str());
   }
@@ -48,8 +40,8 @@ class ProfilePosixTest : public ::testing::Test {
     return out;
   }
 
-  fs::path dir_;
-  std::string file_;
+  test_support::ScratchFolder dir_;
+  std::string file_ = (dir_ / "test.ini").string();
 };
 
 TEST_F(ProfilePosixTest, ReplacingAValueKeepsEveryOtherByte) {
@@ -296,18 +288,17 @@ TEST_F(ProfilePosixTest, RemovingTheSectionWithTheEmptyNameTakesEveryHeaderOfTha
 // start the program: the code page must be UTF-8 and Japanese paths must work.
 TEST(EmptyEnvironment, DISABLED_JapanesePathsWorkInChild) {
   ASSERT_EQ(platform::posix::LocaleCodeset(), "UTF-8");
-  std::string pattern = (fs::temp_directory_path() / "slotbackup-env-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const fs::path dir = fs::path(pattern) / fs::u8path("設定フォルダ");
+  const test_support::ScratchFolder scratch;
+  const fs::path dir = scratch / test_support::PathOf("設定フォルダ");
   fs::create_directory(dir);
-  const std::string file = platform::ToMultiByte((dir / fs::u8path("表ソ能.ini")).string());
+  const std::string file =
+      platform::ToMultiByte((dir / test_support::PathOf("表ソ能.ini")).string());
   const std::string value = platform::ToMultiByte("C:\\バックアップ\\表ソ能");
   EXPECT_NE(WritePrivateProfileStringA("BackUP_Target", "0000", value.c_str(), file.c_str()), 0);
   char out[256];
   GetPrivateProfileStringA("BackUP_Target", "0000", "", out, sizeof out, file.c_str());
   EXPECT_EQ(platform::ToUtf8(out), "C:\\バックアップ\\表ソ能");
   EXPECT_EQ(ReadBytes(file), "[BackUP_Target]\r\n0000=C:\\バックアップ\\表ソ能\r\n");
-  fs::remove_all(pattern);
 }
 
 // Runs this test program again with only the test named filter (a disabled
@@ -335,9 +326,8 @@ TEST(EmptyEnvironment, JapanesePathsWorkWithoutLocaleVariables) {
 // file can hold.
 TEST(EucJpSystem, DISABLED_Utf16FileInChild) {
   ASSERT_EQ(platform::posix::LocaleCodeset(), "EUC-JP");
-  std::string pattern = (fs::temp_directory_path() / "slotbackup-eucjp-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const std::string file = pattern + "/settings.ini";
+  const test_support::ScratchFolder scratch;
+  const std::string file = (scratch / "settings.ini").string();
   const std::u16string text = u"; \U0001F600 \u8868\r\n[S]\r\nk=\u8868\U0001F600\r\nm=1\r\n";
   WriteBytes(file, test_support::Utf16File(text, false));
   char out[256];
@@ -347,7 +337,6 @@ TEST(EucJpSystem, DISABLED_Utf16FileInChild) {
   std::u16string after = text;
   after.replace(after.find(u"m=1"), 3, u"m=\u8868");
   EXPECT_EQ(ReadBytes(file), test_support::Utf16File(after, false));
-  fs::remove_all(pattern);
 }
 
 TEST(EucJpSystem, AUtf16FileKeepsWhatTheCodePageLacks) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "platform/attributes.h"
@@ -15,38 +14,25 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/program.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 fs::path ExePath(const platform::ProgramPath& program) {
-  const std::string path = program.directory + "\\" + program.baseName + ".exe";
-  return fs::path(std::u8string(path.begin(), path.end()));
+  return test_support::PathOf(program.directory + "\\" + program.baseName + ".exe");
 }
 
 class Win32Folder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ =
-        fs::temp_directory_path() / ("slotbackup-win32-" + std::to_string(GetCurrentProcessId()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
+  // The marks taken off, so that the scratch folder can be removed.
   void TearDown() override {
     for (const auto& entry : fs::recursive_directory_iterator(root_)) {
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    fs::remove_all(root_);
   }
-  static void Write(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  static std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  fs::path root_;
+  test_support::ScratchFolder root_;
 };
 
 TEST_F(Win32Folder, HiddenSystemFolderIsClearedAndRestoredWithTheWordReadBefore) {
@@ -66,7 +52,7 @@ TEST_F(Win32Folder, HiddenSystemFolderIsClearedAndRestoredWithTheWordReadBefore)
 }
 
 TEST_F(Win32Folder, AFileOrAMissingPathIsNotAFolder) {
-  Write(root_ / "file.txt", "x");
+  test_support::WriteBytes(root_ / "file.txt", "x");
   for (const fs::path& path : {root_ / "file.txt", root_ / "absent"}) {
     try {
       platform::GetFolderAttributes(path.string());
@@ -79,18 +65,18 @@ TEST_F(Win32Folder, AFileOrAMissingPathIsNotAFolder) {
 }
 
 TEST_F(Win32Folder, ReplaceWithCopyReplacesAHiddenCopyButNotAReadOnlyOne) {
-  Write(root_ / "new.zip", "new archive");
-  Write(root_ / "hidden.zip", "old");
-  Write(root_ / "readonly.zip", "old");
+  test_support::WriteBytes(root_ / "new.zip", "new archive");
+  test_support::WriteBytes(root_ / "hidden.zip", "old");
+  test_support::WriteBytes(root_ / "readonly.zip", "old");
   SetFileAttributesW((root_ / "hidden.zip").c_str(), FILE_ATTRIBUTE_HIDDEN);
   SetFileAttributesW((root_ / "readonly.zip").c_str(), FILE_ATTRIBUTE_READONLY);
 
   platform::ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "hidden.zip").string());
-  EXPECT_EQ(Read(root_ / "hidden.zip"), "new archive");
+  EXPECT_EQ(test_support::ReadBytes(root_ / "hidden.zip"), "new archive");
   EXPECT_THROW(
       platform::ReplaceWithCopy((root_ / "new.zip").string(), (root_ / "readonly.zip").string()),
       platform::Error);
-  EXPECT_EQ(Read(root_ / "readonly.zip"), "old");
+  EXPECT_EQ(test_support::ReadBytes(root_ / "readonly.zip"), "old");
   // No temporary file is left behind either way.
   EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 3);
 }

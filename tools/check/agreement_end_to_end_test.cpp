@@ -94,7 +94,7 @@ class CheckThenRun : public Installation {
     EXPECT_EQ(check_test::Describe(plan, check_test::PredictedOutcomes(plan)),
               check_test::Describe(plan, observed))
         << "run exit status " << status << "\n"
-        << output_ << Read(program_ / "slotbackup.log");
+        << output_ << ReadBytes(program_ / "slotbackup.log");
   }
 
   // What bsdtar lists of an archive in the save folder whose name matches.
@@ -126,14 +126,14 @@ TEST_F(CheckThenRun, WithTheFakeLibraryAMissingTargetEndsTheRunWhereForeseen) {
   const fs::path a = Target("a"), c = Target("c");
   Settings(SaveSection("NONE") + Slots({a, data_ / "gone", c}) +
            "[BackUP_ConstantName]\n0000=a.zip\n0001=b.zip\n0002=c.zip\n");
-  Write(save_ / "0_x.zip", "");
+  WriteBytes(save_ / "0_x.zip", "");
   ExpectAgreement("target-missing");
 }
 
 TEST_F(CheckThenRun, AnEntryTheRunsUserCannotReadFailsItsSlotAsForeseen) {
   InstallRealArchivers();
   const fs::path locked = Target("locked"), open = Target("open");
-  Write(locked / "private.txt", "only for root");
+  WriteBytes(locked / "private.txt", "only for root");
   Settings(SaveSection("ZIP") + Slots({locked, open}));
   RunUnprivileged();  // the whole installation becomes the ordinary user's
   chmod((locked / "private.txt").c_str(), 0);
@@ -167,7 +167,7 @@ TEST_F(CheckThenRun, ASaveFolderInsideTheTargetIsForeseenAndItsArchivesGrow) {
            "\n[BackUP_Name]\n0000=data_%D.lzh\n");
   ExpectAgreement("archives-inside-target");
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-  ASSERT_EQ(Run(), 0) << Read(program_ / "slotbackup.log");
+  ASSERT_EQ(Run(), 0) << ReadBytes(program_ / "slotbackup.log");
   // The second archive holds the first.
   std::vector<fs::path> archives;
   for (const auto& entry : fs::directory_iterator(save_)) archives.push_back(entry.path());
@@ -195,7 +195,7 @@ TEST_F(CheckThenRun, TheOldArchivesTheCheckerForeseesGoingAreExactlyThoseTheRunR
   const std::vector<std::string> old = {"a_20250101000000.zip", "a_20250102000000.zip",
                                         "a_20250103000000.zip", "a_2025010400000.zip",
                                         "b_20250101000000.zip", "b_20250102000000.zip"};
-  for (const std::string& name : old) Write(save_ / name, "an earlier archive");
+  for (const std::string& name : old) WriteBytes(save_ / name, "an earlier archive");
   fs::create_symlink(save_ / "a_20250103000000.zip", save_ / "a_20240101000000.zip");
   Settings(SaveSection("ZIP") + "[BackUP_Target]\n0000=" + a.string() + "\n0001=" + b.string() +
            "\n[BackUP_Name]\n0000=a_%D.zip\n0001=b_%D.zip\n[BackUP_ConstantName]\n0000=a.zip\n"
@@ -208,7 +208,7 @@ TEST_F(CheckThenRun, TheOldArchivesTheCheckerForeseesGoingAreExactlyThoseTheRunR
   EXPECT_EQ(foreseen, (std::set<std::string>{"a_20250101000000.zip", "a_20250102000000.zip"}))
       << checked_;
   EXPECT_TRUE(Finds(json, "keep-invalid")) << checked_;
-  ASSERT_EQ(Run(), 0) << output_ << Read(program_ / "slotbackup.log");
+  ASSERT_EQ(Run(), 0) << output_ << ReadBytes(program_ / "slotbackup.log");
   std::set<std::string> gone;
   for (const std::string& name : old) {
     if (!fs::exists(save_ / name)) gone.insert(name);
@@ -239,7 +239,7 @@ TEST_F(CheckThenRun, ASettingsFileInShiftJisOnAUtf8SystemIsForeseenToMissItsFold
            "\n[BackUP_Name]\n0000=nihon.zip\n0001=other.zip\n");
   ExpectAgreement("not-in-code-page");
   EXPECT_NE(checked_.find("\"line\":5"), std::string::npos) << checked_;
-  EXPECT_NE(Read(program_ / "slotbackup.log").find("Path not found"), std::string::npos);
+  EXPECT_NE(ReadBytes(program_ / "slotbackup.log").find("Path not found"), std::string::npos);
 }
 
 }  // namespace

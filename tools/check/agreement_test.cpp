@@ -6,16 +6,15 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <set>
 
 #include "archiver/fake_archiver_runner.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "platform/ini/ini_document.h"
 #include "run/expand_name.h"
 #include "run/program_files.h"
 #include "run/slot_run.h"
+#include "testing/support.h"
 #include "tools/check/agreement.h"
 #include "tools/check/checker.h"
 
@@ -23,34 +22,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using test_support::PathOf;
+using test_support::ScratchFolder;
+using test_support::SectionLines;
+using test_support::Utf8Of;
+using test_support::WriteBytes;
 using Unlha32::FakeArchiverRunner;
 using Unlha32::Result;
 
 const platform::LocalTime kNow{2026, 12, 7, 22, 0, 5};
 
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-fs::path FsPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class Agreement : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("slotbackup-agree-" + std::to_string(std::random_device{}()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     for (const char* folder : {"backups", "data/a", "data/b", "data/c"}) {
-      fs::create_directories(root_ / folder);
-      std::ofstream(root_ / folder / "file.txt") << folder;
+      WriteBytes(root_ / folder / "file.txt", folder);
     }
     // As a library does: the archive is written where the line says, and
     // the run fails when it cannot be.
@@ -58,25 +44,20 @@ class Agreement : public ::testing::Test {
       const size_t open = call.commandLine.find('"');
       const std::string archive =
           call.commandLine.substr(open + 1, call.commandLine.find('"', open + 1) - open - 1);
-      std::ofstream out(FsPath(archive), std::ios::binary);
+      std::ofstream out(PathOf(archive), std::ios::binary);
       out << call.commandLine;
       return out ? Result{true, "written"} : Result{false, "cannot create " + archive};
     };
   }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(root_, error);
-  }
-
-  std::string Path(const std::string& relative) const { return Utf8(root_) + "/" + relative; }
+  std::string Path(const std::string& relative) const { return Utf8Of(root_) + "/" + relative; }
 
   // Checks the settings ("@" for the test's folder), then runs them, and
   // returns the prediction and what the run did, side by side.
   void ExpectAgreement(std::string text, const std::string& alsoFound = "") {
     for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
-      text.replace(at, 1, Utf8(root_));
+      text.replace(at, 1, Utf8Of(root_));
     }
-    std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << platform::ToMultiByte(text);
+    WriteBytes(root_ / "slotbackup.ini", platform::ToMultiByte(text));
     const check::Report plan = check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
     ASSERT_FALSE(plan.slots.empty());
     if (!alsoFound.empty()) {
@@ -101,9 +82,9 @@ class Agreement : public ::testing::Test {
     } catch (const platform::Error&) {
       effects.endedByError = true;
     }
-    for (const std::string& line : platform::ini::SectionLines(ReadFile(root_ / "slotbackup.ini"),
-                                                               AppModule::kErrorLogSection)) {
-      effects.failedTargets.push_back(platform::ToUtf8(line.substr(line.find('=') + 1)));
+    for (const std::string& line :
+         SectionLines(root_ / "slotbackup.ini", AppModule::kErrorLogSection)) {
+      effects.failedTargets.push_back(line.substr(line.find('=') + 1));
     }
     const auto observed = check_test::ObservedOutcomes(plan, AppModule::Stamp(kNow), effects);
     EXPECT_EQ(check_test::Describe(plan, check_test::PredictedOutcomes(plan)),
@@ -124,12 +105,12 @@ class Agreement : public ::testing::Test {
   std::set<std::string> Files() const {
     std::set<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(root_)) {
-      if (entry.is_regular_file()) names.insert(Utf8(entry.path().filename()));
+      if (entry.is_regular_file()) names.insert(Utf8Of(entry.path().filename()));
     }
     return names;
   }
 
-  fs::path root_;
+  ScratchFolder root_;
   FakeArchiverRunner archivers_;
 };
 
@@ -175,7 +156,7 @@ TEST_F(Agreement, AFixedNameThatCannotBeWrittenEndsTheRun) {
 }
 
 TEST_F(Agreement, WithoutArchiverACopyNeedsAnArchiveAlreadyThere) {
-  std::ofstream(root_ / "backups" / "a.old") << "earlier archive";
+  WriteBytes(root_ / "backups" / "a.old", "earlier archive");
   ExpectAgreement(Save("backups", "none") +
                       "[BackUP_Target]\n0000=@/data/a\n0001=@/data/b\n0002=@/data/c\n"
                       "[BackUP_Name]\n0000=a.old\n0001=b.old\n0002=c.old\n"
@@ -187,7 +168,7 @@ TEST_F(Agreement, OldArchivesGoAsForeseenAndOnlyForSlotsThatKeepAValidNumber) {
   for (const char* name :
        {"a_20261201000000.zip", "a_20261202000000.zip", "a_20261203000000.zip",
         "b_20261201000000.zip", "b_20261202000000.zip", "c.zip", "a_20261301000000.zip"}) {
-    std::ofstream(root_ / "backups" / name) << "earlier archive";
+    WriteBytes(root_ / "backups" / name, "earlier archive");
   }
   ExpectAgreement(Save("backups", "ZIP") +
                       "[BackUP_Target]\n0000=@/data/a\n0001=@/data/b\n0002=@/data/c\n"

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "archiver/fake_archiver_runner.h"
 #include "platform/codepage.h"
@@ -15,6 +13,7 @@
 #include "run/report.h"
 #include "run/run_lock.h"
 #include "settings/ini_file.h"
+#include "testing/support.h"
 #include "tools/check/checker.h"
 #include "tools/check/render.h"
 
@@ -25,49 +24,32 @@ namespace {
 const platform::LocalTime kNow{2026, 12, 7, 22, 0, 5};
 const std::string kStamp = "20261207220005";
 
-fs::path FsPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
+using test_support::PathOf;
+using test_support::Utf8Of;
+using test_support::WriteBytes;
 
 class InspectTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("slotbackup-check-" + std::to_string(std::random_device()()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(root_ / "backups");
-    fs::create_directories(root_ / "data" / FsPath("仕事"));
+    fs::create_directories(root_ / "data" / PathOf("仕事"));
     fs::create_directories(root_ / "data" / "notes");
-  }
-  void TearDown() override {
-    std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(root_, error)) {
-      if (entry.is_directory()) {
-        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
-      }
-    }
-    fs::remove_all(root_, error);
   }
 
   // Spelt as the settings files below spell it: '/' is a separator everywhere.
-  std::string Path(const std::string& relative) const { return Utf8(root_) + "/" + relative; }
+  std::string Path(const std::string& relative) const { return Utf8Of(root_) + "/" + relative; }
 
   // A settings file whose "@" stands for the test's folder.
   check::Report Check(std::string text) {
     for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
-      text.replace(at, 1, Utf8(root_));
+      text.replace(at, 1, Utf8Of(root_));
     }
     // The file is read in the system's code page, as the run reads it.
-    std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << platform::ToMultiByte(text);
+    WriteBytes(root_ / "slotbackup.ini", platform::ToMultiByte(text));
     return check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
   }
 
-  fs::path root_;
+  test_support::ScratchFolder root_;
   Unlha32::FakeArchiverRunner archivers_;
 };
 
@@ -223,7 +205,7 @@ TEST_F(InspectTest, MissingTargetEndsTheRunAndLaterSlotsAreNotReached) {
   EXPECT_EQ(report.slots[3].outcome, check::Outcome::kNotReached);
   EXPECT_NE(Find(report, "target-missing", "0003"), nullptr);
 
-  std::ofstream(root_ / "data" / "a file") << "x";
+  WriteBytes(root_ / "data" / "a file", "x");
   const check::Report file = Check(kSaveZip +
                                    "[BackUP_Target]\n0000=@/data/a file\n"
                                    "[BackUP_Name]\n0000=a_%D.zip\n");
@@ -308,7 +290,7 @@ TEST_F(InspectTest, WithoutArchiverFixedNamesNeedAnEarlierArchive) {
   EXPECT_EQ(report.slots[0].outcome, check::Outcome::kEndsRun);
   EXPECT_NE(Find(report, "copy-source-missing", "0000"), nullptr);
 
-  std::ofstream(root_ / "backups" / "notes.zip") << "old";
+  WriteBytes(root_ / "backups" / "notes.zip", "old");
   const check::Report old = Check(
       "[BackUP_Save]\nSavePath=@/backups\nArchiveType=none\n"
       "[BackUP_Target]\n0000=@/data/notes\n0001=@/data/notes\n"
@@ -341,10 +323,10 @@ TEST_F(InspectTest, RecordedFailuresNewestFirst) {
   std::string log = "[Error_LOG]\n";
   for (int i = 1; i <= 7; ++i)
     log += "2026/12/0" + std::to_string(i) + " 22:00:00=@/t" + std::to_string(i) + "\n";
-  std::ofstream(root_ / "slotbackup.log", std::ios::binary)
-      << "[ErrorDescription]\n2026/12/01 22:00:00=ModuleName:Main\tObjectName:AppModule\t"
-         "ErrorInfo:old\n2026/12/02 22:00:00=ModuleName:Main\tObjectName:AppModule\t"
-         "ErrorInfo:Path not found: /gone\n";
+  WriteBytes(root_ / "slotbackup.log",
+             "[ErrorDescription]\n2026/12/01 22:00:00=ModuleName:Main\tObjectName:AppModule\t"
+             "ErrorInfo:old\n2026/12/02 22:00:00=ModuleName:Main\tObjectName:AppModule\t"
+             "ErrorInfo:Path not found: /gone\n");
   const check::Report report = Check(kSaveZip + log);
   EXPECT_EQ(report.errorLogCount, 7);
   ASSERT_EQ(report.newestErrorLog.size(), check::kNewestEntries);
@@ -499,7 +481,7 @@ TEST_F(InspectTest, TheNextRunsRemovalsAreForeseenFromTheSaveFolderToday) {
   for (const char* name :
        {"a_20261201000000.zip", "a_20261202000000.zip", "a_20261203000000.zip",
         "a_2026120400000.zip", "a_20261304000000.zip", "a_latest.zip", "ab_20200101000000.zip"}) {
-    std::ofstream(root_ / "backups" / name) << "archive";
+    WriteBytes(root_ / "backups" / name, "archive");
   }
   fs::create_directory(root_ / "backups" / "a_20200101000000.zip");
   const std::string slots =
@@ -571,7 +553,7 @@ TEST_F(InspectTest, AnArchiverLibraryThatCannotBeLoadedEndsTheRunAtItsFirstSlot)
 
 TEST_F(InspectTest, WalksStopWhenTheirTimeIsUpAndCanBeLeftOut) {
   for (int i = 0; i < 3000; ++i) {
-    std::ofstream(root_ / "data" / "notes" / std::to_string(i)) << "x";
+    WriteBytes(root_ / "data" / "notes" / std::to_string(i), "x");
   }
   const std::string text =
       kSaveZip + "[BackUP_Target]\n0000=@/data/notes\n[BackUP_Name]\n0000=n.zip\n";
@@ -682,10 +664,11 @@ TEST_F(InspectTest, BytesNotInTheSystemsCodePageAreNamedByLine) {
   std::string shiftJis = "\x93\xfa\x96\x7b";
   if (platform::InvalidBytes(shiftJis).empty()) shiftJis = "\xfd\xfe\xff";
   ASSERT_FALSE(platform::InvalidBytes(shiftJis).empty());
-  std::ofstream(root_ / "slotbackup.ini", std::ios::binary)
-      << "[BackUP_Save]\nSavePath=" << Path("backups") << "\nArchiveType=ZIP\n"
-      << "[BackUP_Target]\n0000=" << Path("data/") << shiftJis << "\n0001=" << Path("data/notes")
-      << "\n[BackUP_Name]\n0000=" << shiftJis << "_%D.zip\n0001=notes.zip\n";
+  WriteBytes(root_ / "slotbackup.ini",
+             "[BackUP_Save]\nSavePath=" + Path("backups") + "\nArchiveType=ZIP\n" +
+                 "[BackUP_Target]\n0000=" + Path("data/") + shiftJis +
+                 "\n0001=" + Path("data/notes") + "\n[BackUP_Name]\n0000=" + shiftJis +
+                 "_%D.zip\n0001=notes.zip\n");
   const check::Report report = check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
   const check::Finding* finding = Find(report, "not-in-code-page");
   ASSERT_NE(finding, nullptr) << ::testing::PrintToString(Codes(report));
@@ -696,8 +679,8 @@ TEST_F(InspectTest, BytesNotInTheSystemsCodePageAreNamedByLine) {
   // The folder is named in UTF-8 on disk: those bytes name none.
   EXPECT_NE(Find(report, "target-missing", "0000"), nullptr);
 
-  std::ofstream(root_ / "slotbackup.ini", std::ios::binary)
-      << kSaveZip.substr(0, kSaveZip.find('@')) << Path("backups") << "\nArchiveType=ZIP\n";
+  WriteBytes(root_ / "slotbackup.ini",
+             kSaveZip.substr(0, kSaveZip.find('@')) + Path("backups") + "\nArchiveType=ZIP\n");
   EXPECT_EQ(Find(check::Inspect(Path("slotbackup.ini"), kNow, archivers_), "not-in-code-page"),
             nullptr);
 }
@@ -712,7 +695,7 @@ TEST_F(InspectTest, AUtf16SettingsFileIsExplainedLineByLine) {
     bytes += c;
     bytes += '\0';
   }
-  std::ofstream(root_ / "slotbackup.ini", std::ios::binary) << bytes;
+  WriteBytes(root_ / "slotbackup.ini", bytes);
   const check::Report report = check::Inspect(Path("slotbackup.ini"), kNow, archivers_);
   const check::Finding* unknown = Find(report, "unknown-key", "Compression");
   ASSERT_NE(unknown, nullptr) << ::testing::PrintToString(Codes(report));

@@ -17,48 +17,30 @@
 #include "platform/file_lock.h"
 #include "run/program_files.h"
 #include "settings/ini_file.h"
+#include "testing/support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-fs::path PathOf(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using test_support::PathOf;
+using test_support::ReadBytes;
+using test_support::SectionLines;
+using test_support::Utf8Of;
+using test_support::WriteBytes;
 
 class Installation : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("slotbackup-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    program_ = root_ / "program";
-    save_ = root_ / "save folder";
     fs::create_directories(program_);
     fs::create_directories(save_);
     fs::copy_file(PathOf(SLOTBACKUP_PROGRAM), program_ / "slotbackup.exe");
   }
+  // The marks taken off, so that the scratch folder can be removed.
   void TearDown() override {
     for (const auto& entry : fs::recursive_directory_iterator(root_)) {
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    fs::remove_all(root_);
   }
 
   void InstallFakeArchivers() {
@@ -70,7 +52,7 @@ class Installation : public ::testing::Test {
   // A target folder with a Japanese name holding one file.
   fs::path Target(const std::string& name) {
     const fs::path folder = root_ / PathOf("データ") / PathOf(name);
-    Write(folder / PathOf("報告書.txt"), "2024");
+    WriteBytes(folder / PathOf("報告書.txt"), "2024");
     return folder;
   }
 
@@ -78,17 +60,17 @@ class Installation : public ::testing::Test {
   // code page as Windows programs write it.
   void Set(const std::string& section, const std::string& key, const std::string& value) {
     clsIniFile ini;
-    ini.FileName(Utf8(program_ / "slotbackup.ini"));
+    ini.FileName(Utf8Of(program_ / "slotbackup.ini"));
     ini.Section(section);
     ASSERT_TRUE(ini.SetString(key, value));
   }
   void SaveSection(const std::string& type) {
-    Set("BackUP_Save", "SavePath", Utf8(save_));
+    Set("BackUP_Save", "SavePath", Utf8Of(save_));
     Set("BackUP_Save", "ArchiveType", type);
   }
   void Slot(const std::string& key, const fs::path& target, const std::string& name,
             const std::string& constantName = "") {
-    Set("BackUP_Target", key, Utf8(target));
+    Set("BackUP_Target", key, Utf8Of(target));
     Set("BackUP_Name", key, name);
     if (!constantName.empty()) Set("BackUP_ConstantName", key, constantName);
   }
@@ -137,16 +119,8 @@ class Installation : public ::testing::Test {
     return lines;
   }
 
-  std::vector<std::string> Lines(const fs::path& file, const std::string& section) {
-    clsIniFile ini;
-    ini.FileName(Utf8(file));
-    ini.Section(section);
-    std::vector<std::string> lines;
-    ini.EnumSectionString(lines);
-    return lines;
-  }
-
-  fs::path root_, program_, save_;
+  test_support::ScratchFolder root_;
+  fs::path program_ = root_ / "program", save_ = root_ / "save folder";
 };
 
 TEST_F(Installation, TheArchiverDllsBesideTheProgramGetBackslashedCommandLines) {
@@ -155,31 +129,31 @@ TEST_F(Installation, TheArchiverDllsBesideTheProgramGetBackslashedCommandLines) 
   SaveSection("zip");
   Slot("0002", a, "仕事_%D.zip");
   Slot("0005", b, "b.zip");
-  ASSERT_EQ(Run(), 0u) << Read(program_ / "slotbackup.log");
+  ASSERT_EQ(Run(), 0u) << ReadBytes(program_ / "slotbackup.log");
   const auto calls = Calls();
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_TRUE(std::regex_match(calls[0], std::regex("a \"(.*)\\\\仕事_\\d{14}\\.zip\" \"(.*)\"")))
       << calls[0];
-  EXPECT_EQ(calls[0].substr(calls[0].rfind(" \"")), " \"" + Utf8(a) + "\"");
-  EXPECT_EQ(calls[1], "a \"" + Utf8(save_) + "\\b.zip\" \"" + Utf8(b) + "\"");
+  EXPECT_EQ(calls[0].substr(calls[0].rfind(" \"")), " \"" + Utf8Of(a) + "\"");
+  EXPECT_EQ(calls[1], "a \"" + Utf8Of(save_) + "\\b.zip\" \"" + Utf8Of(b) + "\"");
 
   SaveSection("Lha");
   std::filesystem::remove(root_ / "calls.log");
   ASSERT_EQ(Run(), 0u);
   ASSERT_EQ(Calls().size(), 2u);
-  EXPECT_EQ(Calls()[1], "a  -r2 -x1 \"" + Utf8(save_) + "\\b.zip\" \"" + Utf8(b) + "\"");
+  EXPECT_EQ(Calls()[1], "a  -r2 -x1 \"" + Utf8Of(save_) + "\\b.zip\" \"" + Utf8Of(b) + "\"");
 }
 
 TEST_F(Installation, AFixedNameCopyIsRefreshedAndAHiddenFolderKeepsItsAttributes) {
   InstallFakeArchivers();
   const fs::path t = Target("t");
   SetFileAttributesW(t.c_str(), FILE_ATTRIBUTE_HIDDEN);
-  Write(save_ / "same.zip", "archive of this run");
-  Write(save_ / "latest.zip", "older copy");
+  WriteBytes(save_ / "same.zip", "archive of this run");
+  WriteBytes(save_ / "latest.zip", "older copy");
   SaveSection("ZIP");
   Slot("0001", t, "same.zip", "latest.zip");
-  ASSERT_EQ(Run(), 0u) << Read(program_ / "slotbackup.log");
-  EXPECT_EQ(Read(save_ / "latest.zip"), "archive of this run");
+  ASSERT_EQ(Run(), 0u) << ReadBytes(program_ / "slotbackup.log");
+  EXPECT_EQ(ReadBytes(save_ / "latest.zip"), "archive of this run");
   EXPECT_EQ(GetFileAttributesW(t.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
             static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_FALSE(fs::exists(program_ / "slotbackup.log"));
@@ -188,11 +162,11 @@ TEST_F(Installation, AFixedNameCopyIsRefreshedAndAHiddenFolderKeepsItsAttributes
 TEST_F(Installation, AFailedArchiverRunIsRecordedUnderTheSystemsDateTime) {
   InstallFakeArchivers();
   const fs::path t = Target("t");
-  Write(save_ / "latest.zip", "previous copy");
+  WriteBytes(save_ / "latest.zip", "previous copy");
   SaveSection("LHA");
   Slot("0001", t, "t.lzh", "latest.zip");
   EXPECT_EQ(Run(1), 2u);
-  const auto entries = Lines(program_ / "slotbackup.ini", "Error_LOG");
+  const auto entries = SectionLines(program_ / "slotbackup.ini", "Error_LOG");
   ASSERT_EQ(entries.size(), 1u);
   const std::string key = entries[0].substr(0, entries[0].find('='));
   // The Japanese short date and long time.
@@ -201,11 +175,11 @@ TEST_F(Installation, AFailedArchiverRunIsRecordedUnderTheSystemsDateTime) {
         std::regex_match(key, std::regex("\\d{4}/\\d\\d?/\\d\\d?( \\d\\d?:\\d\\d:\\d\\d)?")))
         << key;
   }
-  EXPECT_EQ(entries[0].substr(entries[0].find('=') + 1), Utf8(t));
-  EXPECT_EQ(Read(save_ / "latest.zip"), "previous copy");
+  EXPECT_EQ(entries[0].substr(entries[0].find('=') + 1), Utf8Of(t));
+  EXPECT_EQ(ReadBytes(save_ / "latest.zip"), "previous copy");
   // The archiver's message is logged beside it, under the same key.
-  EXPECT_EQ(Lines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection),
-            std::vector<std::string>{key + "=Target:" + Utf8(t) + "\tMessage:fake archiver"});
+  EXPECT_EQ(SectionLines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection),
+            std::vector<std::string>{key + "=Target:" + Utf8Of(t) + "\tMessage:fake archiver"});
 }
 
 TEST_F(Installation, AMissingTargetOrDllEndsTheRunWithOneErrorLogEntry) {
@@ -213,7 +187,7 @@ TEST_F(Installation, AMissingTargetOrDllEndsTheRunWithOneErrorLogEntry) {
   SaveSection("LHA");
   Slot("0001", t, "t.lzh");
   EXPECT_EQ(Run(), 1u);
-  auto log = Lines(program_ / "slotbackup.log", "ErrorDescription");
+  auto log = SectionLines(program_ / "slotbackup.log", "ErrorDescription");
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].find("=ModuleName:Main\tObjectName:AppModule\tErrorInfo:"), std::string::npos);
   EXPECT_NE(log[0].find("Unlha32.dll"), std::string::npos) << log[0];
@@ -224,17 +198,18 @@ TEST_F(Installation, AMissingTargetOrDllEndsTheRunWithOneErrorLogEntry) {
   fs::remove(program_ / "slotbackup.log");
   EXPECT_EQ(Run(), 1u);
   EXPECT_TRUE(Calls().empty());
-  log = Lines(program_ / "slotbackup.log", "ErrorDescription");
+  log = SectionLines(program_ / "slotbackup.log", "ErrorDescription");
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_NE(log[0].find("ErrorInfo:Path not found: " + Utf8(absent)), std::string::npos) << log[0];
+  EXPECT_NE(log[0].find("ErrorInfo:Path not found: " + Utf8Of(absent)), std::string::npos)
+      << log[0];
 }
 
 TEST_F(Installation, AMissingSettingsFileEndsTheRunWithAnEntryNamingIt) {
   InstallFakeArchivers();
   EXPECT_EQ(Run(), 1u);
-  const auto log = Lines(program_ / "slotbackup.log", "ErrorDescription");
+  const auto log = SectionLines(program_ / "slotbackup.log", "ErrorDescription");
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_NE(log[0].find("ErrorInfo:Cannot read " + Utf8(program_ / "slotbackup.ini") + ": "),
+  EXPECT_NE(log[0].find("ErrorInfo:Cannot read " + Utf8Of(program_ / "slotbackup.ini") + ": "),
             std::string::npos)
       << log[0];
 }
@@ -244,13 +219,13 @@ TEST_F(Installation, ARunWaitsWhileAnotherHoldsTheRunLock) {
   const fs::path t = Target("t");
   SaveSection("ZIP");
   Slot("0000", t, "t.zip");
-  auto holder = std::make_unique<platform::FileLock>(Utf8(program_ / "slotbackup.lock"));
+  auto holder = std::make_unique<platform::FileLock>(Utf8Of(program_ / "slotbackup.lock"));
   ASSERT_TRUE(holder->Acquire(std::chrono::milliseconds(0)));
   HANDLE run = Start();
   EXPECT_EQ(WaitForSingleObject(run, 500), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_TRUE(Calls().empty());
   holder.reset();
-  EXPECT_EQ(Wait(run), 0u) << Read(program_ / "slotbackup.log");
+  EXPECT_EQ(Wait(run), 0u) << ReadBytes(program_ / "slotbackup.log");
   EXPECT_EQ(Calls().size(), 1u);
 }
 
@@ -263,29 +238,30 @@ TEST_F(Installation, WhatATerminatedRunLeftIsRestoredAndRemovedByTheNext) {
   ASSERT_TRUE(SetFileAttributesW(t.c_str(), FILE_ATTRIBUTE_NORMAL));  // as cleared
   const int word = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN;
   clsIniFile records;
-  records.FileName(Utf8(program_ / "slotbackup.recovery"));
+  records.FileName(Utf8Of(program_ / "slotbackup.recovery"));
   records.Section(AppModule::kClearedFolderSection);
-  ASSERT_TRUE(records.SetString("0004", std::to_string(word) + " " + Utf8(t)));
+  ASSERT_TRUE(records.SetString("0004", std::to_string(word) + " " + Utf8Of(t)));
   // Windows process ids are multiples of 4: no process ever has this one.
   const std::string abandoned = ".slotbackup-4294967291-0123456789abcdef.tmp";
-  Write(save_ / abandoned, "left by a killed run");
-  Write(save_ / (abandoned + ".bak"), "a user's file");
+  WriteBytes(save_ / abandoned, "left by a killed run");
+  WriteBytes(save_ / (abandoned + ".bak"), "a user's file");
   fs::create_directories(save_ / ".slotbackup-4294967287-0123456789abcdef.tmp");
 
-  ASSERT_EQ(Run(), 0u) << Read(program_ / "slotbackup.log");
+  ASSERT_EQ(Run(), 0u) << ReadBytes(program_ / "slotbackup.log");
   EXPECT_EQ(GetFileAttributesW(t.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
             static_cast<DWORD>(word));
-  EXPECT_TRUE(Lines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection).empty());
+  EXPECT_TRUE(
+      SectionLines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection).empty());
   EXPECT_FALSE(fs::exists(save_ / abandoned));
   EXPECT_TRUE(fs::exists(save_ / (abandoned + ".bak")));
   EXPECT_TRUE(fs::is_directory(save_ / ".slotbackup-4294967287-0123456789abcdef.tmp"));
-  const auto recovery = Lines(program_ / "slotbackup.log", AppModule::kRecoverySection);
+  const auto recovery = SectionLines(program_ / "slotbackup.log", AppModule::kRecoverySection);
   ASSERT_EQ(recovery.size(), 2u);
-  EXPECT_NE(recovery[0].find("=Restored:" + Utf8(t) + "\tAttributes:" + std::to_string(word)),
+  EXPECT_NE(recovery[0].find("=Restored:" + Utf8Of(t) + "\tAttributes:" + std::to_string(word)),
             std::string::npos)
       << recovery[0];
   EXPECT_NE(
-      recovery[1].find("=RemovedTemporaryFile:" + Utf8(save_) + "\\" + abandoned + "\tBytes:20"),
+      recovery[1].find("=RemovedTemporaryFile:" + Utf8Of(save_) + "\\" + abandoned + "\tBytes:20"),
       std::string::npos)
       << recovery[1];
 }
