@@ -1,30 +1,25 @@
 #include "settings/ini_file.h"
 
-#include <algorithm>
-
-#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/profile.h"
 
 namespace {
 
-// The size of every result area, in bytes of the system code page.
-constexpr uint32_t kAreaSize = 32767;
+// Replaces array with items; leaves it alone when there are none.
+int32_t Take(std::vector<std::string>& array, std::vector<std::string> items) {
+  if (items.empty()) return 0;
+  array = std::move(items);
+  return static_cast<int32_t>(array.size());
+}
 
 }  // namespace
 
 int32_t clsIniFile::EmnumSection(std::vector<std::string>& strSection) {
-  std::string area(kAreaSize, '\0');
-  GetPrivateProfileSectionNamesA(area.data(), kAreaSize,
-                                 platform::ToMultiByte(strFileName_).c_str());
-  return SplitNullList(strSection, area);
+  return Take(strSection, platform::ListProfileSections(strFileName_));
 }
 
 int32_t clsIniFile::EnumSectionString(std::vector<std::string>& strSectionString) {
-  std::string area(kAreaSize, '\0');
-  GetPrivateProfileSectionA(platform::ToMultiByte(strSection_).c_str(), area.data(), kAreaSize,
-                            platform::ToMultiByte(strFileName_).c_str());
-  return SplitNullList(strSectionString, area);
+  return Take(strSectionString, platform::ListProfileLines(strFileName_, strSection_));
 }
 
 void clsIniFile::FileName(std::string strNewFileName) {
@@ -44,63 +39,33 @@ std::string clsIniFile::FileName() const {
 }
 
 void clsIniFile::DeleteKeyName(const std::string& strKey) {
-  WritePrivateProfileStringA(platform::ToMultiByte(strSection_).c_str(),
-                             platform::ToMultiByte(strKey).c_str(), nullptr,
-                             platform::ToMultiByte(strFileName_).c_str());
+  platform::RemoveProfileKey(strFileName_, strSection_, strKey);
 }
 
 void clsIniFile::DeleteSection(std::string& strSection) {
   if (strSection.empty()) strSection = strSection_;
-  WritePrivateProfileStringA(platform::ToMultiByte(strSection).c_str(), nullptr, nullptr,
-                             platform::ToMultiByte(strFileName_).c_str());
+  platform::RemoveProfileSection(strFileName_, strSection);
 }
 
 bool clsIniFile::SetString(const std::string& strKey, const std::string& strValue) {
-  return WritePrivateProfileStringA(platform::ToMultiByte(strSection_).c_str(),
-                                    platform::ToMultiByte(strKey).c_str(),
-                                    platform::ToMultiByte(strValue).c_str(),
-                                    platform::ToMultiByte(strFileName_).c_str()) != 0;
+  return platform::SetProfileValue(strFileName_, strSection_, strKey, strValue);
 }
 
 std::string clsIniFile::SetStringUnderFreeKey(const std::string& strKey,
                                               const std::string& strValue) {
   std::string failure;
-  const std::optional<std::string> written = platform::WriteProfileStringUnderFreeKey(
-      platform::ToMultiByte(strSection_).c_str(), platform::ToMultiByte(strKey).c_str(),
-      platform::ToMultiByte(strValue).c_str(), platform::ToMultiByte(strFileName_).c_str(),
-      &failure);
+  const std::optional<std::string> written =
+      platform::SetProfileValueUnderFreeKey(strFileName_, strSection_, strKey, strValue, &failure);
   if (!written) throw platform::Error("Cannot write " + strFileName_ + ": " + failure);
-  return platform::ToUtf8(*written);
+  return *written;
 }
 
 std::string clsIniFile::GetString(const std::string& strKey, const std::string& strDefault) {
-  std::string area(kAreaSize, '\0');
-  const uint32_t copied = GetPrivateProfileStringA(
-      platform::ToMultiByte(strSection_).c_str(), platform::ToMultiByte(strKey).c_str(),
-      platform::ToMultiByte(strDefault).c_str(), area.data(), kAreaSize,
-      platform::ToMultiByte(strFileName_).c_str());
-  // Cut on the bytes the platform counted before converting, so a value of
-  // double-byte characters ends exactly where the platform ended it.
-  area.resize(std::min(copied, kAreaSize));
-  std::string text = platform::ToUtf8(area);
+  std::string text = platform::GetProfileValue(strFileName_, strSection_, strKey, strDefault);
   return text.empty() ? strDefault : text;
 }
 
 int32_t clsIniFile::GetInteger(const std::string& strKey, int16_t lngDefault) {
-  return static_cast<int32_t>(GetPrivateProfileIntA(
-      platform::ToMultiByte(strSection_).c_str(), platform::ToMultiByte(strKey).c_str(), lngDefault,
-      platform::ToMultiByte(strFileName_).c_str()));
-}
-
-int32_t clsIniFile::SplitNullList(std::vector<std::string>& array, std::string_view list) {
-  int32_t i = 0;
-  for (;;) {
-    const size_t nul = list.find('\0');
-    // No NUL, or one at the start: the empty item that ends the list.
-    if (nul == std::string_view::npos || nul == 0) return i;
-    array.resize(static_cast<size_t>(i) + 1);
-    array[static_cast<size_t>(i)] = platform::ToUtf8(list.substr(0, nul));
-    list.remove_prefix(nul + 1);
-    ++i;
-  }
+  return static_cast<int32_t>(
+      platform::GetProfileInteger(strFileName_, strSection_, strKey, lngDefault));
 }

@@ -1,8 +1,8 @@
 // clsIniFile: the program's one way to read and write a profile (INI) file.
 // An object names one file and one current section; every operation is a
 // single fresh call of the platform's private-profile functions, so nothing is
-// cached and no file stays open. Text is UTF-8 here and crosses to the
-// platform in the system's multibyte code page.
+// cached and no file stays open. Text is UTF-8 here; the platform's profile
+// functions carry it to and from the file exactly (platform/profile.h).
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,9 @@
 
 class clsIniFile {
  public:
-  // The names of all sections of FileName into strSection; returns how many.
-  // With none the array keeps its old contents.
+  // The names of all sections of FileName into strSection, which is resized
+  // to exactly them; returns how many. With none the array keeps its old
+  // contents.
   int32_t EmnumSection(std::vector<std::string>& strSection);
   // The lines ("key=value") of the current Section into strSectionString.
   int32_t EnumSectionString(std::vector<std::string>& strSectionString);
@@ -43,10 +44,6 @@ class clsIniFile {
   int32_t GetInteger(const std::string& strKey, int16_t lngDefault);
 
  private:
-  // Splits a NUL-separated list ended by an empty item into array, which is
-  // resized to exactly the items found (and left alone when there are none).
-  static int32_t SplitNullList(std::vector<std::string>& array, std::string_view list);
-
   std::string strFileName_;
   std::string strSection_;
 };
