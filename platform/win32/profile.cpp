@@ -62,15 +62,14 @@ Holds WhatFileHolds(const std::wstring& file, std::string* bytes) {
 // byte-order mark, its text unchanged (as Notepad saves "Unicode"), and a
 // missing one is created so. Throws Error when that cannot be done.
 void MakeRoomFor(const std::string& file, std::initializer_list<const std::string*> texts) {
-  const std::wstring wide = ToWide(file);
-  std::string bytes;
-  const Holds holds = WhatFileHolds(wide, &bytes);
-  if (holds == Holds::kEverything) return;
   bool fits = true;
   for (const std::string* text : texts) {
     if (text != nullptr && !ToAnsiExactly(ToWide(*text))) fits = false;
   }
   if (fits) return;
+  std::string bytes;
+  const Holds holds = WhatFileHolds(ToWide(file), &bytes);
+  if (holds == Holds::kEverything) return;
   std::wstring text;
   if (holds == Holds::kUtf8) {
     text = ToWide(std::string_view(bytes).substr(3));
