@@ -14,6 +14,8 @@
 #include "platform/file_info.h"
 #include "platform/folder_names.h"
 #include "platform/input_file.h"
+#include "platform/name_text.h"
+#include "platform/thread_locale.h"
 #include "testing/support.h"
 
 namespace {
@@ -136,6 +138,16 @@ TEST(FileLayer, AFolderListsItsNamesAsTheSystemHoldsThem) {
               platform::FolderNames(Utf8Of(folder / "absent"));
             }).find("cannot open folder "),
             std::string::npos);
+}
+
+TEST(FileLayer, ANameBecomesUtf16WholeBeyondTheBasicPlane) {
+  // On POSIX names are the locale's bytes; here they are UTF-8 text.
+  if (platform::SystemCodePage() == 65001 || platform::SystemCodePage() == 932) {
+    const platform::ThreadLocale locale(platform::ThreadLocale::Of::kEnvironment);
+    EXPECT_EQ(platform::NameInUtf16("ソ能/表ポ😀.txt"), u"ソ能/表ポ😀.txt");
+  } else {
+    GTEST_SKIP() << "the environment's names are not UTF-8";
+  }
 }
 
 }  // namespace

@@ -40,10 +40,11 @@ struct ArchiveName {
 ArchiveName NameForArchive(std::string_view name);
 
 // A name in the layer's form as UTF-16 (for formats that store UTF-16); a
-// byte that is no character of the system's code page (POSIX) becomes
-// U+FFFD.
+// byte that is no character of the code page becomes U+FFFD. On POSIX in
+// the thread's locale, as the C library converts (the caller holds a
+// platform::ThreadLocale of the environment); on Windows from UTF-8.
 std::u16string NameInUtf16(std::string_view name);
-// The name a reader in the system's code page gives for a UTF-16 name: a
+// The name a reader in the same code page gives for a UTF-16 name: a
 // character the code page lacks becomes '?'.
 std::string NameFromUtf16(std::u16string_view name);
 

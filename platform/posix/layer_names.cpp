@@ -6,12 +6,13 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 
 #include "platform/folder_names.h"
 #include "platform/name_text.h"
-#include "platform/posix/codepage.h"
 #include "platform/posix/file_error.h"
 #include "platform/posix/locale.h"
 #include "platform/thread_locale.h"
@@ -80,42 +81,65 @@ ArchiveName NameForArchive(std::string_view name) {
   return ArchiveName{std::string(name), true};
 }
 
+namespace {
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c >= 0x10000 && c <= 0x10FFFF) {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (c >> 10));
+    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+  } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
+    out += static_cast<char16_t>(c);
+  } else {
+    out += u'\uFFFD';
+  }
+}
+
+}  // namespace
+
+// In the thread's locale, as the C library converts: the caller holds a
+// ThreadLocale of the environment.
 std::u16string NameInUtf16(std::string_view name) {
-  const std::string utf8 = DecodeCodeset(name, posix::LocaleCodeset().c_str());
   std::u16string out;
-  for (size_t i = 0; i < utf8.size();) {
-    const std::string_view rest = std::string_view(utf8).substr(i);
-    const size_t length = Utf8SequenceLength(rest);
-    if (length == 0) {  // an escaped byte: no character of the code page
+  std::mbstate_t state{};
+  const char* p = name.data();
+  size_t left = name.size();
+  while (left > 0) {
+    wchar_t c;
+    size_t n = std::mbrtowc(&c, p, left, &state);
+    if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
       out += u'\uFFFD';
-      i += EscapedByte(rest) ? kEscapedByteLength : 1;
-      continue;
-    }
-    const char32_t c = CodePoint(rest);
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+      state = {};
+      n = 1;
     } else {
-      out += static_cast<char16_t>(c);
+      if (n == 0) n = 1;
+      AppendUtf16(out, static_cast<char32_t>(c));
     }
-    i += length;
+    p += n;
+    left -= n;
   }
   return out;
 }
 
 std::string NameFromUtf16(std::u16string_view name) {
-  std::string utf8;
+  std::string out;
+  std::mbstate_t state{};
+  char buffer[MB_LEN_MAX];
   for (size_t i = 0; i < name.size(); ++i) {
     char32_t c = name[i];
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
         name[i + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;  // a lone surrogate
     }
-    AppendUtf8(utf8, c);
+    const size_t n = std::wcrtomb(buffer, static_cast<wchar_t>(c), &state);
+    if (n == static_cast<size_t>(-1)) {
+      out += '?';
+      state = {};
+    } else {
+      out.append(buffer, n);
+    }
   }
-  return EncodeCodeset(utf8, posix::LocaleCodeset().c_str());
+  return out;
 }
 
 std::string ShownPath(std::string_view path) {
