@@ -28,8 +28,8 @@ std::string OneLine(const std::string& text) {
 }
 
 Result Call(ArchiverEntryPoint entry, uint32_t window, const std::string& strCommandLine) {
-  const platform::ArchiverCall call =
-      platform::CallArchiver(entry, window, platform::ToMultiByte(strCommandLine), kOutputSize);
+  const platform::ArchiverCall call = platform::CallArchiver(
+      entry, window, platform::ToMultiByteExactly(strCommandLine), kOutputSize);
   if (!call.returned) return Result{false, call.failure};
   return Result{call.result == 0, OneLine(platform::ToUtf8(call.output))};
 }

@@ -45,7 +45,8 @@ class Archivers : public ArchiverRunner {
 
   void Load(Library library) override;
   // Hands the line to the entry point in the system's multibyte code page,
-  // through platform::CallArchiver (on POSIX in a child process).
+  // through platform::CallArchiver (on POSIX in a child process). A line
+  // the code page cannot hold exactly is never handed on: Error.
   Result Run(Library library, const std::string& commandLine) override;
 
   Result RunUnlha(uint32_t window, const std::string& strCommandLine);

@@ -4,6 +4,8 @@
 
 #include "archlib/entry.h"
 #include "archlib/little_endian.h"
+#include "lha/system_codepage.h"
+#include "platform/double_byte.h"
 #include "platform/posix/io.h"
 
 namespace lha {
@@ -19,10 +21,17 @@ void ReadExactly(int fd, uint64_t offset, uint8_t* out, size_t size, const std::
   }
 }
 
-// Folder names use 0xFF (and in old headers '\') between components.
-std::string Normalise(std::string path, bool backslashes) {
+// Folder names use 0xFF (and in old headers '\') between components. A
+// '\' that is the second byte of a character in the name's code page (表 is
+// 95 5C in code page 932) is part of the name; 0xFF never is.
+std::string Normalise(std::string path, bool backslashes, uint32_t codePage) {
   for (char& c : path) {
-    if (c == '\xFF' || (backslashes && c == '\\')) c = '/';
+    if (c == '\xFF') c = '/';
+  }
+  for (size_t i = 0; backslashes; ++i) {
+    i = platform::FindCharacter(path, '\\', codePage, i);
+    if (i == std::string::npos) break;
+    path[i] = '/';
   }
   while (!path.empty() && path.back() == '/') path.pop_back();
   return path;
@@ -34,6 +43,8 @@ std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::stri
   std::vector<StoredMember> members;
   uint64_t at = 0;
   std::vector<uint8_t> h;
+  // Names are in the code page their header declares, else the system's.
+  const uint32_t systemCodePage = SystemCodePage().value_or(0);
   auto bad = [&]() -> archlib::Failure {
     return archlib::Failure("not a well-formed LHA archive: " + name);
   };
@@ -52,6 +63,7 @@ std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::stri
     const uint64_t packed = Get32(h.data() + 7);
     m.originalSize = Get32(h.data() + 11);
     std::string dir, file;
+    uint32_t codePage = systemCodePage;
     uint64_t extStart = 0, extEnd = 0;  // extended headers with 16-bit sizes
     bool backslashes = false;
     if (level == 0 || level == 1) {
@@ -94,6 +106,9 @@ std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::stri
         const std::string data(reinterpret_cast<const char*>(ext.data() + 1), next - 3);
         if (ext[0] == 0x01) file = data;
         if (ext[0] == 0x02) dir = data;
+        if (ext[0] == 0x46 && data.size() >= 4) {
+          codePage = Get32(reinterpret_cast<const uint8_t*>(data.data()));
+        }
         next = Get16(ext.data() + next - 2);
         pos += ext.size();
       }
@@ -103,10 +118,14 @@ std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::stri
       }
     }
     if (m.size > fileSize - at) throw bad();
-    size_t bar = file.find('|');
-    if (bar != std::string::npos) file.resize(bar);
-    std::string path = dir.empty() ? file : Normalise(dir, backslashes) + "/" + file;
-    m.path = Normalise(path, backslashes);
+    // A link is stored as a folder entry named "path|target"; in any other
+    // member a '|' is part of the name (ポ is 83 7C in code page 932).
+    if (m.method == "-lhd-") {
+      const size_t bar = platform::FindCharacter(file, '|', codePage);
+      if (bar != std::string::npos) file.resize(bar);
+    }
+    std::string path = dir.empty() ? file : Normalise(dir, backslashes, codePage) + "/" + file;
+    m.path = Normalise(path, backslashes, codePage);
     members.push_back(std::move(m));
     at += members.back().size;
   }

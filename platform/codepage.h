@@ -3,7 +3,10 @@
 // library's locale taken from the environment, UTF-8 under the plain C locale.
 //
 // Neither direction fails or loses the rest of the text. A character the
-// code page cannot represent becomes '?', as Windows' own conversion does.
+// code page cannot represent becomes '?', never a look-alike (Windows' own
+// conversion would turn ¥ into '\', a path separator in code page 932): text
+// to show. Text that names something, a path handed to an archiver, goes
+// through ToMultiByteExactly, which refuses what it cannot convert exactly.
 //
 // Bytes that are not valid in the code page:
 // - On POSIX file names, command lines and settings are bytes, so ToUtf8 is
@@ -21,6 +24,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +33,17 @@ namespace platform {
 
 std::string ToMultiByte(std::string_view utf8);
 std::string ToUtf8(std::string_view multiByte);
+
+// The first character of utf8 that does not come back from the system's
+// code page as it went in (a character the code page lacks), named as
+// platform::CharacterName names it; nothing when all of utf8 converts
+// exactly. Escaped bytes (POSIX) always do.
+std::optional<std::string> CharacterNotInCodePage(std::string_view utf8);
+
+// utf8 in the system's code page, exactly: throws Error "<utf8> cannot be
+// written in the system's code page (<name>): it holds <character>, which
+// the code page lacks" when CharacterNotInCodePage finds one.
+std::string ToMultiByteExactly(std::string_view utf8);
 
 // The offset of each byte of multiByte that is not valid in the system's
 // code page (the bytes ToUtf8 escapes on POSIX), in order; empty when all of

@@ -1,6 +1,7 @@
-// Loading a shared library by name as a program loads it: from the program's
-// folder first, then through the platform's ordinary search (dlopen's,
-// LoadLibraryA's), and finding a symbol in it. Failures throw
+// Loading a shared library by name as a program loads it, and finding a
+// symbol in it: from the program's folder first, then on POSIX through
+// dlopen's ordinary search, on Windows from the system folder and the
+// Windows folder only (never the current folder or PATH). Failures throw
 // platform::Error naming the library and the loader's own reason.
 #pragma once
 
@@ -14,7 +15,7 @@ class DynamicLibrary {
   // Loads it as this program does.
   explicit DynamicLibrary(const std::string& name);
   // Loads it as a program installed in programFolder (UTF-8) would: the
-  // file in that folder first, else by name through the ordinary search.
+  // file in that folder first, else from the system's places.
   DynamicLibrary(const std::string& name, const std::string& programFolder);
   ~DynamicLibrary();
   DynamicLibrary(const DynamicLibrary&) = delete;

@@ -1,5 +1,7 @@
 #include "platform/utf8.h"
 
+#include <cstdint>
+
 namespace platform {
 
 size_t Utf8SequenceLength(std::string_view text) {
@@ -27,6 +29,14 @@ size_t Utf8SequenceLength(std::string_view text) {
     if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
   }
   return length;
+}
+
+char32_t CodePoint(std::string_view text) {
+  const size_t length = Utf8SequenceLength(text);
+  const unsigned lead = static_cast<unsigned char>(text[0]);
+  char32_t c = length <= 1 ? lead : lead & (0x7Fu >> length);
+  for (size_t i = 1; i < length; ++i) c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3Fu);
+  return c;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -81,6 +91,20 @@ std::string Printable(std::string_view text) {
     }
   }
   return out;
+}
+
+std::string CharacterName(std::string_view text) {
+  const size_t length = Utf8SequenceLength(text);
+  if (length == 0 || EscapedByte(text)) {
+    return Printable(text.substr(0, EscapedByte(text) ? kEscapedByteLength : 1));
+  }
+  const uint32_t c = CodePoint(text);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string code;  // at least four digits
+  for (uint32_t rest = c; rest != 0 || code.size() < 4; rest >>= 4) {
+    code.insert(code.begin(), kHex[rest & 0xF]);
+  }
+  return std::string(text.substr(0, length)) + " (U+" + code + ")";
 }
 
 }  // namespace platform

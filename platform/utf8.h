@@ -17,6 +17,10 @@ namespace platform {
 // form, a surrogate, a code point beyond U+10FFFF, or a sequence cut short.
 size_t Utf8SequenceLength(std::string_view text);
 
+// The code point of the well-formed sequence at the start of text, of
+// length Utf8SequenceLength(text) (which must not be 0).
+char32_t CodePoint(std::string_view text);
+
 // Appends code point c (at most U+10FFFF) to out as UTF-8; a surrogate is
 // encoded like any other code point (for escapes only).
 void AppendUtf8(std::string& out, char32_t c);
@@ -33,5 +37,10 @@ std::optional<unsigned char> EscapedByte(std::string_view text);
 // case hexadecimal) and each byte that is not well-formed UTF-8 becomes
 // U+FFFD, so the result is always well-formed UTF-8 and names every byte.
 std::string Printable(std::string_view text);
+
+// The character at the start of text as a message names it: itself and its
+// code point, "¥ (U+00A5)"; an escaped byte or a byte that is not
+// well-formed UTF-8 as Printable shows it, "\xE9".
+std::string CharacterName(std::string_view text);
 
 }  // namespace platform

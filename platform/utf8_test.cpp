@@ -34,4 +34,12 @@ TEST(EscapedByte, EachByteFrom0x80To0xFFHasItsOwnEscape) {
   EXPECT_EQ(platform::EscapedByte("\xED\xB4\x80"), std::nullopt);  // U+DD00
 }
 
+TEST(CharacterName, NamesTheFirstCharacterByItsCodePoint) {
+  EXPECT_EQ(platform::CharacterName("¥b"), "¥ (U+00A5)");
+  EXPECT_EQ(platform::CharacterName("a"), "a (U+0061)");
+  EXPECT_EQ(platform::CharacterName("한"), "한 (U+D55C)");
+  EXPECT_EQ(platform::CharacterName("😀!"), "😀 (U+1F600)");
+  EXPECT_EQ(platform::CharacterName("\xE9x"), "\uFFFD");
+}
+
 }  // namespace

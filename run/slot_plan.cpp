@@ -2,8 +2,11 @@
 
 #include "archiver/unlha32.h"
 #include "platform/archive_format.h"
+#include "platform/codepage.h"
 #include "platform/program.h"
 #include "run/expand_name.h"
+
+#include <utility>
 
 namespace AppModule {
 
@@ -91,11 +94,24 @@ std::vector<std::string> SlotPlan::Folders() const {
   return folders;
 }
 
+namespace {
+
+const char* PathName(QuotedPath path) {
+  return path == QuotedPath::kSaveFolder ? "the save folder"
+         : path == QuotedPath::kName     ? "the archive name"
+                                         : "the target folder";
+}
+
+}  // namespace
+
 std::string SlotPlan::Refusal() const {
-  const char* where = quoted == QuotedPath::kSaveFolder ? "the save folder"
-                      : quoted == QuotedPath::kName     ? "the archive name"
-                                                        : "the target folder";
-  return std::string("a double quote in ") + where +
+  if (notInCodePage != QuotedPath::kNone) {
+    const bool target = notInCodePage == QuotedPath::kTarget;
+    return std::string(PathName(notInCodePage)) + (target ? " " : " in ") +
+           (target ? this->target : archivePath) + " holds " + lackedCharacter +
+           ", which the system's code page lacks: the archiver would be handed another path";
+  }
+  return std::string("a double quote in ") + PathName(quoted) +
          " would end a path on the archiver's command line";
 }
 
@@ -184,6 +200,20 @@ SlotPlan PlanSlot(clsIniFile& settings, const SaveSettings& save, int32_t slot,
   if (plan.quoted != QuotedPath::kNone) {
     plan.action = SlotAction::kRefused;
     return plan;
+  }
+  // The archiver gets the paths in the system's code page: one that would
+  // not arrive exactly as written (¥ becomes '\\' or '?' in code page 932)
+  // could name another folder.
+  using Path = std::pair<const std::string&, QuotedPath>;
+  for (const Path& path :
+       {Path{save.savePath, QuotedPath::kSaveFolder}, Path{plan.name, QuotedPath::kName},
+        Path{plan.target, QuotedPath::kTarget}}) {
+    if (std::optional<std::string> lacked = platform::CharacterNotInCodePage(path.first)) {
+      plan.notInCodePage = path.second;
+      plan.lackedCharacter = std::move(*lacked);
+      plan.action = SlotAction::kRefused;
+      return plan;
+    }
   }
   plan.action = SlotAction::kArchive;
   plan.commandLine = save.type == ArchiveType::kLha

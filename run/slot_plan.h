@@ -76,8 +76,10 @@ enum class SlotAction {
   // and restored, and a fixed name is refreshed from the archive already at
   // the slot's name.
   kNoArchiver,
-  // A double quote in a path would end it on the command line: the slot is
-  // recorded as failed without an archiver run.
+  // A double quote in a path would end it on the command line, or the
+  // system's code page lacks a character of a path, so that the archiver
+  // would be handed another path: the slot is recorded as failed without an
+  // archiver run.
   kRefused,
   // The library runs on the target with its attributes cleared; once it
   // succeeds, the archive is copied to the fixed name.
@@ -97,7 +99,8 @@ enum class KeepRule {
 // anything else: "0", "-1", "2.5", "+3", "three", blanks inside quotes.
 std::optional<uint64_t> ParseKeep(std::string_view text);
 
-// Which path of a slot holds a double quote.
+// Which path of a slot holds a double quote, or a character the system's
+// code page lacks: the save folder, the archive name or the target.
 enum class QuotedPath { kNone, kSaveFolder, kName, kTarget };
 
 struct SlotPlan {
@@ -111,6 +114,10 @@ struct SlotPlan {
   std::string constantPath;  // constantName in the save folder; empty without one
   SlotAction action = SlotAction::kUnused;
   QuotedPath quoted = QuotedPath::kNone;
+  // The first path the system's code page cannot hold exactly, and the first
+  // character of it that the code page lacks (platform::CharacterName).
+  QuotedPath notInCodePage = QuotedPath::kNone;
+  std::string lackedCharacter;
   // With an archiver type (kArchive, kRefused): the library, what it writes
   // for the name, and the line it is handed (kArchive only).
   Unlha32::Library library = Unlha32::Library::kUnlha;

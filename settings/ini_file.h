@@ -1,8 +1,8 @@
 // clsIniFile: the program's one way to read and write a profile (INI) file.
 // An object names one file and one current section; every operation is a
 // single fresh call of the platform's private-profile functions, so nothing is
-// cached and no file stays open. Text is UTF-8 here and crosses to the
-// platform in the system's multibyte code page.
+// cached and no file stays open. Text is UTF-8 here; the platform's profile
+// functions carry it to and from the file exactly (platform/profile.h).
 #pragma once
 
 #include <cstdint>

@@ -188,4 +188,30 @@ std::vector<size_t> InvalidBytes(std::string_view multiByte) {
   return invalid;
 }
 
+std::optional<std::string> CharacterNotInCodePage(std::string_view utf8) {
+  const char* codeset = SystemCodeset().c_str();
+  const auto exact = [&](std::string_view text) {
+    return DecodeCodeset(EncodeCodeset(text, codeset), codeset) == text;
+  };
+  if (exact(utf8)) return std::nullopt;
+  for (size_t i = 0; i < utf8.size();) {
+    const std::string_view rest = utf8.substr(i);
+    const size_t length = EscapedByte(rest)          ? kEscapedByteLength
+                          : Utf8SequenceLength(rest) ? Utf8SequenceLength(rest)
+                                                     : 1;
+    if (!exact(rest.substr(0, length))) return CharacterName(rest);
+    i += length;
+  }
+  // Every character alone converts: the code page is one with states.
+  return CharacterName(utf8);
+}
+
+std::string ToMultiByteExactly(std::string_view utf8) {
+  if (const std::optional<std::string> character = CharacterNotInCodePage(utf8)) {
+    throw Error(std::string(utf8) + " cannot be written in the system's code page (" +
+                SystemCodeset() + "): it holds " + *character + ", which the code page lacks");
+  }
+  return ToMultiByte(utf8);
+}
+
 }  // namespace platform

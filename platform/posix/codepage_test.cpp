@@ -179,4 +179,21 @@ TEST(SystemCodePage, BytesOfAnyNameRoundTripAndTheInvalidOnesAreFound) {
   EXPECT_EQ(platform::InvalidBytes(name).back(), name.size() - 1);
 }
 
+TEST(SystemCodePage, ACharacterTheCodePageLacksIsNamedAndNeverHandedOn) {
+  LocaleEnvironment eucJp("ja_JP.eucjp");
+  if (platform::posix::LocaleCodeset() != "EUC-JP") GTEST_SKIP() << "no EUC-JP locale here";
+  if (platform::ToMultiByte("表") != "\xC9\xBD") GTEST_SKIP() << "the code page was read before";
+  EXPECT_EQ(platform::CharacterNotInCodePage(std::string("写真") + kBackslashSecondBytes),
+            std::nullopt);
+  EXPECT_EQ(platform::CharacterNotInCodePage("写真😀.jpg"), "😀 (U+1F600)");
+  try {
+    platform::ToMultiByteExactly("写真😀.jpg");
+    ADD_FAILURE() << "converted";
+  } catch (const platform::Error& e) {
+    EXPECT_STREQ(e.what(),
+                 "写真😀.jpg cannot be written in the system's code page (EUC-JP): it holds 😀 "
+                 "(U+1F600), which the code page lacks");
+  }
+}
+
 }  // namespace

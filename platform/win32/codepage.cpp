@@ -1,5 +1,9 @@
 #include "platform/codepage.h"
 
+#include <algorithm>
+
+#include "platform/error.h"
+#include "platform/utf8.h"
 #include "platform/win32/utf16.h"
 
 namespace platform {
@@ -7,11 +11,31 @@ namespace platform {
 // Through UTF-16: Windows has no direct conversion between UTF-8 and the
 // ANSI code page.
 std::string ToMultiByte(std::string_view utf8) {
-  return FromWide(ToWide(utf8), CP_ACP);
+  return ToAnsi(ToWide(utf8));
 }
 
 std::string ToUtf8(std::string_view multiByte) {
   return FromWide(ToWide(multiByte, CP_ACP));
+}
+
+std::optional<std::string> CharacterNotInCodePage(std::string_view utf8) {
+  if (ToAnsiExactly(ToWide(utf8))) return std::nullopt;
+  for (size_t i = 0; i < utf8.size();) {
+    const std::string_view rest = utf8.substr(i);
+    const size_t length = std::max<size_t>(Utf8SequenceLength(rest), 1);
+    if (!ToAnsiExactly(ToWide(rest.substr(0, length)))) return CharacterName(rest);
+    i += length;
+  }
+  return CharacterName(utf8);
+}
+
+std::string ToMultiByteExactly(std::string_view utf8) {
+  if (const std::optional<std::string> character = CharacterNotInCodePage(utf8)) {
+    throw Error(std::string(utf8) + " cannot be written in the system's code page (" +
+                std::to_string(GetACP()) + "): it holds " + *character +
+                ", which the code page lacks");
+  }
+  return ToMultiByte(utf8);
 }
 
 // Character by character: the shortest run of bytes from each offset that

@@ -1,10 +1,12 @@
 // UTF-16 conversions for the win32 platform pieces: the program's text is
 // UTF-8, the W functions of the Windows API take and give UTF-16, and the A
-// functions take the ANSI code page. Used only by platform/win32/.
+// functions and the archiver DLLs take the ANSI code page. Used only by
+// platform/win32/.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,16 +23,46 @@ inline std::wstring ToWide(std::string_view text, UINT codePage = CP_UTF8) {
   return wide;
 }
 
-// UTF-16 to text in codePage. Characters the code page lacks become its
-// default character ('?').
-inline std::string FromWide(std::wstring_view wide, UINT codePage = CP_UTF8) {
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+inline std::string FromWide(std::wstring_view wide) {
   if (wide.empty()) return {};
   const int length = static_cast<int>(wide.size());
   const int narrowLength =
-      WideCharToMultiByte(codePage, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<size_t>(narrowLength), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), length, narrow.data(), narrowLength, nullptr,
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, narrow.data(), narrowLength, nullptr,
                       nullptr);
+  return narrow;
+}
+
+// UTF-16 in the ANSI code page without best fit: a character the code page
+// lacks becomes its default character ('?'), never a look-alike (best fit
+// turns ¥ into '\' and ∕ into '/'); *exact says whether none did and the
+// text comes back from the code page as it went in.
+inline std::string ToAnsi(std::wstring_view wide, bool* exact = nullptr) {
+  if (exact != nullptr) *exact = true;
+  if (wide.empty()) return {};
+  const UINT codePage = GetACP();
+  // UTF-8 and UTF-7 as the ANSI code page take no flags, and hold every character.
+  const bool unicode = codePage == CP_UTF8 || codePage == CP_UTF7;
+  const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* defaulted = unicode ? nullptr : &usedDefault;
+  const int length = static_cast<int>(wide.size());
+  const int narrowLength =
+      WideCharToMultiByte(codePage, flags, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(narrowLength), '\0');
+  WideCharToMultiByte(codePage, flags, wide.data(), length, narrow.data(), narrowLength, nullptr,
+                      defaulted);
+  if (exact != nullptr) *exact = !usedDefault && ToWide(narrow, CP_ACP) == wide;
+  return narrow;
+}
+
+// UTF-16 in the ANSI code page, exactly; nothing when it cannot be.
+inline std::optional<std::string> ToAnsiExactly(std::wstring_view wide) {
+  bool exact = false;
+  std::string narrow = ToAnsi(wide, &exact);
+  if (!exact) return std::nullopt;
   return narrow;
 }
 

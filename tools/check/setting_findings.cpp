@@ -122,23 +122,34 @@ void SettingFindings::CheckExtension(const AppModule::SlotPlan& plan, AppModule:
 }
 
 void SettingFindings::CheckQuote(const AppModule::SlotPlan& plan) {
-  const bool inSave = plan.quoted == QuotedPath::kSaveFolder;
+  const bool codePage = plan.notInCodePage != QuotedPath::kNone;
+  const QuotedPath which = codePage ? plan.notInCodePage : plan.quoted;
+  const bool inSave = which == QuotedPath::kSaveFolder;
   if (inSave && quoteInSaveReported_) return;
   if (inSave) quoteInSaveReported_ = true;
-  const bool inName = plan.quoted == QuotedPath::kName;
+  const bool inName = which == QuotedPath::kName;
   const std::string where = inSave   ? "the save folder"
                             : inName ? "the archive name"
                                      : "the target folder";
-  Problem(report_, "quote-in-path",
-          inSave   ? AppModule::kSaveSection
-          : inName ? AppModule::kNameSection
-                   : AppModule::kTargetSection,
-          inSave ? AppModule::kSavePathKey : plan.key,
+  const std::string records =
+      std::string("The run records ") + (inSave ? "every slot" : "the slot") +
+      " as failed in Error_LOG without archiving" + (inSave ? " them." : " it.");
+  const char* section = inSave   ? AppModule::kSaveSection
+                        : inName ? AppModule::kNameSection
+                                 : AppModule::kTargetSection;
+  const std::string key = inSave ? AppModule::kSavePathKey : plan.key;
+  if (codePage) {
+    Problem(report_, "path-not-in-code-page", section, key,
+            "Slot " + plan.key + ": " + where + " holds " + plan.lackedCharacter +
+                ", which the system's code page lacks, so the archiver would be handed another "
+                "path. " +
+                records,
+            "Rename it without that character.");
+    return;
+  }
+  Problem(report_, "quote-in-path", section, key,
           "Slot " + plan.key + ": " + where +
-              " contains a double quote, which would break the archiver's command line. "
-              "The run records " +
-              (inSave ? "every slot" : "the slot") + " as failed in Error_LOG without archiving" +
-              (inSave ? " them." : " it."),
+              " contains a double quote, which would break the archiver's command line. " + records,
           "Rename it without the double quote.");
 }
 

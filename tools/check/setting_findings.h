@@ -1,6 +1,7 @@
 // Findings that the settings' own text gives, before the disk is asked: an
 // archive type that runs no archiver, an empty or relative save folder, a
-// double quote the archiver's command line cannot carry, and archive names
+// double quote or a character the archiver's command line cannot carry, and
+// archive names
 // without a stamp, with an extension that misleads, or leaving the save
 // folder. What concerns the whole run is named once.
 #pragma once
@@ -29,7 +30,8 @@ class SettingFindings {
   void CheckStamp(const AppModule::SlotPlan& plan);
   // A name that does not say what the library writes.
   void CheckExtension(const AppModule::SlotPlan& plan, AppModule::ArchiveType type);
-  // The double quote that makes a slot fail; in the save folder, named once.
+  // The double quote, or the character the system's code page lacks, that
+  // makes a slot fail; in the save folder, named once.
   void CheckQuote(const AppModule::SlotPlan& plan);
 
  private:

@@ -15,6 +15,7 @@
 
 #include "platform/codepage.h"
 #include "platform/file_lock.h"
+#include "platform/library.h"
 #include "run/program_files.h"
 #include "settings/ini_file.h"
 #include "testing/support.h"
@@ -264,6 +265,112 @@ TEST_F(Installation, WhatATerminatedRunLeftIsRestoredAndRemovedByTheNext) {
       recovery[1].find("=RemovedTemporaryFile:" + Utf8Of(save_) + "\\" + abandoned + "\tBytes:20"),
       std::string::npos)
       << recovery[1];
+}
+
+// Paths cross into the archiver DLL in the ANSI code page. Under code page
+// 932, ¥ (U+00A5) would best fit to 0x5C, the path separator, and a Korean
+// or emoji character to '?': a UTF-16 settings file naming such folders
+// fails those slots with the reason, and nothing is archived in their place.
+TEST_F(Installation, APathTheAnsiCodePageCannotHoldFailsItsSlotAndNamesIt) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs ANSI code page 932";
+  InstallFakeArchivers();
+  const fs::path yen = Target("a¥b"), korean = Target("한국"), plain = Target("ok");
+  const fs::path lookAlike = root_ / PathOf("データ") / "a" / "b";  // a\b
+  Write(lookAlike / "x.txt", "not to be archived");
+  std::u16string settings = u"[BackUP_Save]\r\nSavePath=" + save_.u16string() +
+                            u"\r\nArchiveType=LHA\r\n[BackUP_Target]\r\n";
+  settings += u"0000=" + yen.u16string() + u"\r\n0001=" + korean.u16string() + u"\r\n";
+  settings += u"0002=" + plain.u16string() + u"\r\n";
+  settings += u"[BackUP_Name]\r\n0000=y.lzh\r\n0001=k.lzh\r\n0002=ok.lzh\r\n";
+  test_support::WriteBytes(program_ / "slotbackup.ini", test_support::Utf16File(settings, false));
+
+  // As for any failed archiver run, the run goes on and exits 2.
+  ASSERT_EQ(Run(), 2u) << Read(program_ / "slotbackup.log");
+  EXPECT_EQ(Calls(), std::vector<std::string>{"a  -r2 -x1 \"" + Utf8(save_) + "\\ok.lzh\" \"" +
+                                              Utf8(plain) + "\""});
+  const auto errors = Lines(program_ / "slotbackup.ini", "Error_LOG");
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[0].substr(errors[0].find('=') + 1), Utf8(yen));
+  EXPECT_EQ(errors[1].substr(errors[1].find('=') + 1), Utf8(korean));
+  const auto messages = Lines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(messages[0].find("Target:" + Utf8(yen) + "\tMessage:the target folder " + Utf8(yen) +
+                             " holds ¥ (U+00A5), which the system's code page lacks"),
+            std::string::npos)
+      << messages[0];
+  EXPECT_NE(messages[1].find(" holds 한 (U+D55C), which"), std::string::npos) << messages[1];
+  // The log took text its code page lacks: it is in UTF-16 now.
+  EXPECT_EQ(Read(program_ / "slotbackup.log").substr(0, 2), "\xFF\xFE");
+  EXPECT_TRUE(Lines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection).empty());
+}
+
+// Names whose second byte is '\' (表 95 5C, ソ 83 5C, 能 94 5C) or '|' (ポ
+// 83 7C) reach the DLL as the same bytes the settings file holds.
+TEST_F(Installation, ACodePage932SettingsFileNamesJapaneseFoldersByteForByte) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs ANSI code page 932";
+  InstallFakeArchivers();
+  const fs::path t = Target("表ソ能ポ");
+  SaveSection("LHA");
+  Slot("0000", t, "表ソ能ポ.lzh");
+  const std::string settings = Read(program_ / "slotbackup.ini");
+  ASSERT_NE(settings.find("\x95\x5C\x83\x5C\x94\x5C\x83\x7C.lzh"), std::string::npos);
+  ASSERT_EQ(Run(), 0u) << Read(program_ / "slotbackup.log");
+  EXPECT_EQ(Read(root_ / "calls.log"),
+            platform::ToMultiByteExactly("a  -r2 -x1 \"" + Utf8(save_) + "\\表ソ能ポ.lzh\" \"" +
+                                         Utf8(t) + "\"") +
+                "\n");
+  EXPECT_EQ(Read(program_ / "slotbackup.ini"), settings) << "the file keeps its code page";
+}
+
+// A DLL of the archivers' name in the working folder or on PATH, where
+// anyone may have put it, is never loaded: only the program's folder and
+// the system's folders are searched.
+TEST_F(Installation, ADllInTheWorkingFolderOrOnPathIsNeverLoaded) {
+  const fs::path t = Target("t");
+  SaveSection("LHA");
+  Slot("0000", t, "t.lzh");
+  const fs::path working = root_ / "working", onPath = root_ / "on path";
+  for (const fs::path& folder : {working, onPath}) {
+    fs::create_directories(folder);
+    fs::copy_file(PathOf(FAKE_ARCHIVER), folder / "Unlha32.dll");
+  }
+  const DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+  std::wstring path(length, L'\0');
+  path.resize(GetEnvironmentVariableW(L"PATH", path.data(), length));
+  SetEnvironmentVariableW(L"PATH", (onPath.wstring() + L";" + path).c_str());
+  SetEnvironmentVariableW(L"FAKE_ARCHIVER_LOG", (root_ / "calls.log").c_str());
+  std::wstring commandLine = L"\"" + (program_ / "slotbackup.exe").wstring() + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                      nullptr, working.c_str(), &startup, &process);
+  SetEnvironmentVariableW(L"PATH", path.c_str());
+  ASSERT_TRUE(started) << GetLastError();
+  CloseHandle(process.hThread);
+  EXPECT_EQ(Wait(process.hProcess), 1u);
+  EXPECT_TRUE(Calls().empty());
+  const auto log = Lines(program_ / "slotbackup.log", "ErrorDescription");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("Cannot load Unlha32.dll: it is neither in " + Utf8(program_)),
+            std::string::npos)
+      << log[0];
+}
+
+// The Windows folder, where archiver DLLs have long been installed, is
+// searched after the program's folder and the system folder.
+TEST(ArchiverDllSearch, ADllInTheWindowsFolderIsFound) {
+  wchar_t windows[MAX_PATH];
+  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  const std::string name = "slotbackup-search-" + std::to_string(GetCurrentProcessId());
+  const fs::path installed = fs::path(windows) / PathOf(name + ".dll");
+  fs::copy_file(PathOf(FAKE_ARCHIVER), installed, fs::copy_options::overwrite_existing);
+  {
+    test_support::ScratchFolder program;
+    const platform::DynamicLibrary library(name, Utf8(program.path()));
+    EXPECT_NE(library.Symbol("Unlha"), nullptr);
+  }
+  fs::remove(installed);
 }
 
 }  // namespace
