@@ -48,12 +48,18 @@ if(SLOTBACKUP_TESTS AND WIN32 AND CMAKE_CROSSCOMPILING)
     # The program is made for Japanese Windows: from this locale name Wine
     # takes the ANSI code page (932, double-byte) and the date-time form.
     set(SLOTBACKUP_WINE_LOCALE ja_JP.UTF-8 CACHE STRING "Locale the tests run in under Wine")
+    # A machine that runs no 32-bit programs cannot start 32-bit Wine.
+    set(wine_status 1)
     if(SLOTBACKUP_WINE)
+      execute_process(COMMAND ${SLOTBACKUP_WINE} --version RESULT_VARIABLE wine_status
+                      OUTPUT_QUIET ERROR_QUIET)
+    endif()
+    if(wine_status EQUAL 0)
       set(CMAKE_CROSSCOMPILING_EMULATOR
           /usr/bin/env WINEPREFIX=${SLOTBACKUP_WINEPREFIX} WINEARCH=${wine_arch} WINEDEBUG=-all
           "WINEDLLOVERRIDES=mscoree,mshtml=" LC_ALL=${SLOTBACKUP_WINE_LOCALE} ${SLOTBACKUP_WINE})
     else()
-      message(WARNING "No Wine for ${CMAKE_SYSTEM_PROCESSOR} programs: the tests cannot run here")
+      message(WARNING "No Wine that runs ${CMAKE_SYSTEM_PROCESSOR} programs here: the tests cannot run")
     endif()
   endif()
 endif()

@@ -114,8 +114,11 @@ for arch in $targets; do
     cat "$build_root/wineboot-$arch.log"
     exit 1
   }
-  grep -qx "#arch=$WINEARCH" "$WINEPREFIX/system.reg" ||
-    { echo "the Wine prefix for $arch is not a $WINEARCH one"; exit 1; }
+  # What the prefix's Windows says it runs on: x86 or AMD64.
+  machine=$("$wine" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' \
+    /v PROCESSOR_ARCHITECTURE 2>/dev/null | awk '/PROCESSOR_ARCHITECTURE/ { print $NF }' | tr -d '\r')
+  [ "$machine" = "$([ $bits = 32 ] && echo x86 || echo AMD64)" ] ||
+    { echo "the Wine prefix for $arch runs on ${machine:-an unknown machine}"; exit 1; }
 
   say "running the $arch tests under $bits-bit Wine"
   ctest --test-dir "$build" --output-on-failure -j"$jobs" \
