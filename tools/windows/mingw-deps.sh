@@ -16,7 +16,7 @@
 #
 # Once: the file "built" in that folder names the recipe, the targets and the
 # source package versions; when it is there and matches, nothing is fetched
-# or built. Delete the folder to build again (say, after a security update of
+# or built. Delete the stamp to build again (say, after a security update of
 # one of the packages).
 #
 # Sources: the deb-src twins of the machine's own apt sources (one-line
