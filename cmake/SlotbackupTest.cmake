@@ -42,21 +42,37 @@ if(SLOTBACKUP_TESTS AND WIN32 AND CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(${SLOTBACKUP_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-  # 64-bit test programs run under Wine, quietly and headless, in a prefix of
-  # their own inside the build folder. 32-bit ones cannot run where Wine has
-  # no 32-bit support; they are built to prove they compile and link.
-  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
-    find_program(SLOTBACKUP_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-    find_program(SLOTBACKUP_WINE NAMES wine64 wine)
+  # Test programs run under Wine, quietly and headless, in a prefix of their
+  # own inside the build folder: i686 ones under 32-bit Wine (Debian's
+  # wine32) in a 32-bit prefix, as on 32-bit Windows, x86_64 ones under
+  # 64-bit Wine. Wine refuses a prefix made for the other architecture.
+  if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+      find_program(SLOTBACKUP_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+      find_program(SLOTBACKUP_WINE NAMES wine64 wine)
+      set(wine_arch win64)
+    else()
+      # Not the "wine" on PATH, which may hand the program to 64-bit Wine.
+      find_program(SLOTBACKUP_WINE NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+      set(wine_arch win32)
+    endif()
     set(SLOTBACKUP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix
         CACHE PATH "Wine prefix the tests run in")
     # The program is made for Japanese Windows: from this locale name Wine
     # takes the ANSI code page (932, double-byte) and the date-time form.
     set(SLOTBACKUP_WINE_LOCALE ja_JP.UTF-8 CACHE STRING "Locale the tests run in under Wine")
+    # A machine that runs no 32-bit programs cannot start 32-bit Wine.
+    set(wine_status 1)
     if(SLOTBACKUP_WINE)
+      execute_process(COMMAND ${SLOTBACKUP_WINE} --version RESULT_VARIABLE wine_status
+                      OUTPUT_QUIET ERROR_QUIET)
+    endif()
+    if(wine_status EQUAL 0)
       set(CMAKE_CROSSCOMPILING_EMULATOR
-          /usr/bin/env WINEPREFIX=${SLOTBACKUP_WINEPREFIX} WINEDEBUG=-all
+          /usr/bin/env WINEPREFIX=${SLOTBACKUP_WINEPREFIX} WINEARCH=${wine_arch} WINEDEBUG=-all
           "WINEDLLOVERRIDES=mscoree,mshtml=" LC_ALL=${SLOTBACKUP_WINE_LOCALE} ${SLOTBACKUP_WINE})
+    else()
+      message(WARNING "No Wine that runs ${CMAKE_SYSTEM_PROCESSOR} programs here: the tests cannot run")
     endif()
   endif()
 endif()

@@ -10,6 +10,11 @@
 # then gives up with exit status 1. The sanitizer and fuzzer runtime
 # installed for the tests is the one of the clang that is installed.
 # apt-get's output goes to a temporary file, shown when it fails.
+#
+# The windows group also adds the i386 architecture, for the 32-bit Wine
+# (wine32) that runs the i686 tests, and then builds, once per machine, the
+# MinGW-w64 libraries the Windows archiver DLLs link from Debian's source
+# packages (tools/windows/mingw-deps.sh says how and where).
 set -euo pipefail
 export LC_ALL=C DEBIAN_FRONTEND=noninteractive
 
@@ -17,7 +22,8 @@ build="cmake g++ make pkg-config libgtest-dev libarchive-dev liblzma-dev zlib1g-
 test="libarchive-tools lhasa 7zip unar jlha-utils unzip zip clang systemd file libxml2-utils binutils locales"
 demo="libarchive-tools"
 bench="jlha-utils zip 7zip libarchive-tools"
-windows="cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 googletest locales"
+windows="cmake make pkg-config g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  libz-mingw-w64-dev wine64 wine32:i386 googletest locales dpkg-dev xz-utils"
 
 # The locks apt-get and dpkg take (INSTALL_DEPS_LOCKS names others in tests).
 lock_files=${INSTALL_DEPS_LOCKS:-/var/lib/dpkg/lock-frontend /var/lib/dpkg/lock
@@ -25,14 +31,14 @@ lock_files=${INSTALL_DEPS_LOCKS:-/var/lib/dpkg/lock-frontend /var/lib/dpkg/lock
 lock_wait=${APT_LOCK_WAIT:-600}
 
 wanted=""
-runtime=no
+runtime=no cross=no
 for group in "${@:-build}"; do
   case "$group" in
     build) wanted="$wanted $build" ;;
     test) wanted="$wanted $build $test" runtime=yes ;;
     demo) wanted="$wanted $build $demo" ;;
     bench) wanted="$wanted $build $bench" ;;
-    windows) wanted="$wanted $windows" ;;
+    windows) wanted="$wanted $windows" cross=yes ;;
     *) echo "install-deps.sh: unknown group $group (build test demo bench windows)" >&2; exit 2 ;;
   esac
 done
@@ -136,6 +142,13 @@ if [ -n "$missing" ]; then
     echo "missing packages:$missing (run as root, or: sudo apt-get install$missing)" >&2
     exit 1
   fi
+  # wine32 is an i386 package: its architecture first, and then package
+  # lists that hold it (the install below updates them when it fails).
+  if [[ "$missing" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "adding the i386 architecture (for wine32)"
+    wait_for_lock || exit 1
+    dpkg --add-architecture i386
+  fi
   install_packages $missing
   if [ $runtime = yes ]; then
     missing=$(runtime_package)
@@ -152,4 +165,8 @@ if [ $runtime = yes ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.euc-\?jp'; t
   fi
   echo "generating the ja_JP.EUC-JP locale"
   localedef -i ja_JP -f EUC-JP ja_JP.EUC-JP
+fi
+
+if [ $cross = yes ]; then
+  "$(dirname "${BASH_SOURCE[0]}")/windows/mingw-deps.sh"
 fi

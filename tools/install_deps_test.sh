@@ -5,7 +5,11 @@
 # without calling apt-get, tries again when another program takes the lock
 # first, updates the package lists when a package cannot be found, installs
 # the sanitizer runtime of the installed clang, and reports what apt-get said
-# when it fails.
+# when it fails. For the windows group: adds the i386 architecture before it
+# installs wine32, derives the private deb-src list of the MinGW library
+# build from the machine's one-line and deb822 sources without touching
+# them, stops when a download fails its checks, and takes a finished build's
+# stamp without fetching anything.
 # Usage: install_deps_test.sh SOURCE_FOLDER
 set -euo pipefail
 script=$(realpath "$1")/tools/install-deps.sh
@@ -34,6 +38,18 @@ SH
 cat >"$work/bin/apt-get" <<'SH'
 #!/bin/bash
 echo "$*" >>"$FAKE/calls"
+# With a private source list (the MinGW library build): a copy of the list;
+# "source" fails as a download that does not match its index does.
+for arg; do
+  case $arg in
+    Dir::Etc::SourceList=*) cp "${arg#*=}" "$FAKE/private.list" ;;
+    Dir::Etc::SourceParts=*) rm -rf "$FAKE/private.parts" && cp -r "${arg#*=}" "$FAKE/private.parts" ;;
+  esac
+done
+case " $* " in
+  *" source "*) echo "E: Failed to fetch libarchive_3.6.2.orig.tar.xz  Hash Sum mismatch"; exit 100 ;;
+  *Dir::Etc::SourceList=*) exit 0 ;;
+esac
 if [ -n "${HOLDER:-}" ] && kill -0 "$HOLDER" 2>/dev/null; then echo held >>"$FAKE/calls"; fi
 answer=$(head -n 1 "$FAKE/apt-answers" 2>/dev/null || true)
 sed -i 1d "$FAKE/apt-answers" 2>/dev/null || true
@@ -52,6 +68,14 @@ case "$1" in
   -print-resource-dir) echo "$FAKE/resource" ;;
 esac
 SH
+cat >"$work/bin/dpkg" <<'SH'
+#!/bin/bash
+echo "dpkg $*" >>"$FAKE/calls"
+case "$1" in
+  --print-foreign-architectures) cat "$FAKE/foreign" 2>/dev/null ;;
+  --add-architecture) echo "$2" >>"$FAKE/foreign" ;;
+esac
+SH
 cat >"$work/bin/id" <<'SH'
 #!/bin/bash
 echo "${FAKE_UID:-0}"
@@ -59,6 +83,7 @@ SH
 chmod +x "$work/bin"/*
 export PATH="$work/bin:$PATH" FAKE="$work" FAKE_CLANG=16 FAKE_UID=0
 export INSTALL_DEPS_LOCKS="$work/lock-frontend $work/lists-lock"
+export INSTALL_DEPS_ETC="$work/etc" SLOTBACKUP_MINGW_DEPS="$work/mingw"
 touch "$work/lock-frontend" "$work/lists-lock"
 
 # run NAME [arguments...]: install-deps.sh with fresh calls; output in $work/out.
@@ -67,8 +92,15 @@ run() {
   status=0
   "$script" "$@" >"$work/out" 2>&1 || status=$?
 }
-hold() {  # $1 = lock file, $2 = seconds; the holder is one process, "perl"
-  perl -e 'open(my $f, ">>", $ARGV[0]) or die; flock($f, 2) or die; sleep $ARGV[1]' "$1" "$2" &
+# $1 = lock file, $2 = seconds; the holder is one process, "perl". With a
+# third argument "early" it lets go as soon as install-deps.sh has said that
+# it waits, however slow the machine.
+hold() {
+  : >"$work/out"
+  perl -e 'open(my $f, ">>", $ARGV[0]) or die; flock($f, 2) or die;
+    for (1 .. 10 * $ARGV[1]) {
+      if ($ARGV[2] && open(my $o, "<", $ARGV[2])) { last if grep(/waiting for the package lock/, <$o>) }
+      select(undef, undef, undef, 0.1) }' "$1" "$2" "${3:+$work/out}" &
   holder=$!
   export HOLDER=$holder
   for _ in $(seq 50); do grep -q " $holder " /proc/locks && return; sleep 0.1; done
@@ -83,7 +115,7 @@ run test
 
 # A held lock: it waits, says who holds it, and installs once it is free.
 echo zip >"$work/missing"
-hold "$work/lists-lock" 3
+hold "$work/lists-lock" 30 early
 APT_LOCK_WAIT=60 run build demo bench
 [ $status = 0 ] || fail "waiting for the lock ended with $status: $(cat "$work/out")"
 grep -qF "waiting for the package lock, held by process $holder (perl)" "$work/out" ||
@@ -148,4 +180,90 @@ FAKE_UID=1000 run bench
 
 run windows nonsense
 [ $status = 2 ] || fail "an unknown group gives exit status $status, not 2"
-echo "ok: waits for the lock, gives up in time, retries, updates, installs clang's runtime"
+
+# The windows group. The machine's apt sources: one-line entries, deb822
+# stanzas with an inline key, a disabled stanza, a source marked trusted,
+# and suites of other releases and vendors, none of which belong in the
+# deb-src list of the release's own source packages.
+mkdir -p "$work/etc/apt/sources.list.d"
+echo VERSION_CODENAME=bookworm >"$work/etc/os-release"
+cat >"$work/etc/apt/sources.list" <<'LIST'
+# deb http://mirror.example/debian bookworm main
+deb [arch=amd64 trusted=yes] http://mirror.example/debian bookworm main contrib
+deb	http://mirror.example/debian  bookworm-updates main
+deb http://mirror.example/debian bookworm-backports main
+LIST
+echo "deb https://vendor.example/apt cloud-sdk-bookworm main" >"$work/etc/apt/sources.list.d/vendor.list"
+cat >"$work/etc/apt/sources.list.d/debian.sources" <<'LIST'
+Types: deb
+URIs: http://mirror.example/debian
+Suites: bookworm bookworm-updates bookworm-backports
+Components: main
+Signed-By:
+ -----BEGIN PGP PUBLIC KEY BLOCK-----
+ .
+ mQINBGPL0BUBEADmW5NdOOHwPIJlgPu6JDcKw
+ -----END PGP PUBLIC KEY BLOCK-----
+
+Types: deb
+URIs: http://old.example/debian
+Suites: bookworm
+Components: main
+Enabled: no
+
+# Security updates.
+Types: deb deb-src
+URIs: http://security.example/debian-security
+Suites: bookworm-security
+Components: main
+Trusted: yes
+LIST
+printf 'Types: deb\nURIs: https://vendor.example/node\nSuites: nodistro\nComponents: main\n' \
+  >"$work/etc/apt/sources.list.d/node.sources"
+sums() { find "$work/etc" -type f | sort | xargs sha256sum; }
+before=$(sums)
+echo "wine32:i386" >"$work/missing"
+: >"$work/foreign"
+run windows
+[ $status = 1 ] && grep -qF "Hash Sum mismatch" "$work/out" ||
+  fail "a download that fails its checks did not stop the build: $status, $(cat "$work/out")"
+[ ! -e "$work/mingw/built" ] || fail "a failed build left a stamp"
+[ "$(sums)" = "$before" ] || fail "the machine's apt sources were changed"
+[ "$(grep -E "add-architecture|install .*wine32:i386" "$work/calls" | sed 's/ .*//')" = "dpkg
+-o" ] || fail "i386 was not added before wine32 was installed: $(cat "$work/calls")"
+grep -E "Dir::State::Lists=${TMPDIR:-/tmp}/" "$work/calls" | grep -q " update$" &&
+  ! grep -qiE "unauthenticated=true|insecure.*=true|--allow-" "$work/calls" ||
+  fail "apt was not given private package lists with every check: $(cat "$work/calls")"
+[ "$(cat "$work/private.list")" = "deb-src [arch=amd64] http://mirror.example/debian bookworm main contrib
+deb-src http://mirror.example/debian bookworm-updates main" ] ||
+  fail "the one-line deb-src list: $(cat "$work/private.list")"
+[ "$(ls "$work/private.parts")" = debian.sources ] ||
+  fail "deb822 files with nothing of the release: $(ls "$work/private.parts")"
+[ "$(cat "$work/private.parts/debian.sources")" = "Types: deb-src
+Suites: bookworm bookworm-updates
+URIs: http://mirror.example/debian
+Components: main
+Signed-By:
+ -----BEGIN PGP PUBLIC KEY BLOCK-----
+ .
+ mQINBGPL0BUBEADmW5NdOOHwPIJlgPu6JDcKw
+ -----END PGP PUBLIC KEY BLOCK-----
+
+Types: deb-src
+Suites: bookworm-security
+URIs: http://security.example/debian-security
+Components: main" ] || fail "the deb822 deb-src list: $(cat "$work/private.parts/debian.sources")"
+
+# A finished build's stamp: nothing is fetched.
+for target in i686-w64-mingw32 x86_64-w64-mingw32; do
+  mkdir -p "$work/mingw/$target/lib"
+  touch "$work/mingw/$target/lib/"{libarchive,liblzma,libdeflate}.a
+done
+printf 'recipe %s\ntargets i686-w64-mingw32 x86_64-w64-mingw32\nlibdeflate 1.14-1\n' \
+  "$(sed -n 's/^recipe=//p' "$(dirname "$script")/windows/mingw-deps.sh")" >"$work/mingw/built"
+: >"$work/missing"
+run windows
+[ $status = 0 ] && [ ! -s "$work/calls" ] && grep -q "already built.*libdeflate 1.14-1" "$work/out" ||
+  fail "a finished build was not taken: $status, $(cat "$work/out" "$work/calls")"
+echo "ok: waits for the lock, gives up in time, retries, updates, installs clang's runtime," \
+  "adds i386, derives the deb-src list, stops on a bad download, keeps a finished build"

@@ -127,19 +127,24 @@ fuzz() {
   row "fuzz ($fuzz_seconds s per target)" $tests $passed $failed 0 $((SECONDS - start))
 }
 
+# windows: a row for each target, i686 under 32-bit Wine and x86_64 under
+# 64-bit Wine.
 windows() {
-  local start=$SECONDS status=0 log="$logs/build-windows.log"
-  local junit=build-windows/x86_64/tests.xml
-  heading "Windows build and tests under Wine" "$log"
-  rm -f "$junit"
-  tools/windows/test-windows.sh build-windows >"$log" 2>&1 || status=$?
-  if [ ! -s "$junit" ]; then
-    printf '   FAILED before the tests ran (exit status %d); the end of its log:\n' $status
-    tail -n 40 "$log" | sed 's/^/   | /'
-    row "Windows under Wine" - - 1 - $((SECONDS - start))
-    return
-  fi
-  counts "Windows under Wine" "$junit" $status $((SECONDS - start))
+  local arch start status log junit name
+  for arch in i686 x86_64; do
+    start=$SECONDS status=0 log="$logs/build-windows-$arch.log"
+    junit=build-windows/$arch/tests.xml name="Windows $arch under Wine"
+    heading "Windows $arch build and tests under Wine" "$log"
+    rm -f "$junit"
+    tools/windows/test-windows.sh build-windows $arch >"$log" 2>&1 || status=$?
+    if [ ! -s "$junit" ]; then
+      printf '   FAILED before the tests ran (exit status %d); the end of its log:\n' $status
+      tail -n 40 "$log" | sed 's/^/   | /'
+      row "$name" - - 1 - $((SECONDS - start))
+      continue
+    fi
+    counts "$name" "$junit" $status $((SECONDS - start))
+  done
 }
 
 started=$SECONDS
