@@ -1,44 +1,18 @@
 #include "sevenzip/seven_z.h"
 
-#include <archive.h>
 #include <archive_entry.h>
 #include <zlib.h>
 
-#include <memory>
 #include <unordered_map>
 
 #include "archlib/entry.h"
 #include "platform/posix/locale.h"
+#include "sevenzip/byte_io.h"
+#include "sevenzip/seven_z_names.h"
+#include "sevenzip/seven_z_reader.h"
 #include "sevenzip/seven_z_writer.h"
 
 namespace sevenzip {
-
-namespace {
-
-constexpr size_t kChunk = 1 << 20;
-
-using ArchivePtr = std::unique_ptr<archive, int (*)(archive*)>;
-
-[[noreturn]] void Fail(archive* a, const std::string& what) {
-  const char* reason = archive_error_string(a);
-  throw archlib::Failure(what + ": " + (reason != nullptr ? reason : "unknown error"));
-}
-
-std::string WithoutSlash(const std::string& path) {
-  return !path.empty() && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
-}
-
-ArchivePtr OpenReader(const std::string& path) {
-  ArchivePtr reader(archive_read_new(), archive_read_free);
-  if (!reader) throw std::bad_alloc();
-  archive_read_support_format_7zip(reader.get());
-  if (archive_read_open_filename(reader.get(), path.c_str(), kChunk) != ARCHIVE_OK) {
-    Fail(reader.get(), "cannot read " + path);
-  }
-  return reader;
-}
-
-}  // namespace
 
 std::vector<Expected> WriteSevenZ(int fd, const std::string& name,
                                   const std::vector<Source>& sources, SevenZOrigin* origin) {
@@ -52,13 +26,13 @@ void VerifySevenZ(const std::string& path, const std::vector<Expected>& expected
   auto bad = [&](const std::string& why) {
     throw archlib::Failure("check of " + path + " failed: " + why);
   };
-  ArchivePtr reader = OpenReader(path);
+  ArchiveReader reader = OpenSevenZ(path);
   std::vector<unsigned char> buffer(kChunk);
   archive_entry* entry;
   for (;;) {
     int status = archive_read_next_header(reader.get(), &entry);
     if (status == ARCHIVE_EOF) break;
-    if (status < ARCHIVE_WARN) Fail(reader.get(), "check of " + path + " failed");
+    if (status < ARCHIVE_WARN) FailReading(reader.get(), "check of " + path + " failed");
     const std::string name = archive_entry_pathname(entry);
     auto it = left.find(WithoutSlash(name));
     if (it == left.end()) bad("unexpected entry " + name);
@@ -66,7 +40,7 @@ void VerifySevenZ(const std::string& path, const std::vector<Expected>& expected
     uint64_t size = 0;
     for (;;) {
       la_ssize_t n = archive_read_data(reader.get(), buffer.data(), buffer.size());
-      if (n < 0) Fail(reader.get(), "check of " + path + " failed: " + name);
+      if (n < 0) FailReading(reader.get(), "check of " + path + " failed: " + name);
       if (n == 0) break;
       crc = crc32_z(crc, buffer.data(), static_cast<size_t>(n));
       size += static_cast<uint64_t>(n);
