@@ -34,7 +34,7 @@ declare -A allowed=(
   [archiver]="platform"
   [run]="settings archiver platform"
   [tools]="run settings archiver archlib platform"
-  [testing]="platform"
+  [testing]="archlib platform"
   [bench]="*"
   [fuzz]="*"
 )
