@@ -59,6 +59,17 @@ void WorkerPool::Start(unsigned count, const std::function<void(unsigned)>& work
   }
 }
 
+void WorkerPool::Run(unsigned count, const std::function<void(unsigned)>& work) {
+  if (count == 0) return;
+  Start(count - 1, [&work](unsigned i) { work(i + 1); });
+  try {
+    work(0);
+  } catch (...) {
+    Fail(std::current_exception());
+  }
+  Join();
+}
+
 void WorkerPool::Fail(std::exception_ptr error) {
   {
     std::lock_guard<std::mutex> hold(lock_);

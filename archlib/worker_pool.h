@@ -51,6 +51,10 @@ class WorkerPool {
   // cannot start one, stops and joins those started and throws
   // archlib::Failure with the system's reason.
   void Start(unsigned count, const std::function<void(unsigned)>& work);
+  // Runs work(0) on the calling thread and work(1) to work(count - 1) on
+  // threads of their own, started as Start does; waits for them all and
+  // rethrows the first error (Join).
+  void Run(unsigned count, const std::function<void(unsigned)>& work);
   // Keeps the first error, of the threads' work or the caller's own share
   // of it, and asks the rest to stop.
   void Fail(std::exception_ptr error);

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <stdexcept>
 
 #include "archlib/entry.h"
 #include "archlib/thread_injection.h"
@@ -55,23 +54,21 @@ TEST(WorkerPool, AStartThatFailsPartWayStopsAndJoinsThoseStartedAndSaysWhy) {
   EXPECT_EQ(injector.Starts(), 4u);
 }
 
-TEST(WorkerPool, JoinRethrowsTheFirstErrorAfterTheOthersWereToldToStop) {
+TEST(WorkerPool, TheFirstErrorIsRethrownOnceTheOthersWereToldToStopAndReturned) {
   Waiting waiting;
   WorkerPool pool([&] { waiting.Stop(); });
-  pool.Start(3, [&](unsigned i) {
-    if (i == 1) throw Failure("part 1 failed");
-    waiting.Work();
-  });
+  // Share 0 is the calling thread's: it waits too, until the error stops it.
   try {
-    pool.Join();
+    pool.Run(3, [&](unsigned i) {
+      if (i == 1) throw Failure("share 1 failed");
+      waiting.Work();
+    });
     ADD_FAILURE() << "no error";
   } catch (const Failure& e) {
-    EXPECT_STREQ(e.what(), "part 1 failed");
+    EXPECT_STREQ(e.what(), "share 1 failed");
   }
   EXPECT_EQ(waiting.returned, 2);
-  // The caller's own share fails the same way; the error is reported once.
-  pool.Fail(std::make_exception_ptr(std::runtime_error("caller")));
-  EXPECT_THROW(pool.Join(), std::runtime_error);
+  // The error is reported once.
   EXPECT_NO_THROW(pool.Join());
 }
 

@@ -285,7 +285,7 @@ std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
   // The first folder on this thread, each other one on a thread of its own;
   // the first failure stops the others at their next chunk.
   std::atomic<bool> stopped{false};
-  auto run = [&](size_t i) {
+  auto run = [&](unsigned i) {
     FileWriter& out = *outputs[i];
     CompressFolder(
         jobs[i], [&out](std::string_view chunk) { out.Write(chunk); }, sources, entries, origin,
@@ -293,15 +293,7 @@ std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
     out.Flush();
   };
   archlib::WorkerPool pool([&] { stopped = true; });
-  if (!jobs.empty()) {
-    pool.Start(static_cast<unsigned>(jobs.size() - 1), [&](unsigned i) { run(i + 1); });
-    try {
-      run(0);
-    } catch (...) {
-      pool.Fail(std::current_exception());
-    }
-    pool.Join();
-  }
+  pool.Run(static_cast<unsigned>(jobs.size()), run);
   if (origin != nullptr && !jobs.empty()) origin->dropped = jobs[0].dropped;
 
   // The archive's entries: those carried over first, as the first folder

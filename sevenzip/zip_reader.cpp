@@ -254,13 +254,7 @@ void VerifyEntries(int fd, const std::string& name, const std::vector<ZipRecord>
   };
   const size_t threads = std::min<size_t>(archlib::WorkerThreads(kBytesPerThread), records.size());
   archlib::WorkerPool pool([&] { stopped = true; });
-  pool.Start(static_cast<unsigned>(std::max<size_t>(threads, 1) - 1), [&](unsigned) { work(); });
-  try {
-    work();
-  } catch (...) {
-    pool.Fail(std::current_exception());
-  }
-  pool.Join();
+  pool.Run(static_cast<unsigned>(threads), [&](unsigned) { work(); });
 }
 
 }  // namespace sevenzip
