@@ -12,9 +12,9 @@ namespace archlib {
 
 namespace {
 
-// The address space a 32-bit program may fill with its threads' buffers: a
-// little under half of what such a program can map at all, leaving room for
-// the libraries, the stacks and the fragments of the rest.
+// The address space a 32-bit program may fill with its threads' buffers:
+// half of the 2 GiB a 32-bit Windows program can map, leaving the rest to
+// the program, the libraries, the stacks and fragmentation.
 constexpr uint64_t kNarrowAddressBudget = uint64_t{1} << 30;
 
 }  // namespace
