@@ -2,7 +2,8 @@
 // and whole-process wall time, CPU time and peak memory, medians of several
 // runs taken in turn (ours, jlha, ours, ...). Our runs include the read-back
 // that checks every archive. With --memory it instead packs inputs made to
-// strain memory (one large file, 100,000 tiny ones) and prints the peak.
+// strain memory (one large file, 100,000 tiny ones) and prints the peak;
+// SLOTBACKUP_CORES=64 forces the number of cores the writer plans for.
 //   lha_bench CORPUS_FOLDER [RUNS]
 //   lha_bench --memory SCRATCH_FOLDER
 #include <sys/resource.h>
@@ -19,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/archiver_entry.h"
-
-ARCHIVER_EXPORT int ARCHIVER_CALL Unlha(uint32_t, const char*, char*, uint32_t);
+#include "archlib/entry.h"
+#include "lha/add.h"
+#include "lha/command.h"
 
 namespace fs = std::filesystem;
 
@@ -100,12 +101,14 @@ void Print(const Row& row) {
               row.Median(&Run::peakMiB));
 }
 
-// The child's side of a measured run of ours: one call, as the runner makes it.
+// The child's side of a measured run of ours: one call, as the library's
+// entry point makes it.
 int Pack(const std::string& switches, const std::string& archive, const std::string& folder) {
   std::setlocale(LC_ALL, "");
   const std::string line = "a -r2 -x1 " + switches + " \"" + archive + "\" \"" + folder + "\"";
   char output[512];
-  const int result = Unlha(0, line.c_str(), output, sizeof output);
+  const int result = archlib::RunCommand(
+      output, sizeof output, [&] { return lha::AddToArchive(lha::ParseCommand(line)); });
   if (result != 0) std::fprintf(stderr, "%s\n", output);
   return result == 0 ? 0 : 1;
 }

@@ -5,10 +5,11 @@
 # digest it prints), and prints one table: our archivers against the usual
 # tools for each format (LHA: jlha lh5/lh7; ZIP: zip -6, 7zz -tzip, bsdtar;
 # 7z: 7zz -t7z, bsdtar) with bytes, ratio, wall and CPU time, throughput and
-# peak memory, medians of several runs taken in turns. Then the backup run's
-# overhead over calling its archivers directly, and the settings reads of one
-# run. The comparison is also drawn, size against time, as an SVG picture in
-# the build folder.
+# peak memory, medians of several runs taken in turns. Then each of our
+# writers' peak memory and bytes with the number of cores forced to 1, 2, 8
+# and 64, the backup run's overhead over calling its archivers directly, and
+# the settings reads of one run. The comparison is also drawn, size against
+# time, as an SVG picture in the build folder.
 #
 #   bench/run-all.sh                everything
 #   bench/run-all.sh lha zip        only these formats (lha zip 7z), no run figures
@@ -49,6 +50,11 @@ echo
 echo "== our archivers and the others (progress on standard error)"
 "$build/bin/archiver_bench" "$corpus" "$build/bench-work" --runs "$runs" \
   --svg "$build/bench-comparison.svg" "$@"
+rm -rf "$build/bench-work"
+
+echo
+echo "== our writers' peak memory with the core count forced (times say little beyond $(nproc) cores)"
+"$build/bin/cores_bench" "$corpus" "$build/bench-work" "$@"
 rm -rf "$build/bench-work"
 
 if [ $# = 0 ]; then

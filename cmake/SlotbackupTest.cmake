@@ -1,7 +1,9 @@
 # slotbackup_system_calls(target): a program or library as it is installed,
-# whose file layer calls the system straight (test programs get the
-# fault-injection seam in its place, from slotbackup_test).
+# whose file layer and worker pool call the system straight (test programs
+# get the fault-injection seam and the thread injection in their place, from
+# slotbackup_test).
 function(slotbackup_system_calls target)
+  target_link_libraries(${target} PRIVATE archlib_thread_calls)
   if(NOT WIN32)
     target_link_libraries(${target} PRIVATE platform_system_calls)
   endif()
@@ -23,7 +25,8 @@ function(slotbackup_test name)
   endif()
   cmake_parse_arguments(PARSE_ARGV 1 test "" "" "PROPERTIES")
   add_executable(${name} ${test_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE slotbackup_core test_support GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE slotbackup_core test_support GTest::gtest_main
+                                        archlib_thread_injection)
   if(NOT WIN32)
     # The file layer's calls pass through the fault-injection seam.
     target_link_libraries(${name} PRIVATE platform_fault_injection)

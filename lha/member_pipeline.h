@@ -17,10 +17,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "archlib/tree_walk.h"
+#include "archlib/worker_pool.h"
 #include "lha/header.h"
 #include "lha/method.h"
 #include "lha/out_file.h"
@@ -30,8 +30,8 @@ namespace lha {
 
 class MemberPacker;
 
-// Threads that compress when the caller leaves it to the machine: one per
-// core, at most 8.
+// Threads that compress when the caller leaves it to the machine
+// (archlib::WorkerThreads).
 unsigned DefaultThreads();
 
 // How much a pipeline holds in memory at most.
@@ -74,7 +74,8 @@ class MemberPipeline {
     unsigned restarts = 0;
   };
 
-  void Stop();
+  // Tells the workers to stop, whatever they are doing.
+  void AskToStop();
   void Work(MemberPacker& packer);
   // Writes what has come of the first queued member; true when all of it
   // is written.
@@ -110,7 +111,9 @@ class MemberPipeline {
   bool stopping_ = false;
   Writing writing_;  // started and restarts change under the mutex
   std::vector<std::unique_ptr<MemberPacker>> packers_;
-  std::vector<std::thread> workers_;  // last: they start once the rest is ready
+  // Last: they start once the rest is ready, and are stopped and joined
+  // before the rest goes.
+  archlib::WorkerPool workers_;
 };
 
 }  // namespace lha

@@ -23,15 +23,21 @@ struct Stopped {};
 
 }  // namespace
 
-Verifier::Verifier(int fd) : fd_(fd), buffer_(kReadSize), thread_([this] { Run(); }) {}
+Verifier::Verifier(int fd) : fd_(fd), buffer_(kReadSize), reader_([this] { AskToStop(); }) {
+  reader_.Start(1, [this](unsigned) {
+    try {
+      Check();
+    } catch (const Stopped&) {
+    }
+  });
+}
 
-Verifier::~Verifier() {
+void Verifier::AskToStop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
   changed_.notify_all();
-  if (thread_.joinable()) thread_.join();
 }
 
 void Verifier::Add(const ExpectedMember& member, uint64_t finalBytes) {
@@ -54,17 +60,7 @@ void Verifier::Finish(uint64_t size) {
     complete_ = true;
   }
   changed_.notify_all();
-  thread_.join();
-  if (failure_) std::rethrow_exception(failure_);
-}
-
-void Verifier::Run() {
-  try {
-    Check();
-  } catch (const Stopped&) {
-  } catch (...) {
-    failure_ = std::current_exception();
-  }
+  reader_.Join();
 }
 
 long Verifier::Read(const void** data) {

@@ -7,10 +7,10 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <exception>
 #include <mutex>
-#include <thread>
 #include <vector>
+
+#include "archlib/worker_pool.h"
 
 namespace lha {
 
@@ -25,8 +25,6 @@ class Verifier {
   // Reads the archive from `fd` (open for reading) with pread, so the
   // writer's use of the descriptor is undisturbed.
   explicit Verifier(int fd);
-  // Stops the reader, whatever it is waiting for.
-  ~Verifier();
   Verifier(const Verifier&) = delete;
   Verifier& operator=(const Verifier&) = delete;
 
@@ -37,7 +35,8 @@ class Verifier {
   void Finish(uint64_t size);
 
  private:
-  void Run();
+  // Tells the reader to stop, whatever it is waiting for.
+  void AskToStop();
   void Check();
   // The read callback's work: waits for final bytes past `offset_`.
   long Read(const void** data);
@@ -50,10 +49,11 @@ class Verifier {
   bool complete_ = false;
   bool waitingForMember_ = false;  // the reader waits for expected_ to grow
   bool stopping_ = false;
-  std::exception_ptr failure_;
   uint64_t offset_ = 0;  // next byte to read; the reader thread's alone
   std::vector<uint8_t> buffer_;
-  std::thread thread_;  // last: starts once everything above is ready
+  // Last: the reader starts once everything above is ready, and is stopped
+  // and joined before the rest goes. It keeps the first difference found.
+  archlib::WorkerPool reader_;
 };
 
 }  // namespace lha

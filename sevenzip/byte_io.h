@@ -1,7 +1,7 @@
 // Little-endian fields and file descriptor I/O for the archive formats: a
-// buffered writer that knows its offset, and the file layer's whole writes
-// and exact positioned reads. Every failure throws archlib::Failure naming
-// the file and the reason.
+// buffered writer that knows its offset, the file layer's whole writes and
+// exact positioned reads, and copying bytes from one file into another.
+// Every failure throws archlib::Failure naming the file and the reason.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,9 @@ using platform::posix::ReadAt;
 // WriteAll(fd, name, data, size): at the descriptor's position.
 using platform::posix::WriteAll;
 
+// The piece in which data is read, buffered and copied.
+inline constexpr size_t kChunk = 1 << 20;
+
 // Writes through a large buffer to a file descriptor it does not own.
 class FileWriter {
  public:
@@ -43,5 +46,8 @@ class FileWriter {
 };
 
 uint64_t FileSize(int fd, const std::string& name);
+
+// Appends `length` bytes of the file fd (named name) from `offset` on.
+void CopyRange(FileWriter& out, int fd, const std::string& name, uint64_t offset, uint64_t length);
 
 }  // namespace sevenzip

@@ -40,11 +40,4 @@ std::vector<Expected> WriteSevenZ(int fd, const std::string& name,
 // the expected entries with their sizes and CRCs.
 void VerifySevenZ(const std::string& path, const std::vector<Expected>& expected);
 
-// Throws archlib::Failure "<what>: <why>" for the 7z archive open on fd that
-// reader could not read: why its file is shorter than the archive says
-// (archlib/archive_end.h), for which libarchive gives no reason at all, else
-// libarchive's own reason.
-[[noreturn]] void FailReading(archive* reader, const std::string& what, int fd,
-                              const std::string& name);
-
 }  // namespace sevenzip

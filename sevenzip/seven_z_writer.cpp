@@ -1,9 +1,7 @@
 #include "sevenzip/seven_z_writer.h"
 
-#include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
-#include <lzma.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -11,115 +9,33 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstring>
-#include <cwchar>
 #include <exception>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <unordered_set>
 
 #include "archlib/entry.h"
 #include "archlib/unsafe_name.h"
+#include "archlib/worker_pool.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/locale.h"
 #include "platform/posix/regular_file.h"
 #include "sevenzip/byte_io.h"
+#include "sevenzip/lzma2_encoder.h"
 #include "sevenzip/seven_z_header.h"
+#include "sevenzip/seven_z_names.h"
+#include "sevenzip/seven_z_reader.h"
 
 namespace sevenzip {
 
 namespace {
 
-constexpr size_t kChunk = 1 << 20;
-// Each LZMA2 encoder at level 7 takes about 190 MB (kEncoderBytes); more
-// folders than kMaxThreads would cost memory for little gain.
-constexpr unsigned kMaxThreads = 8;
-constexpr uint64_t kEncoderBytes = 190ull << 20;
-constexpr uint32_t kMinDictionary = 4096;
-
-// Folders compressed at once by default: one per core, at least two, and no
-// more encoders than a quarter of the machine's memory holds, since a
-// backup runs beside the user's own work.
-unsigned DefaultThreads() {
-  unsigned count = std::clamp(std::thread::hardware_concurrency(), 2u, kMaxThreads);
-  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-  if (pages > 0 && pageSize > 0) {
-    const uint64_t quarter = static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 4;
-    count = static_cast<unsigned>(std::clamp<uint64_t>(quarter / kEncoderBytes, 1, count));
-  }
-  return count;
-}
-
-std::string WithoutSlash(const std::string& path) {
-  return !path.empty() && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
-}
-
-void AppendUtf16(std::u16string& out, char32_t c) {
-  if (c >= 0x10000 && c <= 0x10FFFF) {
-    c -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (c >> 10));
-    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-  } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
-    out += static_cast<char16_t>(c);
-  } else {
-    out += u'\uFFFD';
-  }
-}
-
-// A name in the thread's locale as UTF-16; a byte that is no character of
-// the locale becomes U+FFFD, so that the entry is still stored.
-std::u16string ToUtf16(const std::string& name) {
-  std::u16string out;
-  std::mbstate_t state{};
-  const char* p = name.data();
-  size_t left = name.size();
-  while (left > 0) {
-    wchar_t c;
-    size_t n = std::mbrtowc(&c, p, left, &state);
-    if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
-      out += u'\uFFFD';
-      state = {};
-      n = 1;
-    } else {
-      if (n == 0) n = 1;
-      AppendUtf16(out, static_cast<char32_t>(c));
-    }
-    p += n;
-    left -= n;
-  }
-  return out;
-}
-
-std::u16string WideToUtf16(const wchar_t* name) {
-  std::u16string out;
-  for (; *name != L'\0'; ++name) AppendUtf16(out, static_cast<char32_t>(*name));
-  return out;
-}
-
-// The name as a reader in the same locale gives it back.
-std::string FromUtf16(const std::u16string& name) {
-  std::string out;
-  std::mbstate_t state{};
-  char buffer[MB_LEN_MAX];
-  for (size_t i = 0; i < name.size(); ++i) {
-    char32_t c = name[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < name.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
-    }
-    const size_t n = std::wcrtomb(buffer, static_cast<wchar_t>(c), &state);
-    if (n == static_cast<size_t>(-1)) {
-      out += '?';
-      state = {};
-    } else {
-      out.append(buffer, n);
-    }
-  }
-  return out;
-}
+// What each folder's thread holds, for the rule for how many: an LZMA2
+// encoder at level 7 (16 MiB dictionary) takes about 190 MiB, and its read
+// buffer, its output and the writer's buffer 1 MiB each. Eight need about
+// 1.5 GiB, so a 32-bit program gets no more than five.
+constexpr uint64_t kBytesPerFolderThread = 193 << 20;
 
 uint32_t Attributes(mode_t mode) {
   uint32_t attributes = kAttributeUnixExtension | static_cast<uint32_t>(mode & 0xFFFF) << 16;
@@ -147,65 +63,6 @@ Entry MakeEntry(const std::u16string& name, const std::string& readBackName, mod
   return e;
 }
 
-// An LZMA2 stream compressed into a callback, chunk by chunk.
-class Lzma2Encoder {
- public:
-  using Sink = std::function<void(std::string_view)>;
-
-  // The dictionary is cut down to expectedBytes when that is smaller: a
-  // smaller dictionary takes less memory and time to set up.
-  Lzma2Encoder(uint32_t preset, uint64_t expectedBytes, Sink sink) : sink_(std::move(sink)) {
-    if (lzma_lzma_preset(&options_, preset)) throw archlib::Failure("bad compression level");
-    options_.dict_size = static_cast<uint32_t>(
-        std::clamp<uint64_t>(expectedBytes, kMinDictionary, options_.dict_size));
-    lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options_}, {LZMA_VLI_UNKNOWN, nullptr}};
-    if (lzma_raw_encoder(&stream_, filters) != LZMA_OK) {
-      throw archlib::Failure("cannot start compression (out of memory?)");
-    }
-    if (lzma_properties_encode(&filters[0], &property_) != LZMA_OK) {
-      throw archlib::Failure("cannot start compression");
-    }
-  }
-  ~Lzma2Encoder() { lzma_end(&stream_); }
-  Lzma2Encoder(const Lzma2Encoder&) = delete;
-  Lzma2Encoder& operator=(const Lzma2Encoder&) = delete;
-
-  void Write(const unsigned char* data, size_t size) { Run(data, size, LZMA_RUN); }
-  void Finish() { Run(nullptr, 0, LZMA_FINISH); }
-  uint8_t Property() const { return property_; }
-  uint64_t PackedSize() const { return stream_.total_out; }
-  uint64_t UnpackedSize() const { return stream_.total_in; }
-
- private:
-  void Run(const unsigned char* data, size_t size, lzma_action action) {
-    stream_.next_in = data;
-    stream_.avail_in = size;
-    for (;;) {
-      stream_.next_out = out_.data();
-      stream_.avail_out = out_.size();
-      const lzma_ret status = lzma_code(&stream_, action);
-      if (status != LZMA_OK && status != LZMA_STREAM_END) {
-        throw archlib::Failure(status == LZMA_MEM_ERROR ? "out of memory while compressing"
-                                                        : "compression failed");
-      }
-      const size_t produced = out_.size() - stream_.avail_out;
-      if (produced > 0) {
-        sink_(std::string_view(reinterpret_cast<const char*>(out_.data()), produced));
-      }
-      if (status == LZMA_STREAM_END) return;
-      if (action == LZMA_RUN && stream_.avail_in == 0 && stream_.avail_out != 0) return;
-    }
-  }
-
-  Sink sink_;
-  lzma_options_lzma options_{};
-  lzma_stream stream_ = LZMA_STREAM_INIT;
-  uint8_t property_ = 0;
-  std::vector<unsigned char> out_ = std::vector<unsigned char>(kChunk);
-};
-
-using ArchivePtr = std::unique_ptr<archive, int (*)(archive*)>;
-
 using platform::posix::AtomicFile;
 using platform::posix::RegularFile;
 using platform::posix::ThreadLocale;
@@ -222,34 +79,14 @@ struct FolderJob {
   size_t dropped = 0;  // carried-over entries left out for unsafe names
 };
 
-// The folders' compression threads: the first failure is kept and stops
-// the others at their next chunk.
-class Cancel {
- public:
-  void Fail(std::exception_ptr error) {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (!error_) error_ = error;
-    stopped_ = true;
-  }
-  void Check() const {
-    if (stopped_) throw archlib::Failure("stopped");
-  }
-  void Rethrow() {
-    if (error_) std::rethrow_exception(error_);
-  }
-
- private:
-  std::mutex lock_;
-  std::exception_ptr error_;
-  std::atomic<bool> stopped_{false};
-};
-
 class FolderCompressor {
  public:
-  FolderCompressor(FolderJob& job, Lzma2Encoder::Sink sink, uint32_t preset, Cancel& cancel)
+  // Gives up at its next chunk once `stopped` is set: another folder failed.
+  FolderCompressor(FolderJob& job, Lzma2Encoder::Sink sink, uint32_t preset,
+                   const std::atomic<bool>& stopped)
       : job_(job),
         encoder_(preset, job.carryOver ? UINT64_MAX : job.plannedBytes, sink),
-        cancel_(cancel) {}
+        stopped_(stopped) {}
 
   // Compresses data produced by read(buffer) until it returns 0; the
   // entry's size and CRC go to e and, when it has any data, it becomes the
@@ -259,7 +96,7 @@ class FolderCompressor {
     uLong crc = crc32(0, nullptr, 0);
     uint64_t size = 0;
     for (;;) {
-      cancel_.Check();
+      if (stopped_) throw archlib::Failure("stopped");
       const size_t n = read(buffer_);
       if (n == 0) break;
       encoder_.Write(buffer_.data(), n);
@@ -296,7 +133,7 @@ class FolderCompressor {
  private:
   FolderJob& job_;
   Lzma2Encoder encoder_;
-  Cancel& cancel_;
+  const std::atomic<bool>& stopped_;
   std::vector<unsigned char> buffer_ = std::vector<unsigned char>(kChunk);
 };
 
@@ -306,22 +143,12 @@ void CarryOver(FolderCompressor& compressor, FolderJob& job, const SevenZOrigin&
                const std::vector<Source>& sources) {
   std::unordered_set<std::string> replaced;
   for (const Source& s : sources) replaced.insert(WithoutSlash(s.archivePath));
-  ArchivePtr reader(archive_read_new(), archive_read_free);
-  if (!reader) throw std::bad_alloc();
-  archive_read_support_format_7zip(reader.get());
-  // Read through the descriptor the caller opened as a regular file: the
-  // name may meanwhile stand for something else.
-  if (lseek(origin.fd, 0, SEEK_SET) != 0 ||
-      archive_read_open_fd(reader.get(), origin.fd, kChunk) != ARCHIVE_OK) {
-    FailReading(reader.get(), "cannot read " + origin.name, origin.fd, origin.name);
-  }
+  const SevenZReader reader(origin.fd, origin.name);
   archive_entry* entry;
   for (;;) {
     const int status = archive_read_next_header(reader.get(), &entry);
     if (status == ARCHIVE_EOF) break;
-    if (status < ARCHIVE_WARN) {
-      FailReading(reader.get(), "cannot read " + origin.name, origin.fd, origin.name);
-    }
+    if (status < ARCHIVE_WARN) reader.Fail("cannot read " + origin.name);
     const char* local = archive_entry_pathname(entry);
     const std::string name = WithoutSlash(local != nullptr ? local : "");
     if (replaced.count(name)) continue;
@@ -347,7 +174,7 @@ void CarryOver(FolderCompressor& compressor, FolderJob& job, const SevenZOrigin&
     } else if (!S_ISDIR(mode)) {
       compressor.Add(e, [&](std::vector<unsigned char>& buffer) {
         const la_ssize_t n = archive_read_data(reader.get(), buffer.data(), buffer.size());
-        if (n < 0) FailReading(reader.get(), "cannot read " + origin.name, origin.fd, origin.name);
+        if (n < 0) reader.Fail("cannot read " + origin.name);
         return static_cast<size_t>(n);
       });
     }
@@ -357,10 +184,10 @@ void CarryOver(FolderCompressor& compressor, FolderJob& job, const SevenZOrigin&
 
 void CompressFolder(FolderJob& job, Lzma2Encoder::Sink sink, const std::vector<Source>& sources,
                     std::vector<Entry>& entries, const SevenZOrigin* origin, uint32_t preset,
-                    Cancel& cancel) {
+                    const std::atomic<bool>& stopped) {
   // Names from the old archive come in the same locale.
   ThreadLocale locale(ThreadLocale::Of::kEnvironment);
-  FolderCompressor compressor(job, std::move(sink), preset, cancel);
+  FolderCompressor compressor(job, std::move(sink), preset, stopped);
   if (job.carryOver) CarryOver(compressor, job, *origin, sources);
   for (size_t i : job.sources) {
     const Source& s = sources[i];
@@ -397,7 +224,8 @@ std::vector<FolderJob> PlanFolders(const std::vector<Source>& sources, bool carr
     anyData = true;
   }
   if (!anyData) return {};
-  unsigned count = options.threads != 0 ? options.threads : DefaultThreads();
+  unsigned count =
+      options.threads != 0 ? options.threads : archlib::WorkerThreads(kBytesPerFolderThread);
   count = static_cast<unsigned>(
       std::clamp<uint64_t>(total / std::max<uint64_t>(options.minFolderBytes, 1), 1, count));
   std::vector<FolderJob> jobs(count);
@@ -415,25 +243,6 @@ std::vector<FolderJob> PlanFolders(const std::vector<Source>& sources, bool carr
   // A file larger than a share leaves the folders after it without data.
   std::erase_if(jobs, [](const FolderJob& j) { return j.sources.empty() && !j.carryOver; });
   return jobs;
-}
-
-void CopyInto(FileWriter& out, const AtomicFile& from, uint64_t size) {
-  std::string buffer(kChunk, '\0');
-  for (uint64_t done = 0; done < size;) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, buffer.size()));
-    ReadAt(from.Descriptor(), from.Path(), done, buffer.data(), n);
-    out.Write(std::string_view(buffer.data(), n));
-    done += n;
-  }
-}
-
-std::string Compress(const std::string& data, uint32_t preset, uint8_t& property) {
-  std::string packed;
-  Lzma2Encoder encoder(preset, data.size(), [&](std::string_view chunk) { packed += chunk; });
-  encoder.Write(reinterpret_cast<const unsigned char*>(data.data()), data.size());
-  encoder.Finish();
-  property = encoder.Property();
-  return packed;
 }
 
 void Seek(int fd, const std::string& name, uint64_t offset) {
@@ -473,24 +282,18 @@ std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
                           ? std::make_unique<FileWriter>(job.spill->Descriptor(), job.spill->Path())
                           : std::make_unique<FileWriter>(fd, name));
   }
-  Cancel cancel;
-  auto run = [&](size_t i) {
-    try {
-      FileWriter& out = *outputs[i];
-      CompressFolder(
-          jobs[i], [&out](std::string_view chunk) { out.Write(chunk); }, sources, entries, origin,
-          options.preset, cancel);
-      out.Flush();
-    } catch (...) {
-      cancel.Fail(std::current_exception());
-    }
+  // The first folder on this thread, each other one on a thread of its own;
+  // the first failure stops the others at their next chunk.
+  std::atomic<bool> stopped{false};
+  auto run = [&](unsigned i) {
+    FileWriter& out = *outputs[i];
+    CompressFolder(
+        jobs[i], [&out](std::string_view chunk) { out.Write(chunk); }, sources, entries, origin,
+        options.preset, stopped);
+    out.Flush();
   };
-  {
-    std::vector<std::jthread> threads;
-    for (size_t i = 1; i < jobs.size(); ++i) threads.emplace_back(run, i);
-    if (!jobs.empty()) run(0);
-  }
-  cancel.Rethrow();
+  archlib::WorkerPool pool([&] { stopped = true; });
+  pool.Run(static_cast<unsigned>(jobs.size()), run);
   if (origin != nullptr && !jobs.empty()) origin->dropped = jobs[0].dropped;
 
   // The archive's entries: those carried over first, as the first folder
@@ -520,7 +323,8 @@ std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
   FileWriter out(fd, name);
   for (size_t i = 1; i < jobs.size(); ++i) {
     if (jobs[i].folder.unpackedSize == 0) continue;
-    CopyInto(out, *jobs[i].spill, jobs[i].folder.packedSize);
+    CopyRange(out, jobs[i].spill->Descriptor(), jobs[i].spill->Path(), 0,
+              jobs[i].folder.packedSize);
     offset += jobs[i].folder.packedSize;
     folders.push_back(jobs[i].folder);
     jobs[i].spill.reset();

@@ -1,6 +1,8 @@
-// Writing a 7z archive on all cores: the entries' data is split in order
-// into solid blocks (folders) of about equal size, each compressed with
-// LZMA2 on a thread of its own, and the container is assembled from them.
+// Writing a 7z archive on several cores: the entries' data is split in
+// order into solid blocks (folders) of about equal size, each compressed
+// with LZMA2 on a thread of its own, and the container is assembled from
+// them. The folders are as many as the threads, so the archive's bytes
+// depend on how many there are.
 // The first folder is compressed straight into the archive, the others into
 // temporary files beside it that are appended afterwards, so memory stays
 // bounded whatever the size of the data.
@@ -16,7 +18,7 @@
 namespace sevenzip {
 
 struct SevenZOptions {
-  unsigned threads = 0;               // folders at most; 0 is one per core
+  unsigned threads = 0;               // folders at most; 0 leaves it to archlib::WorkerThreads
   uint64_t minFolderBytes = 4 << 20;  // smaller shares are not worth a folder of their own
   // LZMA2 level. 7 is level 6 with a 16 MiB dictionary: as fast, and it
   // finds repeats that lie further apart.

@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <mutex>
-#include <thread>
 
 #include "archlib/entry.h"
+#include "archlib/worker_pool.h"
 #include "sevenzip/byte_io.h"
 #include "sevenzip/deflate.h"
 #include "sevenzip/zip_format.h"
@@ -17,10 +16,13 @@ namespace sevenzip {
 
 namespace {
 
-constexpr size_t kChunk = 1 << 20;
 // Members up to this size are decompressed whole (libdeflate, faster);
 // larger ones are streamed through zlib in kChunk pieces.
 constexpr uint64_t kWholeLimit = 16 << 20;
+// What each checking thread holds, for the rule for how many: a whole
+// member and its compressed bytes (16 MiB and a little more at most), and
+// two pieces of a streamed one.
+constexpr uint64_t kBytesPerThread = 35 << 20;
 
 [[noreturn]] void Damaged(const std::string& name, const std::string& why) {
   throw archlib::Failure(name + " is not a readable ZIP archive: " + why);
@@ -240,28 +242,19 @@ void VerifyOne(int fd, const std::string& name, const ZipRecord& r, VerifyTools&
 }  // namespace
 
 void VerifyEntries(int fd, const std::string& name, const std::vector<ZipRecord>& records) {
+  // Each thread takes the next entry nobody has taken, this one too; the
+  // first failure stops the others at their next entry.
   std::atomic<size_t> next{0};
-  std::atomic<bool> failed{false};
-  std::exception_ptr error;
-  std::mutex errorLock;
+  std::atomic<bool> stopped{false};
   auto work = [&] {
-    try {
-      VerifyTools tools;
-      for (size_t i = next++; i < records.size() && !failed; i = next++) {
-        VerifyOne(fd, name, records[i], tools);
-      }
-    } catch (...) {
-      std::lock_guard<std::mutex> hold(errorLock);
-      if (!error) error = std::current_exception();
-      failed = true;
+    VerifyTools tools;
+    for (size_t i = next++; i < records.size() && !stopped; i = next++) {
+      VerifyOne(fd, name, records[i], tools);
     }
   };
-  const unsigned helpers = std::max(1u, std::thread::hardware_concurrency()) - 1;
-  std::vector<std::thread> threads;
-  for (unsigned i = 0; i < helpers && i + 1 < records.size(); ++i) threads.emplace_back(work);
-  work();
-  for (auto& t : threads) t.join();
-  if (error) std::rethrow_exception(error);
+  const size_t threads = std::min<size_t>(archlib::WorkerThreads(kBytesPerThread), records.size());
+  archlib::WorkerPool pool([&] { stopped = true; });
+  pool.Run(static_cast<unsigned>(threads), [&](unsigned) { work(); });
 }
 
 }  // namespace sevenzip

@@ -46,8 +46,8 @@ struct ZipSpan {
 ZipSpan EntrySpan(int fd, const std::string& name, const ZipRecord& record);
 
 // Decompresses every entry and checks its size and CRC, spreading the work
-// over the machine's cores. Throws archlib::Failure naming the first bad
-// entry.
+// over worker threads (archlib::WorkerThreads). Throws archlib::Failure
+// naming the first bad entry.
 void VerifyEntries(int fd, const std::string& name, const std::vector<ZipRecord>& records);
 
 }  // namespace sevenzip

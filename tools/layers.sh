@@ -19,8 +19,8 @@
 #
 # With a build folder, it also checks with nm that what is installed
 # (slotbackup, slotbackup-check and the archiver libraries in bin/) holds
-# none of the file layer's fault-injection seam, which only test programs
-# link.
+# none of the file layer's fault-injection seam nor the worker pool's thread
+# injection, which only test and benchmark programs link.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,7 +34,7 @@ declare -A allowed=(
   [archiver]="platform"
   [run]="settings archiver platform"
   [tools]="run settings archiver archlib platform"
-  [testing]="platform"
+  [testing]="archlib platform"
   [bench]="*"
   [fuzz]="*"
 )
@@ -127,8 +127,10 @@ if [ $# -gt 0 ]; then
   for installed in slotbackup slotbackup-check libUnlha32.so lib7-zip32.so; do
     [ -e "$bin/$installed" ] || { fail "$bin/$installed is not built"; continue; }
     seam=$(nm -C "$bin/$installed" | grep -c 'FaultInject' || true)
-    echo "  $installed: $seam symbols of the fault-injection seam"
+    threads=$(nm -C "$bin/$installed" | grep -c 'ThreadInject' || true)
+    echo "  $installed: $seam symbols of the fault-injection seam, $threads of the thread injection"
     [ "$seam" = 0 ] || fail "$bin/$installed holds the fault-injection seam"
+    [ "$threads" = 0 ] || fail "$bin/$installed holds the thread injection"
   done
 fi
 

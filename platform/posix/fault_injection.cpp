@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <deque>
 #include <mutex>
@@ -41,12 +40,21 @@ struct FaultInjector::State {
 
 namespace {
 
-std::atomic<FaultInjector::State*> installed{nullptr};
+// The injector in place. Each call takes its own reference to the state,
+// so that an injector going away while worker threads are in the layer
+// cannot free what they use.
+std::mutex installedLock;
+std::shared_ptr<FaultInjector::State> installed;
+
+std::shared_ptr<FaultInjector::State> Installed() {
+  std::lock_guard<std::mutex> hold(installedLock);
+  return installed;
+}
 
 // Counts a call of a kind; true, with errno set, when it is the one
 // planned to fail.
 bool Injected(Kind kind) {
-  FaultInjector::State* state = installed.load();
+  const std::shared_ptr<FaultInjector::State> state = Installed();
   if (state == nullptr) return false;
   std::lock_guard<std::mutex> hold(state->lock);
   FaultInjector::Counts& seen = state->seen;
@@ -63,7 +71,7 @@ bool Injected(Kind kind) {
 // Decides how much of a write of `size` bytes may go through; -1 with
 // errno set when none may.
 ssize_t WriteAllowance(size_t size) {
-  FaultInjector::State* state = installed.load();
+  const std::shared_ptr<FaultInjector::State> state = Installed();
   if (state == nullptr) return static_cast<ssize_t>(size);
   std::lock_guard<std::mutex> hold(state->lock);
   ++state->seen.writes;
@@ -88,15 +96,15 @@ ssize_t WriteAllowance(size_t size) {
 
 }  // namespace
 
-FaultInjector::FaultInjector() : state_(std::make_unique<State>()) {
-  State* expected = nullptr;
-  if (!installed.compare_exchange_strong(expected, state_.get())) {
-    throw std::logic_error("a FaultInjector is already in place");
-  }
+FaultInjector::FaultInjector() : state_(std::make_shared<State>()) {
+  std::lock_guard<std::mutex> hold(installedLock);
+  if (installed) throw std::logic_error("a FaultInjector is already in place");
+  installed = state_;
 }
 
 FaultInjector::~FaultInjector() {
-  installed.store(nullptr);
+  std::lock_guard<std::mutex> hold(installedLock);
+  installed.reset();
 }
 
 void FaultInjector::FailWrite(uint64_t call, size_t bytes, int error) {
@@ -176,7 +184,7 @@ int RemoveAt(int folder, const char* name) {
 }
 
 uint64_t Random() {
-  if (FaultInjector::State* state = installed.load()) {
+  if (const std::shared_ptr<FaultInjector::State> state = Installed()) {
     std::lock_guard<std::mutex> hold(state->lock);
     if (!state->numbers.empty()) {
       const uint64_t next = state->numbers.front();
@@ -188,7 +196,7 @@ uint64_t Random() {
 }
 
 void Opening(const std::string& path) {
-  FaultInjector::State* state = installed.load();
+  const std::shared_ptr<FaultInjector::State> state = Installed();
   if (state == nullptr) return;
   std::function<void(const std::string&)> callback;
   {
@@ -199,7 +207,7 @@ void Opening(const std::string& path) {
 }
 
 void Created(const std::string& path, int fd) {
-  FaultInjector::State* state = installed.load();
+  const std::shared_ptr<FaultInjector::State> state = Installed();
   if (state == nullptr) return;
   std::function<void(const std::string&, mode_t)> callback;
   {

@@ -24,6 +24,8 @@ class FaultInjector {
  public:
   // Takes effect at once; only one may live at a time (std::logic_error).
   FaultInjector();
+  // Takes effect at once; calls in progress on other threads finish with
+  // the injector's state, which lives until the last of them is done.
   ~FaultInjector();
   FaultInjector(const FaultInjector&) = delete;
   FaultInjector& operator=(const FaultInjector&) = delete;
@@ -65,7 +67,7 @@ class FaultInjector {
   struct State;
 
  private:
-  std::unique_ptr<State> state_;
+  std::shared_ptr<State> state_;
 };
 
 }  // namespace platform::posix
