@@ -12,14 +12,42 @@ install(TARGETS slotbackup slotbackup-check RUNTIME DESTINATION .)
 if(NOT WIN32)
   install(TARGETS Unlha32 7-zip32 LIBRARY DESTINATION .)
 else()
-  # The Task Scheduler example; its <Command> names the folder to edit.
-  install(FILES ${CMAKE_SOURCE_DIR}/tools/windows/slotbackup-task.xml DESTINATION examples/windows)
+  # The archiver DLLs built here, the Task Scheduler example (its <Command>
+  # names the folder to edit) and a read-me with Windows line ends.
+  foreach(library Unlha32 7-zip32)
+    if(TARGET ${library})
+      install(TARGETS ${library} RUNTIME DESTINATION .)
+    endif()
+  endforeach()
+  install(FILES ${CMAKE_SOURCE_DIR}/tools/windows/slotbackup-task.xml DESTINATION .)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(package_bits 32)
+  else()
+    set(package_bits 64)
+  endif()
+  configure_file(${CMAKE_SOURCE_DIR}/tools/windows/README-windows.txt
+                 ${CMAKE_BINARY_DIR}/windows-install/README.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/windows-install/README.txt DESTINATION .)
+  # The first settings file: the Windows example, in code page 932 with
+  # Windows line ends, as Notepad on Japanese Windows saves it.
+  configure_file(${CMAKE_SOURCE_DIR}/examples/windows/slotbackup.ini
+                 ${CMAKE_BINARY_DIR}/windows-install/slotbackup-utf8.ini @ONLY NEWLINE_STYLE CRLF)
+  execute_process(COMMAND iconv -f UTF-8 -t CP932 -o ${CMAKE_BINARY_DIR}/windows-install/slotbackup.ini
+                          ${CMAKE_BINARY_DIR}/windows-install/slotbackup-utf8.ini
+                  RESULT_VARIABLE converted)
+  if(NOT converted EQUAL 0)
+    message(FATAL_ERROR "cannot convert examples/windows/slotbackup.ini to code page 932")
+  endif()
 endif()
 
 # slotbackup.ini holds the user's settings and the run's Error_LOG, so an
 # install never replaces one that is there; the commented example is only the
 # first one.
-install(CODE "set(SLOTBACKUP_EXAMPLES \"${CMAKE_SOURCE_DIR}/examples\")")
+if(WIN32)
+  install(CODE "set(SLOTBACKUP_EXAMPLES \"${CMAKE_BINARY_DIR}/windows-install\")")
+else()
+  install(CODE "set(SLOTBACKUP_EXAMPLES \"${CMAKE_SOURCE_DIR}/examples\")")
+endif()
 install(CODE [[
   set(settings "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/slotbackup.ini")
   if(EXISTS "${settings}")

@@ -158,7 +158,9 @@ TEST_F(ReportTest, OnlyTheSettingsFileIsWrittenThroughALinkAtItsName) {
   const fs::path settings = dir_ / "dotfiles.ini", log = dir_ / "elsewhere.log";
   test_support::WriteBytes(settings, "[BackUP_Save]\n");
   test_support::WriteBytes(log, "[Keep]\n");
-  fs::create_symlink(settings, files_.settingsFile);
+  std::error_code error;
+  fs::create_symlink(settings, files_.settingsFile, error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
   fs::create_symlink(log, files_.logFile);
   EXPECT_TRUE(AppModule::RecordFailedSlot(files_, "0001", "/data/a", "disk full", "2026/12/07"));
   EXPECT_EQ(test_support::ReadBytes(settings), "[BackUP_Save]\n[Error_LOG]\n2026/12/07=/data/a\n");

@@ -68,7 +68,17 @@ void WriteBytes(const fs::path& file, const std::string& bytes) {
 }
 
 std::vector<std::string> SectionLines(const fs::path& file, std::string_view section) {
-  const platform::ini::ProfileText text(ReadBytes(file));
+  using platform::ini::ProfileText;
+  const std::string bytes = ReadBytes(file);
+  const ProfileText::Encoding encoding = ProfileText::EncodingOf(bytes);
+  if (encoding != ProfileText::Encoding::kCodePage) {
+    // Decoded in full: the run writes UTF-16 when a record holds text the
+    // code page lacks, and that text must come back as it was.
+    const std::string utf8 =
+        ProfileText::Utf16AsUtf8(std::string_view(bytes).substr(ProfileText::kMarkSize), encoding);
+    return platform::ini::SectionLines(utf8, section);
+  }
+  const ProfileText text(bytes);
   std::vector<std::string> lines = platform::ini::SectionLines(text.Text(), section);
   for (std::string& line : lines) line = platform::ToUtf8(line);
   return lines;

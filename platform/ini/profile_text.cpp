@@ -122,7 +122,11 @@ ProfileText::Encoding ProfileText::EncodingOf(std::string_view start) {
 }
 
 std::string ProfileText::Utf16Text(std::string_view units, Encoding encoding) {
-  return platform::ToMultiByte(Utf8Of(units, encoding == Encoding::kUtf16BigEndian));
+  return platform::ToMultiByte(Utf16AsUtf8(units, encoding));
+}
+
+std::string ProfileText::Utf16AsUtf8(std::string_view units, Encoding encoding) {
+  return Utf8Of(units, encoding == Encoding::kUtf16BigEndian);
 }
 
 ProfileText::ProfileText(std::string bytes)

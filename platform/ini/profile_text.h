@@ -30,6 +30,9 @@ class ProfileText {
   // decodes a file piece by piece (each piece ended after a line break, the
   // last one after the mark); an odd last byte is no unit.
   static std::string Utf16Text(std::string_view units, Encoding encoding);
+  // The same units in UTF-8, every character kept (an unpaired surrogate
+  // becomes U+FFFD, as Windows converts it).
+  static std::string Utf16AsUtf8(std::string_view units, Encoding encoding);
 
   explicit ProfileText(std::string bytes);
 
