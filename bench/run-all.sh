@@ -5,7 +5,9 @@
 # digest it prints), and prints one table: our archivers against the usual
 # tools for each format (LHA: jlha lh5/lh7; ZIP: zip -6, 7zz -tzip, bsdtar;
 # 7z: 7zz -t7z, bsdtar) with bytes, ratio, wall and CPU time, throughput and
-# peak memory, medians of several runs taken in turns. Then each of our
+# peak memory, medians of several runs taken in turns; the same again on a
+# corpus of real files from Debian packages (bench/real-corpus.sh, its
+# package versions and digest printed beside it). Then each of our
 # writers' peak memory and bytes with the number of cores forced to 1, 2, 8
 # and 64, the backup run's overhead over calling its archivers directly, and
 # the settings reads of one run. The comparison is also drawn, size against
@@ -16,10 +18,12 @@
 #   BENCH_RUNS=5                    runs of each archiver (default 3)
 #   BENCH_BUILD=folder              the build folder (default build-bench)
 #   BENCH_CORPUS=folder             the corpus (default <build folder>/bench-corpus)
+#   BENCH_REAL_CORPUS=folder        the real files (default <build folder>/real-corpus)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BENCH_BUILD:-build-bench}
 corpus=${BENCH_CORPUS:-$build/bench-corpus}
+real=${BENCH_REAL_CORPUS:-$build/real-corpus}
 runs=${BENCH_RUNS:-3}
 for format in "$@"; do
   case "$format" in
@@ -50,6 +54,13 @@ echo
 echo "== our archivers and the others (progress on standard error)"
 "$build/bin/archiver_bench" "$corpus" "$build/bench-work" --runs "$runs" \
   --svg "$build/bench-comparison.svg" "$@"
+rm -rf "$build/bench-work"
+
+echo
+echo "== the same on real files (Debian packages; progress on standard error)"
+bench/real-corpus.sh "$real"
+"$build/bin/archiver_bench" "$real/files" "$build/bench-work" --runs "$runs" \
+  --svg "$build/bench-comparison-real.svg" "$@"
 rm -rf "$build/bench-work"
 
 echo
