@@ -39,14 +39,27 @@ OVERLAPPED LockedByte() {
 
 FileLock::FileLock(const std::string& path) : path_(path), handle_(std::make_unique<Handle>()) {
   const std::wstring wide = ToWide(path);
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    throw Error("Cannot open the lock file " + path + ": it is not a regular file");
-  }
+  // A link or junction at the name is opened as itself and refused, never
+  // followed to a file elsewhere; so are a folder and a device.
   handle_->file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
+                                               FILE_FLAG_BACKUP_SEMANTICS,
+                              nullptr);
   if (handle_->file == INVALID_HANDLE_VALUE) Fail("Cannot open the lock file", path);
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool disk = GetFileType(handle_->file) == FILE_TYPE_DISK;
+  if (disk && !GetFileInformationByHandle(handle_->file, &info)) {
+    Fail("Cannot open the lock file", path);
+  }
+  const char* kind = !disk ? "a device or pipe"
+                     : (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                         ? "a symbolic link or another reparse point"
+                     : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "a folder"
+                                                                          : nullptr;
+  if (kind != nullptr) {
+    throw Error("Cannot open the lock file " + path + ": it is " + kind + ", not a regular file");
+  }
 }
 
 FileLock::~FileLock() = default;

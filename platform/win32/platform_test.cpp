@@ -1,6 +1,7 @@
 // What the win32 platform pieces add over their POSIX twins: the real
 // attribute flags, the system's date-time form, the ANSI code page, and
-// replacing files that Windows marks hidden or read-only.
+// replacing files that Windows marks hidden or read-only, the lock file
+// opened as itself.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/program.h"
 #include "testing/support.h"
@@ -79,6 +81,19 @@ TEST_F(Win32Folder, ReplaceWithCopyReplacesAHiddenCopyButNotAReadOnlyOne) {
   EXPECT_EQ(test_support::ReadBytes(root_ / "readonly.zip"), "old");
   // No temporary file is left behind either way.
   EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 3);
+}
+
+TEST_F(Win32Folder, TheLockFileIsARegularFileOrNothingOpensIt) {
+  const fs::path lock = root_ / "slotbackup.lock";
+  {
+    platform::FileLock first(test_support::Utf8Of(lock));
+    EXPECT_TRUE(first.Acquire(std::chrono::milliseconds(0)));
+  }
+  fs::remove(lock);
+  fs::create_directory(lock);
+  const std::string failure =
+      test_support::FailureOf([&] { platform::FileLock taken(test_support::Utf8Of(lock)); });
+  EXPECT_NE(failure.find(": it is a folder, not a regular file"), std::string::npos) << failure;
 }
 
 TEST(Win32Clock, DateTimeTextIsTheUsersShortDateAndLongTimeWithTheDateAloneAtMidnight) {
