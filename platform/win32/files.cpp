@@ -37,7 +37,7 @@ void RequireRegularFileOrNothing(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
-    Fail("Cannot write ", path);
+    FailWithLastError("Cannot write ", path);
   }
   const char* kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                          ? "a symbolic link or another reparse point"

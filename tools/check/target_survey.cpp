@@ -26,7 +26,6 @@ void Keep(std::vector<std::string>& examples, uint64_t& count, std::string examp
 TargetSurvey SurveyTarget(const std::string& target,
                           std::chrono::steady_clock::time_point deadline) {
   TargetSurvey survey;
-  survey.available = true;
   archlib::WalkWatch watch;
   watch.passedOver = [&](const std::string& path, platform::FileKind kind) {
     Keep(survey.passedOver, survey.passedOverCount,

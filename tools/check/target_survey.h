@@ -13,8 +13,6 @@
 namespace check {
 
 struct TargetSurvey {
-  // False when nothing below is known.
-  bool available = false;
   // False when the deadline came before the last entry: the figures are
   // what was seen until then.
   bool complete = false;
