@@ -106,8 +106,8 @@ TEST_F(WalkTarget, AWatchedWalkTellsWhatItPassesOverOrCannotReadInsteadOfThrowin
   ASSERT_EQ(mkfifo((root_ / "Docs" / "pipe").c_str(), 0600), 0);
   std::vector<std::string> passed, failures, seen;
   archlib::WalkWatch watch;
-  watch.passedOver = [&](const std::string& path, mode_t mode) {
-    if (S_ISFIFO(mode)) passed.push_back(path);
+  watch.passedOver = [&](const std::string& path, platform::FileKind kind) {
+    if (kind == platform::FileKind::kFifo) passed.push_back(path);
   };
   watch.cannotRead = [&](const Failure& failure) { failures.push_back(failure.what()); };
   const auto visit = [&](const archlib::TreeEntry& e) { seen.push_back(e.archivePath); };

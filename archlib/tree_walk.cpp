@@ -1,35 +1,19 @@
 #include "archlib/tree_walk.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <memory>
 #include <vector>
 
 #include "archlib/entry.h"
-#include "platform/posix/file_error.h"
+#include "platform/folder_names.h"
 
 namespace archlib {
 
 namespace {
 
-using platform::posix::ThrowFileError;
+using platform::FileKind;
 
 std::vector<std::string> ListFolder(const std::string& path) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
-  if (!dir) ThrowFileError("cannot open folder", path, errno);
-  std::vector<std::string> names;
-  errno = 0;
-  while (dirent* e = readdir(dir.get())) {
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
-      names.emplace_back(e->d_name);
-    }
-    errno = 0;
-  }
-  if (errno != 0) ThrowFileError("cannot read folder", path, errno);
+  std::vector<std::string> names = platform::FolderNames(path);
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -56,37 +40,56 @@ bool Attempt(const WalkWatch& watch, Step step) {
 // itself is followed when it is a link: a user who names a linked folder
 // wants the folder backed up. Links below it are stored as links.
 bool Classify(TreeEntry& entry, bool isTarget) {
-  const int status = isTarget ? stat(entry.diskPath.c_str(), &entry.info)
-                              : lstat(entry.diskPath.c_str(), &entry.info);
-  if (status != 0) ThrowFileError("cannot read", entry.diskPath, errno);
+  entry.info = platform::Inspect(
+      entry.diskPath, isTarget ? platform::Links::kFollowed : platform::Links::kNotFollowed);
   entry.linkTarget.clear();
-  if (S_ISREG(entry.info.st_mode)) {
-    entry.kind = TreeEntry::Kind::kFile;
-  } else if (S_ISDIR(entry.info.st_mode)) {
-    entry.kind = TreeEntry::Kind::kDirectory;
-  } else if (S_ISLNK(entry.info.st_mode)) {
-    entry.kind = TreeEntry::Kind::kSymlink;
-    std::string buffer(static_cast<size_t>(entry.info.st_size) + 1, '\0');
-    ssize_t n = readlink(entry.diskPath.c_str(), buffer.data(), buffer.size());
-    if (n < 0) ThrowFileError("cannot read link", entry.diskPath, errno);
-    buffer.resize(static_cast<size_t>(n));
-    entry.linkTarget = std::move(buffer);
-  } else if (isTarget) {
-    throw Failure("not a file, folder or link: " + entry.diskPath);
-  } else {
-    // A socket, FIFO or device inside a folder has no contents to keep (and
-    // opening a FIFO would wait forever); archivers pass over them.
-    return false;
+  switch (entry.info.kind) {
+    case FileKind::kRegular:
+      entry.kind = TreeEntry::Kind::kFile;
+      return true;
+    case FileKind::kFolder:
+      entry.kind = TreeEntry::Kind::kDirectory;
+      return true;
+    case FileKind::kLink:
+      entry.kind = TreeEntry::Kind::kSymlink;
+      entry.linkTarget = platform::ReadLink(entry.diskPath);
+      return true;
+    default:
+      if (isTarget) {
+        throw Failure("not a file, folder or link: " + entry.diskPath + " (" +
+                      platform::KindName(entry.info.kind) + ")");
+      }
+      // A socket, FIFO or device inside a folder has no contents to keep (and
+      // opening a FIFO would wait forever); a reparse point leads elsewhere.
+      // Archivers pass over them.
+      return false;
   }
-  return true;
+}
+
+// The folders from the target down to the one being listed, by identity:
+// a folder met again below itself (a bind mount of a parent) would be
+// walked without end.
+using Ancestors = std::vector<platform::FileIdentity>;
+
+void CheckNoLoop(const TreeEntry& entry, const Ancestors& ancestors) {
+  // Some file systems give no identity at all.
+  if (entry.info.identity.index == 0) return;
+  if (std::find(ancestors.begin(), ancestors.end(), entry.info.identity) != ancestors.end()) {
+    throw Failure("cannot read folder " + entry.diskPath +
+                  ": it is a folder above it again, a loop");
+  }
 }
 
 void Visit(TreeEntry& entry, bool isTarget, const std::function<void(const TreeEntry&)>& visit,
-           const WalkWatch& watch) {
+           const WalkWatch& watch, Ancestors& ancestors) {
   bool kept = false;
   if (!Attempt(watch, [&] { kept = Classify(entry, isTarget); })) return;
   if (!kept) {
-    if (watch.passedOver) watch.passedOver(entry.diskPath, entry.info.st_mode);
+    if (watch.passedOver) watch.passedOver(entry.diskPath, entry.info.kind);
+    return;
+  }
+  if (entry.kind == TreeEntry::Kind::kDirectory &&
+      !Attempt(watch, [&] { CheckNoLoop(entry, ancestors); })) {
     return;
   }
   visit(entry);
@@ -96,20 +99,29 @@ void Visit(TreeEntry& entry, bool isTarget, const std::function<void(const TreeE
   const std::string archive = entry.archivePath;
   std::vector<std::string> names;
   if (!Attempt(watch, [&] { names = ListFolder(disk); })) return;
+  ancestors.push_back(entry.info.identity);
   for (const std::string& name : names) {
-    entry.diskPath = disk + "/" + name;
+    entry.diskPath = platform::JoinPath(disk, name);
     entry.archivePath = archive.empty() ? name : archive + "/" + name;
-    Visit(entry, false, visit, watch);
+    Visit(entry, false, visit, watch, ancestors);
   }
+  ancestors.pop_back();
 }
 
-// The target's own name: its last component, ignoring trailing separators.
-std::string LastComponent(const std::string& path) {
-  size_t end = path.find_last_not_of('/');
-  if (end == std::string::npos) return "";
-  size_t start = path.find_last_of('/', end);
-  start = start == std::string::npos ? 0 : start + 1;
-  return path.substr(start, end + 1 - start);
+// The path without separators at its end, but a root keeps its own.
+std::string Trimmed(const std::string& path) {
+  const size_t root = platform::PathRootLength(path);
+  size_t end = path.size();
+  while (end > root && platform::IsPathSeparator(path[end - 1])) --end;
+  return path.substr(0, end);
+}
+
+// The target's own name: its last component; none for a root.
+std::string LastComponent(const std::string& trimmed) {
+  const size_t root = platform::PathRootLength(trimmed);
+  size_t start = trimmed.size();
+  while (start > root && !platform::IsPathSeparator(trimmed[start - 1])) --start;
+  return trimmed.substr(start);
 }
 
 }  // namespace
@@ -118,12 +130,12 @@ void WalkTarget(const std::string& target, const std::function<void(const TreeEn
                 const WalkWatch& watch) {
   if (target.empty()) throw Failure("empty target");
   TreeEntry entry{};
-  size_t end = target.find_last_not_of('/');
-  entry.diskPath = end == std::string::npos ? "/" : target.substr(0, end + 1);
-  entry.archivePath = LastComponent(target);
+  entry.diskPath = Trimmed(target);
+  entry.archivePath = LastComponent(entry.diskPath);
   // "." or ".." name no folder of their own; store their contents at the top.
   if (entry.archivePath == "." || entry.archivePath == "..") entry.archivePath.clear();
-  Visit(entry, true, visit, watch);
+  Ancestors ancestors;
+  Visit(entry, true, visit, watch, ancestors);
 }
 
 }  // namespace archlib

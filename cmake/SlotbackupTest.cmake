@@ -4,7 +4,9 @@
 # slotbackup_test).
 function(slotbackup_system_calls target)
   target_link_libraries(${target} PRIVATE archlib_thread_calls)
-  if(NOT WIN32)
+  if(WIN32)
+    target_link_libraries(${target} PRIVATE platform_win32_system_calls)
+  else()
     target_link_libraries(${target} PRIVATE platform_system_calls)
   endif()
 endfunction()
@@ -27,8 +29,10 @@ function(slotbackup_test name)
   add_executable(${name} ${test_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE slotbackup_core test_support GTest::gtest_main
                                         archlib_thread_injection)
-  if(NOT WIN32)
-    # The file layer's calls pass through the fault-injection seam.
+  # The file layer's calls pass through the fault-injection seam.
+  if(WIN32)
+    target_link_libraries(${name} PRIVATE platform_win32_fault_injection)
+  else()
     target_link_libraries(${name} PRIVATE platform_fault_injection)
   endif()
   gtest_discover_tests(${name} TEST_PREFIX ${name}. TEST_FILTER "-*DISABLED_*"

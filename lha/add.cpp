@@ -1,8 +1,5 @@
 #include "lha/add.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <optional>
 #include <unordered_set>
 
@@ -12,11 +9,10 @@
 #include "lha/archive_reader.h"
 #include "lha/member_pipeline.h"
 #include "lha/out_file.h"
-#include "lha/system_codepage.h"
 #include "lha/verify.h"
-#include "platform/posix/atomic_file.h"
-#include "platform/posix/file_error.h"
-#include "platform/posix/regular_file.h"
+#include "platform/atomic_file.h"
+#include "platform/input_file.h"
+#include "platform/name_text.h"
 
 namespace lha {
 
@@ -28,20 +24,20 @@ namespace {
 class OldArchive {
  public:
   explicit OldArchive(const std::string& path)
-      : path_(path), file_(platform::posix::RegularFile::OpenIfPresent(path)) {
-    if (file_) members_ = ListMembers(file_->Descriptor(), file_->Size(), path);
+      : path_(path), file_(platform::InputFile::OpenIfPresent(path)) {
+    if (file_) members_ = ListMembers(file_->File(), file_->Size(), path);
   }
 
-  bool Is(const struct stat& st) const {
-    return file_ && st.st_dev == file_->Info().st_dev && st.st_ino == file_->Info().st_ino;
+  bool Is(const platform::FileInfo& info) const {
+    return file_ && info.identity == file_->Info().identity;
   }
   const std::vector<StoredMember>& Members() const { return members_; }
-  int Descriptor() const { return file_->Descriptor(); }
+  const platform::OpenFile& File() const { return file_->File(); }
   const std::string& Path() const { return path_; }
 
  private:
   std::string path_;
-  std::optional<platform::posix::RegularFile> file_;
+  std::optional<platform::InputFile> file_;
   std::vector<StoredMember> members_;
 };
 
@@ -54,24 +50,24 @@ bool Decodable(const std::string& method) {
 }  // namespace
 
 std::string AddToArchive(const Command& command) {
-  const std::optional<uint32_t> codePage = SystemCodePage();
+  const std::optional<uint32_t> codePage = platform::SystemCodePage();
   for (const std::string& target : command.targets) {
-    struct stat st;
-    if (!command.recurse && lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      throw archlib::Failure("folder target needs -r2: " + target);
+    if (!command.recurse) {
+      const std::optional<platform::FileInfo> info =
+          platform::InspectIfPresent(target, platform::Links::kNotFollowed);
+      if (info && info->kind == platform::FileKind::kFolder) {
+        throw archlib::Failure("folder target needs -r2: " + platform::ShownPath(target));
+      }
     }
   }
   OldArchive old(command.archive);
-  platform::posix::AtomicFile temp(command.archive);
-  struct stat tempInfo;
-  if (fstat(temp.Descriptor(), &tempInfo) != 0) {
-    platform::posix::ThrowFileError("cannot use", temp.Path(), errno);
-  }
-  OutFile out(temp.Descriptor());
+  platform::AtomicFile temp(command.archive);
+  const platform::FileIdentity tempIdentity = temp.File().Info().identity;
+  OutFile out(temp.File());
   // Reads each member back while the next is written; declared after the
   // file it reads, so that it stops before the file goes. It reads what is
   // in the file: members are complete before anything after them is written.
-  Verifier verifier(temp.Descriptor());
+  Verifier verifier(temp.File());
   auto finished = [&](const ExpectedMember& member) { verifier.Add(member, out.Flushed()); };
 
   MemberPipeline members(*command.method, codePage,
@@ -86,11 +82,12 @@ std::string AddToArchive(const Command& command) {
     archlib::WalkTarget(target, [&](const archlib::TreeEntry& entry) {
       if (entry.archivePath.empty()) return;  // "/" or "." itself: only its contents
       // Never pack the archive into itself, old or new.
-      if (entry.info.st_dev == tempInfo.st_dev && entry.info.st_ino == tempInfo.st_ino) return;
+      if (entry.info.identity == tempIdentity) return;
       if (old.Is(entry.info)) return;
       members.Add(entry);
       ++written;
-      if (oldPaths.count(entry.archivePath) != 0) added.insert(entry.archivePath);
+      const std::string stored = platform::NameForArchive(entry.archivePath).bytes;
+      if (oldPaths.count(stored) != 0) added.insert(stored);
     });
   }
   members.Finish();
@@ -102,7 +99,7 @@ std::string AddToArchive(const Command& command) {
       continue;
     }
     CopyBytes(
-        old.Descriptor(), m.offset, m.size, [&](const uint8_t* d, size_t n) { out.Write(d, n); },
+        old.File(), m.offset, m.size, [&](const uint8_t* d, size_t n) { out.Write(d, n); },
         old.Path());
     const bool directory = m.method == "-lhd-";
     finished(ExpectedMember{directory ? 0 : m.originalSize, directory ? uint16_t{0} : m.crc,
@@ -115,7 +112,7 @@ std::string AddToArchive(const Command& command) {
   verifier.Finish(out.Offset());
   temp.Commit();
   return "added " + std::to_string(written) + " and kept " + std::to_string(kept) + " members" +
-         archlib::DroppedNote(dropped) + ": " + command.archive;
+         archlib::DroppedNote(dropped) + ": " + platform::ShownPath(command.archive);
 }
 
 }  // namespace lha

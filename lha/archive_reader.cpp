@@ -4,9 +4,8 @@
 
 #include "archlib/entry.h"
 #include "archlib/little_endian.h"
-#include "lha/system_codepage.h"
 #include "platform/double_byte.h"
-#include "platform/posix/io.h"
+#include "platform/name_text.h"
 
 namespace lha {
 
@@ -15,8 +14,9 @@ namespace {
 using archlib::Get16;
 using archlib::Get32;
 
-void ReadExactly(int fd, uint64_t offset, uint8_t* out, size_t size, const std::string& name) {
-  if (platform::posix::ReadUpTo(fd, name, offset, out, size) != size) {
+void ReadExactly(const platform::OpenFile& archive, uint64_t offset, uint8_t* out, size_t size,
+                 const std::string& name) {
+  if (archive.ReadUpTo(offset, out, size) != size) {
     throw archlib::Failure("not a complete LHA archive: " + name);
   }
 }
@@ -39,22 +39,23 @@ std::string Normalise(std::string path, bool backslashes, uint32_t codePage) {
 
 }  // namespace
 
-std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::string& name) {
+std::vector<StoredMember> ListMembers(const platform::OpenFile& archive, uint64_t fileSize,
+                                      const std::string& name) {
   std::vector<StoredMember> members;
   uint64_t at = 0;
   std::vector<uint8_t> h;
   // Names are in the code page their header declares, else the system's.
-  const uint32_t systemCodePage = SystemCodePage().value_or(0);
+  const uint32_t systemCodePage = platform::SystemCodePage().value_or(0);
   auto bad = [&]() -> archlib::Failure {
     return archlib::Failure("not a well-formed LHA archive: " + name);
   };
   while (at < fileSize) {
     uint8_t first[2] = {};
-    ReadExactly(fd, at, first, 1, name);
+    ReadExactly(archive, at, first, 1, name);
     if (first[0] == 0) break;  // end marker
     if (fileSize - at < 22) throw bad();
     h.assign(22, 0);
-    ReadExactly(fd, at, h.data(), 22, name);
+    ReadExactly(archive, at, h.data(), 22, name);
     if (h[2] != '-' || h[6] != '-') throw bad();
     const int level = h[20];
     StoredMember m;
@@ -70,7 +71,7 @@ std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::stri
       const size_t base = size_t{h[0]} + 2;
       if (base < 24 || base > fileSize - at) throw bad();
       h.resize(base);
-      ReadExactly(fd, at, h.data(), base, name);
+      ReadExactly(archive, at, h.data(), base, name);
       const size_t nameLength = h[21];
       if (22 + nameLength + 2 > base) throw bad();
       file.assign(reinterpret_cast<const char*>(h.data() + 22), nameLength);
@@ -85,7 +86,7 @@ std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::stri
       const size_t size = Get16(h.data());
       if (size < 26 || size > fileSize - at) throw bad();
       h.resize(size);
-      ReadExactly(fd, at, h.data(), size, name);
+      ReadExactly(archive, at, h.data(), size, name);
       m.crc = static_cast<uint16_t>(Get16(h.data() + 21));
       m.size = size + packed;
       extStart = at + 24;
@@ -97,12 +98,12 @@ std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::stri
     // Extended headers: each names the size of the next one.
     if (extStart != 0) {
       uint8_t sizeField[2];
-      ReadExactly(fd, extStart, sizeField, 2, name);
+      ReadExactly(archive, extStart, sizeField, 2, name);
       uint64_t pos = extStart + 2;
       for (uint32_t next = Get16(sizeField); next != 0;) {
         if (next < 3 || pos + next > extEnd) throw bad();
         std::vector<uint8_t> ext(next);
-        ReadExactly(fd, pos, ext.data(), next, name);
+        ReadExactly(archive, pos, ext.data(), next, name);
         const std::string data(reinterpret_cast<const char*>(ext.data() + 1), next - 3);
         if (ext[0] == 0x01) file = data;
         if (ext[0] == 0x02) dir = data;
@@ -132,12 +133,12 @@ std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::stri
   return members;
 }
 
-void CopyBytes(int fd, uint64_t offset, uint64_t size,
+void CopyBytes(const platform::OpenFile& archive, uint64_t offset, uint64_t size,
                const std::function<void(const uint8_t*, size_t)>& sink, const std::string& name) {
   std::vector<uint8_t> buffer(std::min<uint64_t>(size, 1 << 18));
   while (size > 0) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(size, buffer.size()));
-    ReadExactly(fd, offset, buffer.data(), n, name);
+    ReadExactly(archive, offset, buffer.data(), n, name);
     sink(buffer.data(), n);
     offset += n;
     size -= n;

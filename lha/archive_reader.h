@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/open_file.h"
+
 namespace lha {
 
 struct StoredMember {
@@ -18,13 +20,14 @@ struct StoredMember {
   uint16_t crc = 0;
 };
 
-// Lists the members of the archive open on fd, whose size is fileSize.
+// Lists the members of the archive open as file, whose size is fileSize.
 // Throws archlib::Failure naming `name` when it is not a well-formed LHA
 // archive, so that such a file is never replaced by mistake.
-std::vector<StoredMember> ListMembers(int fd, uint64_t fileSize, const std::string& name);
+std::vector<StoredMember> ListMembers(const platform::OpenFile& file, uint64_t fileSize,
+                                      const std::string& name);
 
-// Hands `size` bytes at `offset` of the archive open on fd to sink.
-void CopyBytes(int fd, uint64_t offset, uint64_t size,
+// Hands `size` bytes at `offset` of the archive open as file to sink.
+void CopyBytes(const platform::OpenFile& file, uint64_t offset, uint64_t size,
                const std::function<void(const uint8_t*, size_t)>& sink, const std::string& name);
 
 }  // namespace lha

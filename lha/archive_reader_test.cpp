@@ -10,7 +10,7 @@
 
 #include "lha/add.h"
 #include "lha/command.h"
-#include "platform/posix/regular_file.h"
+#include "platform/input_file.h"
 #include "testing/support.h"
 
 namespace lha {
@@ -19,8 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<StoredMember> Members(const fs::path& archive) {
-  const auto file = platform::posix::RegularFile::Open(archive.string());
-  return ListMembers(file.Descriptor(), file.Size(), archive.string());
+  const auto file = platform::InputFile::Open(archive.string());
+  return ListMembers(file.File(), file.Size(), archive.string());
 }
 
 // A level-1 member of stored data whose name is declared in code page 932.

@@ -2,6 +2,7 @@
 
 #include "archlib/command_line.h"
 #include "archlib/entry.h"
+#include "platform/name_text.h"
 
 namespace lha {
 
@@ -30,10 +31,10 @@ Command ParseCommand(std::string_view line) {
       }
     } else if (!haveArchive) {
       if (t.empty()) throw archlib::Failure("empty archive name");
-      command.archive = t;
+      command.archive = platform::PathFromCommandLine(t);
       haveArchive = true;
     } else {
-      command.targets.push_back(t);
+      command.targets.push_back(platform::PathFromCommandLine(t));
     }
   }
   if (!haveArchive) throw archlib::Failure("no archive named");

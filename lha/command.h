@@ -2,7 +2,9 @@
 //   a [switches] <archive> <target>...
 // -r2 recurses into folders (storing folder entries), -x1 stores paths
 // relative to each target's parent (always the case here), -o5 and -o7
-// choose lh5 (the default) or lh7. The archive path may be quoted.
+// choose lh5 (the default) or lh7. The archive path may be quoted. Paths
+// are in the system's code page on the line and in the file layer's form
+// (platform/name_text.h) in Command.
 #pragma once
 
 #include <string>

@@ -12,7 +12,7 @@
 #include "lha/crc16.h"
 #include "lha/header.h"
 #include "lha/name_codepage.h"
-#include "lha/system_codepage.h"
+#include "platform/name_text.h"
 
 namespace lha {
 namespace {
@@ -151,14 +151,6 @@ TEST(CodePageOfName, KeepsTheSystemsWhereTheNameIsTextInItAndOtherwiseSays437) {
   EXPECT_EQ(CodePageOfName("caf\xE9", std::nullopt), 437u);
 }
 
-TEST(SystemCodePage, NamesUtf8AndShiftJisCodesets) {
-  EXPECT_EQ(CodePageOfCodeset("UTF-8"), 65001u);
-  EXPECT_EQ(CodePageOfCodeset("utf8"), 65001u);
-  EXPECT_EQ(CodePageOfCodeset("SHIFT_JIS"), 932u);
-  EXPECT_EQ(CodePageOfCodeset("CP932"), 932u);
-  EXPECT_EQ(CodePageOfCodeset("ISO-8859-15"), 0u);
-}
-
 // The program converts its text to the environment's codeset with the same
 // rule: names are declared UTF-8 exactly where the program writes UTF-8.
 TEST(SystemCodePage, ThePlainCLocaleAndAMissingLocaleDeclareUtf8) {
@@ -166,7 +158,7 @@ TEST(SystemCodePage, ThePlainCLocaleAndAMissingLocaleDeclareUtf8) {
   const std::string kept = saved ? saved : "";
   for (const char* locale : {"C", "POSIX", "xx_NOWHERE.NOCODESET"}) {
     setenv("LC_ALL", locale, 1);
-    EXPECT_EQ(SystemCodePage(), std::optional<uint32_t>(65001u)) << locale;
+    EXPECT_EQ(platform::SystemCodePage(), std::optional<uint32_t>(65001u)) << locale;
   }
   if (saved) {
     setenv("LC_ALL", kept.c_str(), 1);

@@ -9,6 +9,7 @@
 #include "lha/encoder.h"
 #include "lha/header.h"
 #include "lha/name_codepage.h"
+#include "platform/name_text.h"
 
 namespace lha {
 
@@ -29,11 +30,12 @@ void CheckSize(uint64_t size, const std::string& path) {
 
 MemberHeader HeaderOf(const archlib::TreeEntry& entry, std::optional<uint32_t> codePage) {
   MemberHeader h;
-  h.path = entry.archivePath;
-  h.mtime = entry.info.st_mtime;
-  h.mode = entry.info.st_mode;
-  h.uid = entry.info.st_uid;
-  h.gid = entry.info.st_gid;
+  platform::ArchiveName name = platform::NameForArchive(entry.archivePath);
+  h.path = std::move(name.bytes);
+  h.mtime = entry.info.modifiedSeconds;
+  h.mode = entry.info.mode;
+  h.uid = entry.info.uid;
+  h.gid = entry.info.gid;
   using Kind = archlib::TreeEntry::Kind;
   if (entry.kind != Kind::kFile) {
     h.kind = entry.kind == Kind::kDirectory ? MemberHeader::Kind::kDirectory
@@ -41,7 +43,7 @@ MemberHeader HeaderOf(const archlib::TreeEntry& entry, std::optional<uint32_t> c
     h.linkTarget = entry.linkTarget;
     std::memcpy(h.method, "-lhd-", sizeof h.method);
   }
-  h.codePage = CodePageOfName(StoredName(h), codePage);
+  h.codePage = name.inSystemCodePage ? CodePageOfName(StoredName(h), codePage) : 65001;
   return h;
 }
 

@@ -13,13 +13,13 @@
 #include "lha/encoder.h"
 #include "lha/header.h"
 #include "lha/method.h"
-#include "platform/posix/regular_file.h"
+#include "platform/input_file.h"
 
 namespace lha {
 
 // A member's file: a regular file, read no further than its size when
 // opened.
-using InputFile = platform::posix::RegularFile;
+using InputFile = platform::InputFile;
 
 // The header of an entry, all but what its data fills in.
 MemberHeader HeaderOf(const archlib::TreeEntry& entry, std::optional<uint32_t> codePage);

@@ -1,43 +1,23 @@
 #include "lha/out_file.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <string>
-
-#include "platform/posix/file_error.h"
-#include "platform/posix/io.h"
-
 namespace lha {
 
 namespace {
 
 constexpr size_t kBufferSize = 1 << 18;
 
-const std::string kName = "the archive";
-
-[[noreturn]] void Fail() {
-  platform::posix::ThrowFileError("cannot write", kName, errno);
-}
-
-void WriteAt(int fd, uint64_t offset, const uint8_t* data, size_t size) {
-  platform::posix::WriteAllAt(fd, kName, offset, data, size);
-}
-
 }  // namespace
 
-OutFile::OutFile(int fd) : fd_(fd) {
+OutFile::OutFile(const platform::OpenFile& file) : file_(file) {
   buffer_.reserve(kBufferSize);
-  off_t at = lseek(fd, 0, SEEK_END);
-  if (at < 0) Fail();
-  offset_ = static_cast<uint64_t>(at);
+  offset_ = file_.CurrentSize();
 }
 
 void OutFile::Write(const uint8_t* data, size_t size) {
   if (buffer_.size() + size > kBufferSize) {
     Flush();
     if (size >= kBufferSize) {
-      WriteAt(fd_, offset_, data, size);
+      file_.WriteAt(offset_, data, size);
       offset_ += size;
       return;
     }
@@ -46,19 +26,19 @@ void OutFile::Write(const uint8_t* data, size_t size) {
 }
 
 void OutFile::Flush() {
-  WriteAt(fd_, offset_, buffer_.data(), buffer_.size());
+  file_.WriteAt(offset_, buffer_.data(), buffer_.size());
   offset_ += buffer_.size();
   buffer_.clear();
 }
 
 void OutFile::Patch(uint64_t offset, const uint8_t* data, size_t size) {
   Flush();
-  WriteAt(fd_, offset, data, size);
+  file_.WriteAt(offset, data, size);
 }
 
 void OutFile::Truncate(uint64_t offset) {
   Flush();
-  if (ftruncate(fd_, static_cast<off_t>(offset)) != 0) Fail();
+  file_.Resize(offset);
   offset_ = offset;
 }
 

@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/open_file.h"
+
 namespace lha {
 
 class OutFile {
  public:
-  explicit OutFile(int fd);
+  // Writes on from the end of file.
+  explicit OutFile(const platform::OpenFile& file);
 
   uint64_t Offset() const { return offset_ + buffer_.size(); }
   // Bytes written to the file so far; the rest of Offset() is buffered.
@@ -24,7 +27,7 @@ class OutFile {
   void Flush();
 
  private:
-  int fd_;
+  platform::OpenFile file_;
   uint64_t offset_ = 0;  // where buffer_ goes
   std::vector<uint8_t> buffer_;
 };

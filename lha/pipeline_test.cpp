@@ -59,7 +59,7 @@ class Pipeline : public ::testing::Test {
     int fd = open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     EXPECT_GE(fd, 0);
     {
-      OutFile file(fd);
+      OutFile file(platform::OpenFile(fd, "the archive"));
       MemberPipeline pipeline(
           kLh5, 65001, threads, file,
           [&](const ExpectedMember& m) {
@@ -111,7 +111,7 @@ TEST_F(Pipeline, WritesMembersAsTheQueueFillsNotAllAtTheEnd) {
   const fs::path out = root_ / "members";
   int fd = open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   ASSERT_GE(fd, 0);
-  OutFile file(fd);
+  OutFile file(platform::OpenFile(fd, "the archive"));
   size_t added = 0, finished = 0;
   MemberPipeline pipeline(
       kLh7, 65001, 3, file, [&](const ExpectedMember&) { ++finished; },
@@ -134,7 +134,7 @@ TEST_F(Pipeline, AMemberThatCannotBeReadFailsTheCallNamingIt) {
   ASSERT_GE(fd, 0);
   std::string failure;
   try {
-    OutFile file(fd);
+    OutFile file(platform::OpenFile(fd, "the archive"));
     MemberPipeline pipeline(
         kLh5, 65001, 4, file, [](const ExpectedMember&) {},
         PipelineLimits{100 << 10, 64 << 10, 16});
@@ -158,7 +158,7 @@ TEST_F(Pipeline, AnArchiveThatCannotBeWrittenFailsTheCall) {
   if (fd < 0) GTEST_SKIP() << "no /dev/full";
   std::string failure;
   try {
-    OutFile file(fd);
+    OutFile file(platform::OpenFile(fd, "the archive"));
     MemberPipeline pipeline(
         kLh5, 65001, 4, file, [&](const ExpectedMember&) { file.Flush(); },
         PipelineLimits{100 << 10, 64 << 10, 16});

@@ -9,8 +9,7 @@
 
 #include "archlib/entry.h"
 #include "lha/crc16.h"
-#include "platform/posix/io.h"
-#include "platform/posix/locale.h"
+#include "platform/thread_locale.h"
 
 namespace lha {
 
@@ -23,7 +22,8 @@ struct Stopped {};
 
 }  // namespace
 
-Verifier::Verifier(int fd) : fd_(fd), buffer_(kReadSize), reader_([this] { AskToStop(); }) {
+Verifier::Verifier(const platform::OpenFile& file)
+    : file_(file), buffer_(kReadSize), reader_([this] { AskToStop(); }) {
   reader_.Start(1, [this](unsigned) {
     try {
       Check();
@@ -72,7 +72,7 @@ long Verifier::Read(const void** data) {
     want = static_cast<size_t>(std::min<uint64_t>(final_ - offset_, buffer_.size()));
   }
   try {
-    platform::posix::ReadAt(fd_, "the new archive", offset_, buffer_.data(), want);
+    file_.ReadAt(offset_, buffer_.data(), want);
   } catch (const platform::Error&) {
     return -1;
   }
@@ -96,7 +96,7 @@ void Verifier::Check() {
   // thread's locale and fails a member whose name it cannot convert. Names
   // are not what is checked here, so the reading thread uses UTF-8, which
   // holds every name.
-  platform::posix::ThreadLocale utf8(platform::posix::ThreadLocale::Of::kUtf8);
+  platform::ThreadLocale utf8(platform::ThreadLocale::Of::kUtf8);
   std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
   if (!a) throw std::bad_alloc();
   archive_read_support_format_lha(a.get());

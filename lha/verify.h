@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archlib/worker_pool.h"
+#include "platform/open_file.h"
 
 namespace lha {
 
@@ -22,9 +23,9 @@ struct ExpectedMember {
 
 class Verifier {
  public:
-  // Reads the archive from `fd` (open for reading) with pread, so the
-  // writer's use of the descriptor is undisturbed.
-  explicit Verifier(int fd);
+  // Reads the archive from file (open for reading) with positioned reads,
+  // so the writer's use of it is undisturbed.
+  explicit Verifier(const platform::OpenFile& file);
   Verifier(const Verifier&) = delete;
   Verifier& operator=(const Verifier&) = delete;
 
@@ -41,7 +42,7 @@ class Verifier {
   // The read callback's work: waits for final bytes past `offset_`.
   long Read(const void** data);
 
-  const int fd_;
+  const platform::OpenFile file_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<ExpectedMember> expected_;

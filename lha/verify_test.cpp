@@ -56,7 +56,7 @@ Member MakeMember(size_t size, uint8_t seed) {
 
 std::string FailureOf(ScratchFile& file, const std::vector<Member>& members,
                       std::vector<ExpectedMember> expected, bool endMarker = true) {
-  Verifier verifier(file.fd());
+  Verifier verifier(platform::OpenFile(file.fd(), "the new archive"));
   uint64_t size = 0;
   for (size_t i = 0; i < members.size(); ++i) {
     size = file.Append(members[i].bytes);
@@ -98,7 +98,7 @@ TEST(Verifier, NamesTheMemberThatDecodesToOtherDataOrIsNotExpected) {
 TEST(Verifier, StopsWithoutAFindingWhenTheWriterGivesUpMidway) {
   ScratchFile file;
   Member m = MakeMember(100000, 4);
-  Verifier verifier(file.fd());
+  Verifier verifier(platform::OpenFile(file.fd(), "the new archive"));
   // Half a member is on disk, none declared final: the reader is waiting.
   file.Append(std::vector<uint8_t>(m.bytes.begin(), m.bytes.begin() + m.bytes.size() / 2));
   verifier.Add(ExpectedMember{}, 10);

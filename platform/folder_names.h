@@ -20,6 +20,17 @@ namespace platform {
 // folder <path>: <reason>".
 std::vector<std::string> FolderNames(const std::string& folder);
 
+// Whether c separates the components of a path in the layer's form: '/' on
+// POSIX; '\' and '/' on Windows (where the layer's UTF-8 holds no '\' in
+// the middle of a character).
+bool IsPathSeparator(char c);
+
+// How many bytes at the start of path are its root, which no trailing
+// separator is cut from and which names no folder of its own: "/" on
+// POSIX; "C:\", "C:", "\\server\share\" or "\" on Windows; 0 for a
+// relative path.
+size_t PathRootLength(const std::string& path);
+
 // The path of name in folder, joined with the system's separator ('/' on
 // POSIX, '\' on Windows).
 std::string JoinPath(const std::string& folder, const std::string& name);

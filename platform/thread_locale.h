@@ -3,8 +3,11 @@
 // conversions) in a locale of its choosing: the environment's, or UTF-8,
 // which holds every name. Other threads and the host program are untouched.
 // On POSIX over posix::ThreadLocale (platform/posix/locale.h); on Windows a
-// per-thread locale of the C runtime: the ANSI code page, or UTF-8 where
-// the runtime has it (platform::Error where it does not).
+// per-thread locale of the C runtime: the ANSI code page (platform::Error
+// where the runtime lacks it), or UTF-8 where the runtime has it. msvcrt
+// has no UTF-8 locale: there the thread keeps the one it has, and
+// libarchive, which converts names there with the system's functions,
+// reports a name it cannot convert as a warning, not a failure.
 #pragma once
 
 #include <memory>

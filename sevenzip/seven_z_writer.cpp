@@ -209,7 +209,7 @@ void CompressFolder(FolderJob& job, Lzma2Encoder::Sink sink, const std::vector<S
 // Bytes each source puts into a folder, as far as known before reading.
 uint64_t PlannedBytes(const Source& s) {
   if (s.IsLink()) return s.entry.linkTarget.size();
-  return static_cast<uint64_t>(std::max<off_t>(s.entry.info.st_size, 0));
+  return s.entry.info.size;
 }
 
 // Splits the files and links in order into folders of about equal bytes: a
@@ -264,8 +264,8 @@ std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
     const std::u16string utf16 = ToUtf16(path);
     const std::string readBack = FromUtf16(utf16);
     entries.push_back(
-        MakeEntry(utf16, readBack, s.entry.info.st_mode,
-                  FileTime(s.entry.info.st_mtim.tv_sec, s.entry.info.st_mtim.tv_nsec)));
+        MakeEntry(utf16, readBack, s.entry.info.mode,
+                  FileTime(s.entry.info.modifiedSeconds, s.entry.info.modifiedNanoseconds)));
     if (s.IsLink()) entries.back().expected.link = s.entry.linkTarget;
   }
 

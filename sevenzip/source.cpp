@@ -11,7 +11,7 @@ std::vector<Source> GatherSources(const std::vector<std::string>& targets, dev_t
   for (const std::string& target : targets) {
     archlib::WalkTarget(target, [&](const archlib::TreeEntry& e) {
       if (e.archivePath.empty()) return;  // a root target is no entry of its own
-      if (e.info.st_dev == skipDevice && e.info.st_ino == skipInode) return;
+      if (e.info.identity == platform::FileIdentity{skipDevice, skipInode}) return;
       Source source{
           e, e.kind == archlib::TreeEntry::Kind::kDirectory ? e.archivePath + "/" : e.archivePath};
       auto [it, added] = byName.emplace(source.archivePath, sources.size());

@@ -134,8 +134,7 @@ void Crew::Wait(std::unique_lock<std::mutex>& hold, const std::function<bool()>&
 PackPipeline::PackPipeline(const std::vector<Source>& sources)
     : sources_(sources), jobs_(sources.size()), crew_(kBytesPerWholeFileThread) {
   for (size_t i = 0; i < sources.size(); ++i) {
-    jobs_[i].parallel = sources[i].IsFile() &&
-                        static_cast<uint64_t>(sources[i].entry.info.st_size) <= kWholeFileLimit;
+    jobs_[i].parallel = sources[i].IsFile() && sources[i].entry.info.size <= kWholeFileLimit;
     jobs_[i].ready = !jobs_[i].parallel;
   }
   crew_.Start([this] { Work(); });

@@ -75,11 +75,11 @@ ZipRecord NewRecord(const Source& s) {
   r.versionNeeded = 20;
   r.flags = NeedsUtf8Flag(r.name) ? kFlagUtf8 : 0;
   r.method = kMethodStored;
-  r.dosDateTime = DosDateTime(s.entry.info.st_mtime);
-  r.externalAttributes = static_cast<uint32_t>(s.entry.info.st_mode & 0xFFFF) << 16;
-  if (s.IsFolder()) r.externalAttributes |= 0x10;                       // MS-DOS folder
-  if (!(s.entry.info.st_mode & S_IWUSR)) r.externalAttributes |= 0x01;  // read-only
-  r.extra = TimeField(s.entry.info.st_mtime);
+  r.dosDateTime = DosDateTime(static_cast<time_t>(s.entry.info.modifiedSeconds));
+  r.externalAttributes = static_cast<uint32_t>(s.entry.info.mode & 0xFFFF) << 16;
+  if (s.IsFolder()) r.externalAttributes |= 0x10;                    // MS-DOS folder
+  if (!(s.entry.info.mode & S_IWUSR)) r.externalAttributes |= 0x01;  // read-only
+  r.extra = TimeField(static_cast<time_t>(s.entry.info.modifiedSeconds));
   return r;
 }
 

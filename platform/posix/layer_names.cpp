@@ -35,6 +35,14 @@ std::vector<std::string> FolderNames(const std::string& folder) {
   return names;
 }
 
+bool IsPathSeparator(char c) {
+  return c == '/';
+}
+
+size_t PathRootLength(const std::string& path) {
+  return path.starts_with('/') ? 1 : 0;
+}
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder.ends_with('/') ? folder + name : folder + "/" + name;
 }

@@ -34,6 +34,26 @@ std::vector<std::string> FolderNames(const std::string& folder) {
   return names;
 }
 
+bool IsPathSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+size_t PathRootLength(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':') {
+    return path.size() >= 3 && IsPathSeparator(path[2]) ? 3 : 2;
+  }
+  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
+    // \\server\share\ (or \\?\C:\ and its kin): two components past the start.
+    size_t at = 2;
+    for (int component = 0; component < 2 && at < path.size(); ++component) {
+      while (at < path.size() && !IsPathSeparator(path[at])) ++at;
+      if (at < path.size()) ++at;
+    }
+    return at;
+  }
+  return !path.empty() && IsPathSeparator(path[0]) ? 1 : 0;
+}
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
   const bool separated = folder.ends_with('\\') || folder.ends_with('/');
   return separated ? folder + name : folder + "\\" + name;
@@ -86,11 +106,14 @@ struct ThreadLocale::Native {
 ThreadLocale::ThreadLocale(Of which) : native_(std::make_unique<Native>()) {
   native_->previousMode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
   if (const char* current = setlocale(LC_CTYPE, nullptr)) native_->previous = current;
-  const char* wanted = which == Of::kEnvironment ? "" : ".UTF8";
-  if (setlocale(LC_CTYPE, wanted) == nullptr) {
+  if (which == Of::kUtf8) {
+    // msvcrt, and Wine's, has none: the thread keeps the locale it has.
+    setlocale(LC_CTYPE, ".UTF8");
+    return;
+  }
+  if (setlocale(LC_CTYPE, "") == nullptr) {
     if (native_->previousMode != -1) _configthreadlocale(native_->previousMode);
-    throw Error(which == Of::kEnvironment ? "the C runtime has no locale for the ANSI code page"
-                                          : "the C runtime has no UTF-8 locale");
+    throw Error("the C runtime has no locale for the ANSI code page");
   }
 }
 

@@ -39,7 +39,7 @@ void Strings(JsonWriter& json, const char* key, const std::vector<std::string>& 
 
 void Walk(JsonWriter& json, const std::optional<check::TargetSurvey>& walk) {
   json.Key("walk");
-  if (!walk || !walk->available) {
+  if (!walk) {
     json.Null();
     return;
   }

@@ -94,7 +94,6 @@ check::Report SampleReport() {
   report.newestErrorLog.push_back({"2026/12/06 22:00:05", "/t", ""});
   report.slots[0].lastFailure = report.newestErrorLog[0];
   check::TargetSurvey walk;
-  walk.available = true;
   walk.files = 3;
   walk.bytes = 5000000000;
   walk.unreadableCount = 7;

@@ -1,28 +1,20 @@
-#include <sys/stat.h>
+#include "tools/check/target_survey.h"
 
 #include "archlib/tree_walk.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "platform/posix/regular_file.h"
-#include "tools/check/target_survey.h"
+#include "platform/input_file.h"
+#include "platform/name_text.h"
 
 namespace check {
 
 using platform::Error;
-using platform::ToMultiByte;
 using platform::ToUtf8;
-namespace posix = platform::posix;
 
 namespace {
 
 // Thrown out of the walk when its time is up.
 struct TimeIsUp {};
-
-const char* KindOf(mode_t mode) {
-  if (S_ISFIFO(mode)) return "a FIFO";
-  if (S_ISSOCK(mode)) return "a socket";
-  return "a device";
-}
 
 void Keep(std::vector<std::string>& examples, uint64_t& count, std::string example) {
   if (examples.size() < kSurveyExamples) examples.push_back(std::move(example));
@@ -34,17 +26,26 @@ void Keep(std::vector<std::string>& examples, uint64_t& count, std::string examp
 TargetSurvey SurveyTarget(const std::string& target,
                           std::chrono::steady_clock::time_point deadline) {
   TargetSurvey survey;
-  survey.available = true;
   archlib::WalkWatch watch;
-  watch.passedOver = [&](const std::string& path, mode_t mode) {
-    Keep(survey.passedOver, survey.passedOverCount, ToUtf8(path) + " (" + KindOf(mode) + ")");
+  watch.passedOver = [&](const std::string& path, platform::FileKind kind) {
+    Keep(survey.passedOver, survey.passedOverCount,
+         ToUtf8(platform::ShownPath(path)) + " (" + platform::KindName(kind) + ")");
   };
   watch.cannotRead = [&](const Error& failure) {
     Keep(survey.unreadable, survey.unreadableCount, ToUtf8(failure.what()));
   };
   try {
+    // As the runner hands the target to a library, and the library takes
+    // it from its command line.
+    std::string path;
+    try {
+      path = platform::PathFromCommandLine(platform::ToMultiByteExactly(target));
+    } catch (const Error& failure) {
+      Keep(survey.unreadable, survey.unreadableCount, failure.what());  // already UTF-8
+      return survey;
+    }
     archlib::WalkTarget(
-        ToMultiByte(target),
+        path,
         [&](const archlib::TreeEntry& entry) {
           if (std::chrono::steady_clock::now() >= deadline) throw TimeIsUp{};
           switch (entry.kind) {
@@ -57,7 +58,7 @@ TargetSurvey SurveyTarget(const std::string& target,
             case archlib::TreeEntry::Kind::kFile:
               // Opened as the libraries open each file they store.
               try {
-                survey.bytes += posix::RegularFile::Open(entry.diskPath).Size();
+                survey.bytes += platform::InputFile::Open(entry.diskPath).Size();
                 ++survey.files;
               } catch (const Error& failure) {
                 watch.cannotRead(failure);

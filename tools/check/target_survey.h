@@ -1,8 +1,8 @@
 // What the archiver library will meet in a target folder, found before it
-// runs by walking the target as the library walks it (on POSIX the very walk
-// the libraries use, archlib::WalkTarget, opening each file as they open
-// it): what it stores, what it passes over, and what it cannot read, which
-// fails its run. The walk stops at a deadline and says so.
+// runs by walking the target as the library walks it (the very walk the
+// libraries use, archlib::WalkTarget, opening each file as they open it): what it stores, what it
+// passes over, and what it cannot read, which fails its run. The walk stops at a deadline and says
+// so.
 #pragma once
 
 #include <chrono>
@@ -13,9 +13,6 @@
 namespace check {
 
 struct TargetSurvey {
-  // False where no walk is built (Windows, whose archiver DLLs are the
-  // user's own): nothing below is known.
-  bool available = false;
   // False when the deadline came before the last entry: the figures are
   // what was seen until then.
   bool complete = false;
@@ -26,7 +23,8 @@ struct TargetSurvey {
   // What cannot be read (the library's own reasons), the first few of them.
   uint64_t unreadableCount = 0;
   std::vector<std::string> unreadable;
-  // Sockets, FIFOs and devices passed over, the first few ("<path> (a FIFO)").
+  // Sockets, FIFOs, devices and Windows reparse points passed over, the
+  // first few ("<path> (a FIFO)").
   uint64_t passedOverCount = 0;
   std::vector<std::string> passedOver;
 };

@@ -22,15 +22,6 @@ bool TargetWalks::CanBeRead(const AppModule::SlotPlan& plan, PlannedSlot& slot) 
   }
   const check::TargetSurvey& survey = known->second;
   slot.walk = survey;
-  if (!survey.available) {
-    if (!unavailableNoted_) {
-      unavailableNoted_ = true;
-      Note(report_, "walk-unavailable", "", "",
-           "The target folders are not walked on this system: whether the archiver can "
-           "read everything in them is not known until it runs.");
-    }
-    return true;
-  }
   const std::string seen = Count(survey.files, "file", "files") + " (" +
                            Count(survey.bytes, "byte", "bytes") + ") in " +
                            Count(survey.folders, "folder", "folders");

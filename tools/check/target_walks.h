@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "tools/check/target_survey.h"
 #include "run/slot_plan.h"
 #include "tools/check/report.h"
+#include "tools/check/target_survey.h"
 
 namespace check {
 
@@ -28,7 +28,6 @@ class TargetWalks {
  private:
   const std::chrono::milliseconds walkTime_;
   Report& report_;
-  bool unavailableNoted_ = false;
   std::map<std::string, check::TargetSurvey> walks_;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
 };

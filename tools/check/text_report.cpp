@@ -64,7 +64,7 @@ void Plan(std::ostringstream& out, const Report& report) {
                    slot.name + (slot.format.empty() ? "" : " (" + slot.format + ")"));
     if (!slot.constantName.empty()) out << Wrapped("             copy    ", slot.constantName);
     if (slot.keep > 0) out << Wrapped("             keeps   ", KeepText(slot));
-    if (slot.walk && slot.walk->available) {
+    if (slot.walk) {
       out << Wrapped("             walked  ", WalkText(*slot.walk));
     }
     out << Wrapped("             result  ", ResultText(slot));

@@ -101,6 +101,15 @@ for arch in $targets; do
     exports=$(i686-w64-mingw32-objdump -p "$build/bin/fake_archiver.dll")
     grep -qE '\] Unlha$' <<<"$exports" && grep -qE '\] SevenZip$' <<<"$exports" ||
       { echo "fake_archiver.dll lacks Unlha or SevenZip"; exit 1; }
+    grep -qE '\] Unlha$' <(i686-w64-mingw32-objdump -p "$build/bin/Unlha32.dll") ||
+      { echo "Unlha32.dll lacks Unlha"; exit 1; }
+    # Ours need nothing but the system's DLLs: no C++ runtime beside them.
+    for file in "$build"/bin/Unlha32.dll "$build"/bin/slotbackup.exe; do
+      if i686-w64-mingw32-objdump -p "$file" | grep -iE 'DLL Name: (libstdc|libgcc|libwinpthread)'; then
+        echo "$file needs a MinGW runtime DLL"
+        exit 1
+      fi
+    done
     [ $runs_32bit = yes ] || { skip_i686 "$build"; continue; }
     wine=/usr/lib/wine/wine wineserver=/usr/lib/wine/wineserver32 WINEARCH=win32 bits=32
   else
