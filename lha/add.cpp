@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "archlib/entry.h"
+#include "archlib/left_out.h"
 #include "archlib/tree_walk.h"
 #include "archlib/unsafe_name.h"
 #include "lha/archive_reader.h"
@@ -74,26 +76,49 @@ std::string AddToArchive(const Command& command) {
   Verifier verifier(temp.Descriptor());
   auto finished = [&](const ExpectedMember& member) { verifier.Add(member, out.Flushed()); };
 
+  // What cannot be read is left out; an old member of its name is kept.
+  archlib::LeftOut leftOut;
+  std::unordered_set<std::string> added;
+  std::unordered_map<std::string, std::string> replacing;  // disk path -> old member's path
+  size_t filesLeftOut = 0;
+  auto leftOutFile = [&](const archlib::ReadFault& fault) {
+    leftOut.Add(fault.what());
+    ++filesLeftOut;
+    auto it = replacing.find(fault.DiskPath());
+    if (it != replacing.end()) added.erase(it->second);
+  };
   MemberPipeline members(*command.method, codePage,
-                         command.threads != 0 ? command.threads : DefaultThreads(), out, finished);
+                         command.threads != 0 ? command.threads : DefaultThreads(), out, finished,
+                         PipelineLimits(), leftOutFile);
   // Old members that new ones replace; only those paths are remembered, so
   // that a tree of any size needs no memory for its names.
   std::unordered_set<std::string> oldPaths;
   for (const StoredMember& m : old.Members()) oldPaths.insert(m.path);
-  std::unordered_set<std::string> added;
-  size_t written = 0;
+  size_t written = 0, files = 0;
+  archlib::WalkWatch watch;
+  watch.cannotRead = [&](const platform::Error& failure) { leftOut.Add(failure.what()); };
   for (const std::string& target : command.targets) {
-    archlib::WalkTarget(target, [&](const archlib::TreeEntry& entry) {
-      if (entry.archivePath.empty()) return;  // "/" or "." itself: only its contents
-      // Never pack the archive into itself, old or new.
-      if (entry.info.st_dev == tempInfo.st_dev && entry.info.st_ino == tempInfo.st_ino) return;
-      if (old.Is(entry.info)) return;
-      members.Add(entry);
-      ++written;
-      if (oldPaths.count(entry.archivePath) != 0) added.insert(entry.archivePath);
-    });
+    archlib::WalkTarget(
+        target,
+        [&](const archlib::TreeEntry& entry) {
+          if (entry.archivePath.empty()) return;  // "/" or "." itself: only its contents
+          // Never pack the archive into itself, old or new.
+          if (entry.info.st_dev == tempInfo.st_dev && entry.info.st_ino == tempInfo.st_ino) return;
+          if (old.Is(entry.info)) return;
+          const bool file = entry.kind == archlib::TreeEntry::Kind::kFile;
+          if (oldPaths.count(entry.archivePath) != 0) {
+            added.insert(entry.archivePath);
+            if (file) replacing[entry.diskPath] = entry.archivePath;
+          }
+          members.Add(entry);
+          ++written;
+          if (file) ++files;
+        },
+        watch);
   }
   members.Finish();
+  written -= filesLeftOut;
+  leftOut.ThrowIfNothingRead(files - filesLeftOut);
   size_t kept = 0, dropped = 0;
   for (const StoredMember& m : old.Members()) {
     if (added.count(m.path) != 0) continue;
@@ -114,8 +139,12 @@ std::string AddToArchive(const Command& command) {
   out.Flush();
   verifier.Finish(out.Offset());
   temp.Commit();
-  return "added " + std::to_string(written) + " and kept " + std::to_string(kept) + " members" +
-         archlib::DroppedNote(dropped) + ": " + command.archive;
+  leftOut.Record(command.archive);
+  const std::string done = "added " + std::to_string(written) + " and kept " +
+                           std::to_string(kept) + " members" + archlib::DroppedNote(dropped) +
+                           ": " + command.archive;
+  leftOut.ThrowIfAny(command.archive, done);
+  return done;
 }
 
 }  // namespace lha

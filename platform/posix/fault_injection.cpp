@@ -33,6 +33,13 @@ struct FaultInjector::State {
   Planned planned[kKinds];
   size_t writeBytes = 0;   // what the failing write still transfers
   int writesFailWith = 0;  // once set, every write fails
+  // The file whose reads fail, and how many bytes they still transfer.
+  bool readFails = false;
+  dev_t readDevice = 0;
+  ino_t readInode = 0;
+  uint64_t readBytes = 0;
+  int readError = 0;
+  size_t readsAtMost = 0;  // 0: reads are not shortened
   std::deque<uint64_t> numbers;
   std::function<void(const std::string&)> onOpen;
   std::function<void(const std::string&, mode_t)> onCreate;
@@ -133,6 +140,22 @@ void FaultInjector::FailRemove(uint64_t call, int error) {
   state_->planned[kRemove] = {call, error};
 }
 
+void FaultInjector::FailRead(const std::string& path, uint64_t bytes, int error) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) throw std::logic_error("no file to fail reads of: " + path);
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->readFails = true;
+  state_->readDevice = st.st_dev;
+  state_->readInode = st.st_ino;
+  state_->readBytes = bytes;
+  state_->readError = error;
+}
+
+void FaultInjector::ShortenReads(size_t bytes) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->readsAtMost = bytes;
+}
+
 void FaultInjector::DrawNumbers(std::vector<uint64_t> numbers) {
   std::lock_guard<std::mutex> hold(state_->lock);
   state_->numbers.assign(numbers.begin(), numbers.end());
@@ -154,6 +177,34 @@ FaultInjector::Counts FaultInjector::Seen() const {
 }
 
 namespace sys {
+
+ssize_t ReadAt(int fd, void* data, size_t size, off_t offset) {
+  const std::shared_ptr<FaultInjector::State> state = Installed();
+  if (state == nullptr) return pread(fd, data, size, offset);
+  std::unique_lock<std::mutex> hold(state->lock);
+  ++state->seen.reads;
+  if (state->readsAtMost != 0) size = std::min(size, state->readsAtMost);
+  bool planned = false;
+  if (state->readFails) {
+    struct stat st;
+    planned =
+        fstat(fd, &st) == 0 && st.st_dev == state->readDevice && st.st_ino == state->readInode;
+  }
+  if (planned) {
+    if (state->readBytes == 0 && size > 0) {
+      errno = state->readError;
+      return -1;
+    }
+    size = static_cast<size_t>(std::min<uint64_t>(size, state->readBytes));
+  }
+  hold.unlock();
+  const ssize_t n = pread(fd, data, size, offset);
+  if (planned && n > 0) {
+    hold.lock();
+    state->readBytes -= std::min<uint64_t>(state->readBytes, static_cast<uint64_t>(n));
+  }
+  return n;
+}
 
 ssize_t Write(int fd, const void* data, size_t size) {
   const ssize_t allowed = WriteAllowance(size);

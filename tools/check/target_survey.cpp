@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include "archlib/tree_walk.h"
+#include "platform/archive_format.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/posix/regular_file.h"
@@ -57,8 +58,13 @@ TargetSurvey SurveyTarget(const std::string& target,
             case archlib::TreeEntry::Kind::kFile:
               // Opened as the libraries open each file they store.
               try {
-                survey.bytes += posix::RegularFile::Open(entry.diskPath).Size();
+                const uint64_t size = posix::RegularFile::Open(entry.diskPath).Size();
+                survey.bytes += size;
                 ++survey.files;
+                if (size > platform::kLhaLargestFile) {
+                  Keep(survey.tooLargeForLha, survey.tooLargeForLhaCount,
+                       ToUtf8(entry.diskPath) + " (" + std::to_string(size) + " bytes)");
+                }
               } catch (const Error& failure) {
                 watch.cannotRead(failure);
               }
