@@ -103,7 +103,7 @@ std::string RunAdd(std::string_view commandLine) {
     platform::posix::ThrowFileError("cannot read", temp.Path(), errno);
   }
   archlib::LeftOut leftOut;
-  std::vector<Source> sources = GatherSources(targets, self.st_dev, self.st_ino, leftOut);
+  std::vector<Source> sources = GatherSources(targets, self.st_dev, self.st_ino, &leftOut);
   // A file that fails while it is read, or changes, cannot be taken out of
   // what is written already: the archive is written again without it (a
   // changed file is first read once more). An old entry of its name stays.

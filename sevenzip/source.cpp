@@ -7,22 +7,24 @@
 namespace sevenzip {
 
 std::vector<Source> GatherSources(const std::vector<std::string>& targets, dev_t skipDevice,
-                                  ino_t skipInode, archlib::LeftOut& leftOut) {
+                                  ino_t skipInode, archlib::LeftOut* leftOut) {
   std::vector<Source> sources;
   std::unordered_map<std::string, size_t> byName;
   archlib::WalkWatch watch;
-  watch.cannotRead = [&](const platform::Error& failure) { leftOut.Add(failure.what()); };
+  if (leftOut) {
+    watch.cannotRead = [&](const platform::Error& failure) { leftOut->Add(failure.what()); };
+  }
   for (const std::string& target : targets) {
     archlib::WalkTarget(
         target,
         [&](const archlib::TreeEntry& e) {
           if (e.archivePath.empty()) return;  // a root target is no entry of its own
           if (e.info.st_dev == skipDevice && e.info.st_ino == skipInode) return;
-          if (e.kind == archlib::TreeEntry::Kind::kFile) {
+          if (leftOut && e.kind == archlib::TreeEntry::Kind::kFile) {
             try {
               platform::InputFile::Open(e.diskPath);
             } catch (const platform::Error& failure) {
-              leftOut.Add(failure.what());
+              leftOut->Add(failure.what());
               return;
             }
           }

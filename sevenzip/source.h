@@ -23,10 +23,11 @@ struct Source {
 
 // Walks every target. A later entry of the same name replaces an earlier
 // one. The file (device, inode) being written is left out, so that an
-// archive saved inside its own target never tries to contain itself. What
-// the walk cannot read, and each file that cannot be opened, is added to
-// leftOut instead: tried here, so that writing seldom has to start over.
+// archive saved inside its own target never tries to contain itself. With
+// leftOut, what the walk cannot read and each file that cannot be opened is
+// added there and passed over (opened here, so that writing seldom has to
+// start over); without, the walk throws it.
 std::vector<Source> GatherSources(const std::vector<std::string>& targets, dev_t skipDevice,
-                                  ino_t skipInode, archlib::LeftOut& leftOut);
+                                  ino_t skipInode, archlib::LeftOut* leftOut = nullptr);
 
 }  // namespace sevenzip

@@ -44,9 +44,13 @@ class FaultInjector {
   void FailRemove(uint64_t call, int error);
 
   // Reads of the file now at `path` (whatever name it is later read by)
-  // transfer `bytes` in all, then fail with `error`: a disk failing part
-  // way through it (EIO).
+  // get its first `bytes`; a read from there on fails with `error`: a disk
+  // failing part way through it (EIO).
   void FailRead(const std::string& path, uint64_t bytes, int error);
+  // Each read of the file now at `path` that reaches byte `bytes` calls
+  // `then` on the reading thread once it has read: to change the file while
+  // it is read.
+  void AfterReading(const std::string& path, uint64_t bytes, std::function<void()> then);
   // Every read transfers at most `bytes`, as the system may.
   void ShortenReads(size_t bytes);
 
