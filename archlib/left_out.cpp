@@ -88,4 +88,21 @@ void LeftOut::ThrowIfNothingRead(size_t filesStored) const {
   if (!Empty() && filesStored == 0) throw Failure(Message("", "nothing archived"));
 }
 
+void WalkLeavingOut(const std::string& target, const std::function<void(const TreeEntry&)>& visit,
+                    LeftOut& leftOut) {
+  bool reached = false;
+  WalkWatch watch;
+  watch.cannotRead = [&](const platform::Error& failure) {
+    if (!reached) throw failure;
+    leftOut.Add(failure.what());
+  };
+  WalkTarget(
+      target,
+      [&](const TreeEntry& entry) {
+        reached = true;
+        visit(entry);
+      },
+      watch);
+}
+
 }  // namespace archlib

@@ -9,12 +9,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "archlib/entry.h"
+#include "archlib/tree_walk.h"
 #include "platform/file_info.h"
 
 namespace archlib {
@@ -77,5 +79,11 @@ class LeftOut {
   mutable std::mutex lock_;
   std::vector<std::string> descriptions_;
 };
+
+// Walks target as WalkTarget does, adding to leftOut what cannot be read
+// below it and going on. A target that is itself missing, or not a file or
+// folder, still fails the walk: the command names nothing to back up.
+void WalkLeavingOut(const std::string& target, const std::function<void(const TreeEntry&)>& visit,
+                    LeftOut& leftOut);
 
 }  // namespace archlib

@@ -95,10 +95,8 @@ std::string AddToArchive(const Command& command) {
   std::unordered_set<std::string> oldPaths;
   for (const StoredMember& m : old.Members()) oldPaths.insert(m.path);
   size_t written = 0, files = 0;
-  archlib::WalkWatch watch;
-  watch.cannotRead = [&](const platform::Error& failure) { leftOut.Add(failure.what()); };
   for (const std::string& target : command.targets) {
-    archlib::WalkTarget(
+    archlib::WalkLeavingOut(
         target,
         [&](const archlib::TreeEntry& entry) {
           if (entry.archivePath.empty()) return;  // "/" or "." itself: only its contents
@@ -114,7 +112,7 @@ std::string AddToArchive(const Command& command) {
           ++written;
           if (file) ++files;
         },
-        watch);
+        leftOut);
   }
   members.Finish();
   written -= filesLeftOut;

@@ -10,34 +10,32 @@ std::vector<Source> GatherSources(const std::vector<std::string>& targets, dev_t
                                   ino_t skipInode, archlib::LeftOut* leftOut) {
   std::vector<Source> sources;
   std::unordered_map<std::string, size_t> byName;
-  archlib::WalkWatch watch;
-  if (leftOut) {
-    watch.cannotRead = [&](const platform::Error& failure) { leftOut->Add(failure.what()); };
-  }
+  auto visit = [&](const archlib::TreeEntry& e) {
+    if (e.archivePath.empty()) return;  // a root target is no entry of its own
+    if (e.info.st_dev == skipDevice && e.info.st_ino == skipInode) return;
+    if (leftOut && e.kind == archlib::TreeEntry::Kind::kFile) {
+      try {
+        platform::InputFile::Open(e.diskPath);
+      } catch (const platform::Error& failure) {
+        leftOut->Add(failure.what());
+        return;
+      }
+    }
+    Source source{
+        e, e.kind == archlib::TreeEntry::Kind::kDirectory ? e.archivePath + "/" : e.archivePath};
+    auto [it, added] = byName.emplace(source.archivePath, sources.size());
+    if (added) {
+      sources.push_back(std::move(source));
+    } else {
+      sources[it->second] = std::move(source);
+    }
+  };
   for (const std::string& target : targets) {
-    archlib::WalkTarget(
-        target,
-        [&](const archlib::TreeEntry& e) {
-          if (e.archivePath.empty()) return;  // a root target is no entry of its own
-          if (e.info.st_dev == skipDevice && e.info.st_ino == skipInode) return;
-          if (leftOut && e.kind == archlib::TreeEntry::Kind::kFile) {
-            try {
-              platform::InputFile::Open(e.diskPath);
-            } catch (const platform::Error& failure) {
-              leftOut->Add(failure.what());
-              return;
-            }
-          }
-          Source source{e, e.kind == archlib::TreeEntry::Kind::kDirectory ? e.archivePath + "/"
-                                                                          : e.archivePath};
-          auto [it, added] = byName.emplace(source.archivePath, sources.size());
-          if (added) {
-            sources.push_back(std::move(source));
-          } else {
-            sources[it->second] = std::move(source);
-          }
-        },
-        watch);
+    if (leftOut) {
+      archlib::WalkLeavingOut(target, visit, *leftOut);
+    } else {
+      archlib::WalkTarget(target, visit);
+    }
   }
   return sources;
 }
