@@ -1,8 +1,10 @@
 #include "archlib/left_out.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "platform/atomic_file.h"
 #include "platform/missing_list.h"
@@ -25,6 +27,10 @@ void CheckUnchanged(const std::string& diskPath, const platform::FileInfo& opene
   if (shrank || rewritten) {
     throw ReadFault(diskPath, std::string(kChangedWhileRead) + ": " + diskPath, true);
   }
+}
+
+void SettleBeforeReadingAgain() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 ReadFault AsReadFault(const std::string& diskPath, const Failure& failure) {

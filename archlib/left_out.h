@@ -49,6 +49,11 @@ class ReadFault : public Failure {
 void CheckUnchanged(const std::string& diskPath, const platform::FileInfo& opened,
                     const platform::FileInfo& now, uint64_t read);
 
+// Waits a moment before a file that changed is read again: a change seen
+// part way (a file cut short whose new modification time is not yet set)
+// has then settled, and the second reading sees the file as it stays.
+void SettleBeforeReadingAgain();
+
 // What a file read failure becomes: a ReadFault for that path, unless it is
 // one already.
 ReadFault AsReadFault(const std::string& diskPath, const Failure& failure);

@@ -137,6 +137,7 @@ PackedData MemberPacker::Pack(const std::string& path, DataSink& sink) {
       if (!fault.Changed()) throw;
     }
     sink.Restart();
+    archlib::SettleBeforeReadingAgain();
     return PackOnce(path);
   } catch (const archlib::Failure& failure) {
     throw archlib::AsReadFault(path, failure);

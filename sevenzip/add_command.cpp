@@ -117,7 +117,9 @@ std::string RunAdd(std::string_view commandLine) {
                                              : WriteSevenZArchive(archive, temp, sources);
       break;
     } catch (const archlib::ReadFault& fault) {
-      if (!fault.Changed() || !readAgain.insert(fault.DiskPath()).second) {
+      if (fault.Changed() && readAgain.insert(fault.DiskPath()).second) {
+        archlib::SettleBeforeReadingAgain();
+      } else {
         const size_t before = sources.size();
         std::erase_if(sources,
                       [&](const Source& s) { return s.entry.diskPath == fault.DiskPath(); });
