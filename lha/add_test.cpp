@@ -185,5 +185,21 @@ TEST_F(Attack, AFileItsUserCannotReadFailsTheCallNamingItAndKeepsItsOldMember) {
   EXPECT_EQ(Leftovers(), 1u) << "the list of what is missing, and nothing else";
 }
 
+// A file larger than the format holds is refused before any of it is read
+// (a sparse file: reading it would take a minute); the rest is archived.
+TEST_F(Attack, AFileOfFourGibibytesIsLeftOutUnread) {
+  const fs::path large = root_ / "tree" / "d0" / "disk.img";
+  WriteBytes(large, "");
+  fs::resize_file(large, 5ull << 30);
+  const auto start = std::chrono::steady_clock::now();
+  const std::string message = test_support::FailureOf([&] { AddToArchive(command_); });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(message,
+            "left out 1 entry it could not read (file too large for an LHA archive (4 GiB "
+            "or more): " +
+                large.string() + "), listed in " + command_.archive +
+                ".missing.txt; added 127 and kept 0 members: " + command_.archive);
+}
+
 }  // namespace
 }  // namespace lha

@@ -157,8 +157,7 @@ TEST_F(CheckThenRun, WhatTheRunsUserCannotReadIsLeftOutAndItsSlotFailsAsForeseen
   const Json again = Check();
   const Json& first = again["slots"][0];
   ASSERT_EQ(first["lastFailure"].kind, Json::Kind::kObject) << checked_;
-  EXPECT_NE(first["lastFailure"]["reason"].text.find("private.txt"), std::string::npos)
-      << checked_;
+  EXPECT_NE(first["lastFailure"]["reason"].text.find("private.txt"), std::string::npos) << checked_;
   ASSERT_EQ(first["missing"].kind, Json::Kind::kObject) << checked_;
   EXPECT_EQ(first["missing"]["count"].number, 1) << checked_;
   EXPECT_EQ(first["missing"]["entries"][0].text,
