@@ -1,9 +1,11 @@
 #include "lha/add.h"
 
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "archlib/entry.h"
+#include "archlib/left_out.h"
 #include "archlib/tree_walk.h"
 #include "archlib/unsafe_name.h"
 #include "lha/archive_reader.h"
@@ -70,27 +72,48 @@ std::string AddToArchive(const Command& command) {
   Verifier verifier(temp.File());
   auto finished = [&](const ExpectedMember& member) { verifier.Add(member, out.Flushed()); };
 
+  // What cannot be read is left out; an old member of its name is kept.
+  archlib::LeftOut leftOut;
+  std::unordered_set<std::string> added;
+  std::unordered_map<std::string, std::string> replacing;  // disk path -> old member's path
+  size_t filesLeftOut = 0;
+  auto leftOutFile = [&](const archlib::ReadFault& fault) {
+    leftOut.Add(fault.what());
+    ++filesLeftOut;
+    auto it = replacing.find(fault.DiskPath());
+    if (it != replacing.end()) added.erase(it->second);
+  };
   MemberPipeline members(*command.method, codePage,
-                         command.threads != 0 ? command.threads : DefaultThreads(), out, finished);
+                         command.threads != 0 ? command.threads : DefaultThreads(), out, finished,
+                         PipelineLimits(), leftOutFile);
   // Old members that new ones replace; only those paths are remembered, so
   // that a tree of any size needs no memory for its names.
   std::unordered_set<std::string> oldPaths;
   for (const StoredMember& m : old.Members()) oldPaths.insert(m.path);
-  std::unordered_set<std::string> added;
-  size_t written = 0;
+  size_t written = 0, files = 0;
   for (const std::string& target : command.targets) {
-    archlib::WalkTarget(target, [&](const archlib::TreeEntry& entry) {
-      if (entry.archivePath.empty()) return;  // "/" or "." itself: only its contents
-      // Never pack the archive into itself, old or new.
-      if (entry.info.identity == tempIdentity) return;
-      if (old.Is(entry.info)) return;
-      members.Add(entry);
-      ++written;
-      const std::string stored = platform::NameForArchive(entry.archivePath).bytes;
-      if (oldPaths.count(stored) != 0) added.insert(stored);
-    });
+    archlib::WalkLeavingOut(
+        target,
+        [&](const archlib::TreeEntry& entry) {
+          if (entry.archivePath.empty()) return;  // "/" or "." itself: only its contents
+          // Never pack the archive into itself, old or new.
+          if (entry.info.identity == tempIdentity) return;
+          if (old.Is(entry.info)) return;
+          const bool file = entry.kind == archlib::TreeEntry::Kind::kFile;
+          const std::string stored = platform::NameForArchive(entry.archivePath).bytes;
+          if (oldPaths.count(stored) != 0) {
+            added.insert(stored);
+            if (file) replacing[entry.diskPath] = stored;
+          }
+          members.Add(entry);
+          ++written;
+          if (file) ++files;
+        },
+        leftOut);
   }
   members.Finish();
+  written -= filesLeftOut;
+  leftOut.ThrowIfNothingRead(files - filesLeftOut);
   size_t kept = 0, dropped = 0;
   for (const StoredMember& m : old.Members()) {
     if (added.count(m.path) != 0) continue;
@@ -111,8 +134,12 @@ std::string AddToArchive(const Command& command) {
   out.Flush();
   verifier.Finish(out.Offset());
   temp.Commit();
-  return "added " + std::to_string(written) + " and kept " + std::to_string(kept) + " members" +
-         archlib::DroppedNote(dropped) + ": " + platform::ShownPath(command.archive);
+  leftOut.Record(command.archive);
+  const std::string done = "added " + std::to_string(written) + " and kept " +
+                           std::to_string(kept) + " members" + archlib::DroppedNote(dropped) +
+                           ": " + platform::ShownPath(command.archive);
+  leftOut.ThrowIfAny(command.archive, done);
+  return done;
 }
 
 }  // namespace lha

@@ -154,7 +154,7 @@ TEST_F(Attack, RunsAtOnceOnOneArchiveEachLeaveItCompleteAndNothingBehind) {
   EXPECT_EQ(Leftovers(), 0u);
 }
 
-TEST_F(Attack, AFileItsUserCannotReadFailsTheCallNamingItAndKeepsTheOldArchive) {
+TEST_F(Attack, AFileItsUserCannotReadFailsTheCallNamingItAndKeepsItsOldMember) {
   if (getuid() != 0) GTEST_SKIP() << "run as root: the test makes a user who cannot read a file";
   const char* const user = "slotbackup-test";
   if (getpwnam(user) == nullptr) {
@@ -176,9 +176,29 @@ TEST_F(Attack, AFileItsUserCannotReadFailsTheCallNamingItAndKeepsTheOldArchive) 
   Child denied(command_, pw->pw_uid, pw->pw_gid);
   const std::string message = denied.Wait(&ok);
   EXPECT_FALSE(ok);
-  EXPECT_EQ(message, "cannot read " + secret.string() + ": Permission denied");
-  EXPECT_TRUE(ReadBytes(command_.archive) == old);
-  EXPECT_EQ(Leftovers(), 0u);
+  // The rest is archived again; the file's old member stays.
+  EXPECT_EQ(message, "left out 1 entry it could not read (cannot read " + secret.string() +
+                         ": Permission denied), listed in " + command_.archive +
+                         ".missing.txt; added 126 and kept 1 members: " + command_.archive);
+  EXPECT_EQ(ReadBytes(command_.archive).size(), old.size());
+  EXPECT_TRUE(fs::exists(command_.archive + ".missing.txt"));
+  EXPECT_EQ(Leftovers(), 1u) << "the list of what is missing, and nothing else";
+}
+
+// A file larger than the format holds is refused before any of it is read
+// (a sparse file: reading it would take a minute); the rest is archived.
+TEST_F(Attack, AFileOfFourGibibytesIsLeftOutUnread) {
+  const fs::path large = root_ / "tree" / "d0" / "disk.img";
+  WriteBytes(large, "");
+  fs::resize_file(large, 5ull << 30);
+  const auto start = std::chrono::steady_clock::now();
+  const std::string message = test_support::FailureOf([&] { AddToArchive(command_); });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(message,
+            "left out 1 entry it could not read (file too large for an LHA archive (4 GiB "
+            "or more): " +
+                large.string() + "), listed in " + command_.archive +
+                ".missing.txt; added 127 and kept 0 members: " + command_.archive);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/archive_format.h"
+
 namespace lha {
 
 struct MemberHeader {
@@ -35,6 +37,6 @@ std::string StoredName(const MemberHeader& header);
 std::vector<uint8_t> EncodeHeader(const MemberHeader& header);
 
 // The largest size a member's data may have: the fields are 32 bits wide.
-inline constexpr uint64_t kMaxMemberSize = 0xFFFFFFFFull;
+inline constexpr uint64_t kMaxMemberSize = platform::kLhaLargestFile;
 
 }  // namespace lha

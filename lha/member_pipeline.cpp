@@ -24,6 +24,17 @@ constexpr size_t kBatch = 32;
 // Thrown inside a worker when the pipeline stops: not a finding.
 struct Stopped {};
 
+// The file a job's error says could not be read, if that is what it says.
+std::optional<archlib::ReadFault> ReadFaultOf(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const archlib::ReadFault& fault) {
+    return fault;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
 }  // namespace
 
 unsigned DefaultThreads() {
@@ -71,11 +82,13 @@ class MemberPipeline::JobSink : public DataSink {
 MemberPipeline::MemberPipeline(const Method& method, std::optional<uint32_t> codePage,
                                unsigned threads, OutFile& out,
                                std::function<void(const ExpectedMember&)> finished,
-                               const PipelineLimits& limits)
+                               const PipelineLimits& limits,
+                               std::function<void(const archlib::ReadFault&)> leftOut)
     : codePage_(codePage),
       limits_(limits),
       out_(out),
       finished_(std::move(finished)),
+      leftOut_(std::move(leftOut)),
       workers_([this] { AskToStop(); }) {
   threads = std::max(threads, 1u);
   // Made here, so that a failure to make them is the caller's to report.
@@ -248,7 +261,20 @@ bool MemberPipeline::Drain() {
   } else {
     for (;;) {
       if (!FirstReady()) return false;
-      if (job.error) std::rethrow_exception(job.error);
+      if (job.error) {
+        const std::optional<archlib::ReadFault> fault =
+            leftOut_ ? ReadFaultOf(job.error) : std::nullopt;
+        if (!fault) std::rethrow_exception(job.error);
+        // Left out: what was written of it goes, header and all.
+        buffered_ -= job.buffered;
+        job.buffered = 0;
+        job.pieces.clear();
+        const bool started = writing_.started;
+        lock.unlock();
+        if (started) out_.Truncate(writing_.headerAt);
+        leftOut_(*fault);
+        break;
+      }
       const bool done = job.done;
       const bool start = !writing_.started;
       const bool restarted = job.restarts != writing_.restarts;

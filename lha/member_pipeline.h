@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "archlib/left_out.h"
 #include "archlib/tree_walk.h"
 #include "archlib/worker_pool.h"
 #include "lha/header.h"
@@ -46,17 +47,22 @@ struct PipelineLimits {
 class MemberPipeline {
  public:
   // `finished` is told of each member once all its bytes are in `out`.
+  // When `leftOut` is given, a file that cannot be read (archlib::ReadFault)
+  // is told there and its member left out, whatever of it was written
+  // taken back; otherwise it fails the pipeline.
   MemberPipeline(const Method& method, std::optional<uint32_t> codePage, unsigned threads,
                  OutFile& out, std::function<void(const ExpectedMember&)> finished,
-                 const PipelineLimits& limits = PipelineLimits());
+                 const PipelineLimits& limits = PipelineLimits(),
+                 std::function<void(const archlib::ReadFault&)> leftOut = {});
   // Stops the workers, whatever they are doing.
   ~MemberPipeline();
   MemberPipeline(const MemberPipeline&) = delete;
   MemberPipeline& operator=(const MemberPipeline&) = delete;
 
   // Queues the entry and writes the members whose turn has come, waiting
-  // for some when too many are queued. Throws archlib::Failure when a
-  // member's file cannot be read or the archive cannot be written.
+  // for some when too many are queued. Throws archlib::Failure when the
+  // archive cannot be written, or a member's file cannot be read and no
+  // `leftOut` takes it.
   void Add(const archlib::TreeEntry& entry);
   // Writes every member queued.
   void Finish();
@@ -96,6 +102,7 @@ class MemberPipeline {
   const PipelineLimits limits_;
   OutFile& out_;
   const std::function<void(const ExpectedMember&)> finished_;
+  const std::function<void(const archlib::ReadFault&)> leftOut_;
 
   std::mutex mutex_;
   std::condition_variable work_;      // a job to take, for the workers

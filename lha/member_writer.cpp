@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archlib/entry.h"
+#include "archlib/left_out.h"
 #include "lha/crc16.h"
 #include "lha/encoder.h"
 #include "lha/header.h"
@@ -108,16 +109,41 @@ PackedData MemberPacker::Store(InputFile& in, const std::string& path) {
   return packed;
 }
 
-PackedData MemberPacker::Pack(const std::string& path, DataSink& sink) {
-  sink_ = &sink;
+PackedData MemberPacker::PackOnce(const std::string& path) {
   InputFile in = InputFile::Open(path);
+  // Refused before anything is read: no time spent on a file it cannot hold.
+  if (in.Size() > kMaxMemberSize) {
+    throw archlib::ReadFault(path, "file too large for an LHA archive (4 GiB or more): " + path,
+                             false);
+  }
   PackedData packed;
   bool whole;
-  if (Compress(in, path, packed, whole)) return packed;
-  sink.Restart();
-  if (!whole) return Store(in, path);
-  if (packed.originalSize != 0) sink.Write(buffer_.data(), packed.originalSize);
-  return packed;  // stored: "-lh0-"
+  if (!Compress(in, path, packed, whole)) {
+    sink_->Restart();
+    if (!whole) {
+      packed = Store(in, path);
+    } else if (packed.originalSize != 0) {
+      sink_->Write(buffer_.data(), packed.originalSize);  // stored: "-lh0-"
+    }
+  }
+  archlib::CheckUnchanged(path, in.Info(), in.File().Info(), packed.originalSize);
+  return packed;
+}
+
+PackedData MemberPacker::Pack(const std::string& path, DataSink& sink) {
+  sink_ = &sink;
+  try {
+    try {
+      return PackOnce(path);
+    } catch (const archlib::ReadFault& fault) {
+      if (!fault.Changed()) throw;
+    }
+    sink.Restart();
+    archlib::SettleBeforeReadingAgain();
+    return PackOnce(path);
+  } catch (const archlib::Failure& failure) {
+    throw archlib::AsReadFault(path, failure);
+  }
 }
 
 }  // namespace lha

@@ -47,12 +47,14 @@ class MemberPacker {
  public:
   explicit MemberPacker(const Method& method);
 
-  // Reads the file at `path` and writes its data to sink. Throws
-  // archlib::Failure when the file cannot be read or is too large for the
-  // format.
+  // Reads the file at `path` and writes its data to sink; a file that
+  // changed while it was read is read once more (the sink restarted).
+  // Throws archlib::ReadFault when the file cannot be read, changed again,
+  // or is too large for the format: its member is left out.
   PackedData Pack(const std::string& path, DataSink& sink);
 
  private:
+  PackedData PackOnce(const std::string& path);
   bool Compress(InputFile& in, const std::string& path, PackedData& packed, bool& whole);
   PackedData Store(InputFile& in, const std::string& path);
 

@@ -1,8 +1,10 @@
 // Which format the ZIP/7z archiver library writes for an archive name: ZIP
-// for a name ending in ".zip" (any letter case), 7z for any other. Shared by
-// the library, which chooses by it, and the run's slot plan, which tells it.
+// for a name ending in ".zip" (any letter case), 7z for any other; and the
+// largest file LHA holds. Shared by the libraries, which act by them, and the
+// run's slot plan and slotbackup-check, which tell them.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace platform {
@@ -17,5 +19,10 @@ inline bool WritesZip(std::string_view archivePath) {
   }
   return true;
 }
+
+// The largest file an LHA archive holds: its headers' sizes are 32 bits
+// wide. A larger file is left out of an LHA archive before any of it is read,
+// and slotbackup-check says so beforehand.
+inline constexpr uint64_t kLhaLargestFile = 0xFFFFFFFFull;
 
 }  // namespace platform

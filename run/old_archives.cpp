@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/folder.h"
+#include "platform/missing_list.h"
 
 namespace AppModule {
 
@@ -45,6 +46,16 @@ void RemoveOldArchives(const SlotPlan& plan, const ReportFiles& report) {
     try {
       const uint64_t bytes = platform::RemoveRegularFile(path);
       Record(report, "Removed:" + path + slot + "\tBytes:" + std::to_string(bytes));
+      // The list of what that archive lacks goes with it.
+      const std::string list = platform::MissingListName(archive.name);
+      const bool listed = std::any_of(listing.begin(), listing.end(), [&](const auto& entry) {
+        return entry.name == list && entry.kind == platform::EntryKind::kRegularFile;
+      });
+      if (listed) {
+        const std::string listPath = plan.InArchiveFolder(list);
+        const uint64_t listBytes = platform::RemoveRegularFile(listPath);
+        Record(report, "Removed:" + listPath + slot + "\tBytes:" + std::to_string(listBytes));
+      }
     } catch (...) {
       const std::string why = DescriptionOfCurrentError();
       Record(report, "NotRemoved:" + path + slot + "\tReason:" + why,

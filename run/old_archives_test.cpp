@@ -85,6 +85,23 @@ TEST_F(OldArchives, AFailedRemovalIsRecordedAndSaidAndTheNextIsStillRemoved) {
       << Said();
 }
 
+TEST_F(OldArchives, AnArchivesListOfWhatItLacksGoesWithItAndNoOtherList) {
+  WriteBytes(save_ / "a_20261207220005.zip", "new");
+  WriteBytes(save_ / "a_20261207220005.zip.missing.txt", "the new one's");
+  WriteBytes(save_ / "a_20200101000000.zip", "old");
+  WriteBytes(save_ / "a_20200101000000.zip.missing.txt", "the old one's");
+  WriteBytes(save_ / "b_20200101000000.zip.missing.txt", "another slot's");
+  RemoveOldArchives(Plan("1"), report_);
+  EXPECT_EQ(Names(save_),
+            (std::vector<std::string>{"a_20261207220005.zip", "a_20261207220005.zip.missing.txt",
+                                      "b_20200101000000.zip.missing.txt"}));
+  const std::vector<std::string> lines = Retention();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[1].find("=Removed:" + (save_ / "a_20200101000000.zip.missing.txt").string()),
+            std::string::npos)
+      << lines[1];
+}
+
 TEST_F(OldArchives, AFolderThatCannotBeListedIsRecordedAndNothingIsRemoved) {
   const SlotPlan plan = Plan("1");
   fs::remove(save_);

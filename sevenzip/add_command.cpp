@@ -1,12 +1,16 @@
 #include "sevenzip/add_command.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <unordered_set>
 
 #include "archlib/command_line.h"
 #include "archlib/entry.h"
+#include "archlib/left_out.h"
 #include "archlib/unsafe_name.h"
 #include "platform/archive_format.h"
 #include "platform/posix/atomic_file.h"
@@ -71,6 +75,13 @@ Written WriteSevenZArchive(const std::string& archive, platform::posix::AtomicFi
   return {written.size(), origin.dropped};
 }
 
+// Empties the archive being written, to write it again.
+void StartOver(platform::posix::AtomicFile& temp) {
+  if (ftruncate(temp.Descriptor(), 0) != 0 || lseek(temp.Descriptor(), 0, SEEK_SET) != 0) {
+    platform::posix::ThrowFileError("cannot write", temp.Path(), errno);
+  }
+}
+
 }  // namespace
 
 std::string RunAdd(std::string_view commandLine) {
@@ -91,12 +102,39 @@ std::string RunAdd(std::string_view commandLine) {
   if (fstat(temp.Descriptor(), &self) != 0) {
     platform::posix::ThrowFileError("cannot read", temp.Path(), errno);
   }
-  const std::vector<Source> sources = GatherSources(targets, self.st_dev, self.st_ino);
-  const Written written = platform::WritesZip(archive) ? WriteZipArchive(archive, temp, sources)
-                                                       : WriteSevenZArchive(archive, temp, sources);
+  archlib::LeftOut leftOut;
+  std::vector<Source> sources = GatherSources(targets, self.st_dev, self.st_ino, &leftOut);
+  // A file that fails while it is read, or changes, cannot be taken out of
+  // what is written already: the archive is written again without it (a
+  // changed file is first read once more). An old entry of its name stays.
+  std::unordered_set<std::string> readAgain;
+  Written written;
+  for (;;) {
+    try {
+      leftOut.ThrowIfNothingRead(static_cast<size_t>(std::count_if(
+          sources.begin(), sources.end(), [](const Source& s) { return s.IsFile(); })));
+      written = platform::WritesZip(archive) ? WriteZipArchive(archive, temp, sources)
+                                             : WriteSevenZArchive(archive, temp, sources);
+      break;
+    } catch (const archlib::ReadFault& fault) {
+      if (fault.Changed() && readAgain.insert(fault.DiskPath()).second) {
+        archlib::SettleBeforeReadingAgain();
+      } else {
+        const size_t before = sources.size();
+        std::erase_if(sources,
+                      [&](const Source& s) { return s.entry.diskPath == fault.DiskPath(); });
+        if (sources.size() == before) throw;  // not a file of ours: nothing to leave out
+        leftOut.Add(fault.what());
+      }
+      StartOver(temp);
+    }
+  }
   temp.Commit();
-  return "wrote " + std::to_string(written.entries) + " entries to " + archive +
-         archlib::DroppedNote(written.dropped);
+  leftOut.Record(archive);
+  const std::string done = "wrote " + std::to_string(written.entries) + " entries to " + archive +
+                           archlib::DroppedNote(written.dropped);
+  leftOut.ThrowIfAny(archive, done);
+  return done;
 }
 
 }  // namespace sevenzip

@@ -16,11 +16,12 @@
 #include <unordered_set>
 
 #include "archlib/entry.h"
+#include "archlib/left_out.h"
 #include "archlib/unsafe_name.h"
 #include "archlib/worker_pool.h"
+#include "platform/input_file.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/locale.h"
-#include "platform/posix/regular_file.h"
 #include "sevenzip/byte_io.h"
 #include "sevenzip/lzma2_encoder.h"
 #include "sevenzip/seven_z_header.h"
@@ -63,8 +64,8 @@ Entry MakeEntry(const std::u16string& name, const std::string& readBackName, mod
   return e;
 }
 
+using platform::InputFile;
 using platform::posix::AtomicFile;
-using platform::posix::RegularFile;
 using platform::posix::ThreadLocale;
 
 // The work of one folder: its share of the sources, and for the first
@@ -197,10 +198,26 @@ void CompressFolder(FolderJob& job, Lzma2Encoder::Sink sink, const std::vector<S
       e.expected.size = 0;
       e.expected.crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
     } else {
-      RegularFile file = RegularFile::Open(s.entry.diskPath);
+      // What cannot be read, or changes while it is read, stops the
+      // folder: the command writes the archive again without it.
+      const std::string& path = s.entry.diskPath;
+      std::optional<InputFile> file;
+      try {
+        file.emplace(InputFile::Open(path));
+      } catch (const archlib::Failure& failure) {
+        throw archlib::AsReadFault(path, failure);
+      }
+      uint64_t read = 0;
       compressor.Add(e, [&](std::vector<unsigned char>& buffer) {
-        return file.Read(buffer.data(), buffer.size());
+        try {
+          const size_t n = file->Read(buffer.data(), buffer.size());
+          read += n;
+          return n;
+        } catch (const archlib::Failure& failure) {
+          throw archlib::AsReadFault(path, failure);
+        }
       });
+      archlib::CheckUnchanged(path, file->Info(), file->File().Info(), read);
     }
   }
   compressor.Finish();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archlib/left_out.h"
 #include "archlib/tree_walk.h"
 
 namespace sevenzip {
@@ -22,8 +23,11 @@ struct Source {
 
 // Walks every target. A later entry of the same name replaces an earlier
 // one. The file (device, inode) being written is left out, so that an
-// archive saved inside its own target never tries to contain itself.
+// archive saved inside its own target never tries to contain itself. With
+// leftOut, what the walk cannot read and each file that cannot be opened is
+// added there and passed over (opened here, so that writing seldom has to
+// start over); without, the walk throws it.
 std::vector<Source> GatherSources(const std::vector<std::string>& targets, dev_t skipDevice,
-                                  ino_t skipInode);
+                                  ino_t skipInode, archlib::LeftOut* leftOut = nullptr);
 
 }  // namespace sevenzip

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "archlib/entry.h"
-#include "platform/posix/io.h"
+#include "archlib/left_out.h"
 #include "sevenzip/deflate.h"
 
 namespace sevenzip {
@@ -89,6 +89,7 @@ Packed PackWhole(RegularFile& file, PackTools& tools) {
   const size_t planned = static_cast<size_t>(file.Size());
   unsigned char* raw = tools.raw.Get(planned);
   const size_t size = file.ReadFully(raw, planned);
+  archlib::CheckUnchanged(file.Path(), file.Info(), file.File().Info(), size);
   p.size = size;
   p.crc = Crc32(0, raw, size);
   if (size > 0) {
@@ -167,10 +168,11 @@ void PackPipeline::Work() {
     // The memory a file takes is its size when opened, not when walked.
     std::optional<RegularFile> file;
     std::exception_ptr error;
+    const std::string& path = sources_[i].entry.diskPath;
     try {
-      file.emplace(RegularFile::Open(sources_[i].entry.diskPath));
-    } catch (...) {
-      error = std::current_exception();
+      file.emplace(RegularFile::Open(path));
+    } catch (const archlib::Failure& failure) {
+      error = std::make_exception_ptr(archlib::AsReadFault(path, failure));
     }
     const bool whole = file && file->Size() <= kWholeFileLimit;
     const uint64_t cost = whole ? file->Size() + 1 : 0;
@@ -185,6 +187,8 @@ void PackPipeline::Work() {
     if (whole) {
       try {
         packed = PackWhole(*file, tools);
+      } catch (const archlib::Failure& failure) {
+        error = std::make_exception_ptr(archlib::AsReadFault(path, failure));
       } catch (...) {
         error = std::current_exception();
       }
@@ -240,8 +244,11 @@ void PartPipeline::Work() {
       const uint64_t offset = i * kPartSize;
       const size_t planned = static_cast<size_t>(
           std::min<uint64_t>(kPartSize, file_.Size() - std::min(offset, file_.Size())));
-      part.size =
-          platform::posix::ReadUpTo(file_.Descriptor(), file_.Path(), offset, raw.data(), planned);
+      try {
+        part.size = file_.File().ReadUpTo(offset, raw.data(), planned);
+      } catch (const archlib::Failure& failure) {
+        throw archlib::AsReadFault(file_.Path(), failure);
+      }
       // A file that shrank since it was opened ends at its first short part.
       part.last = i + 1 == count_ || part.size < planned;
       part.crc = Crc32(0, raw.data(), part.size);

@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "archlib/worker_pool.h"
-#include "platform/posix/regular_file.h"
+#include "platform/input_file.h"
 #include "sevenzip/source.h"
 #include "sevenzip/zip_reader.h"
 
 namespace sevenzip {
 
-using platform::posix::RegularFile;
+using RegularFile = platform::InputFile;
 
 // A file read and compressed whole by a worker thread; or, when it has grown
 // past the whole-file limit since the walk, the open file for the writer to

@@ -2,10 +2,12 @@
 
 #include <zlib.h>
 
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 
 #include "archlib/entry.h"
+#include "archlib/left_out.h"
 #include "sevenzip/byte_io.h"
 #include "sevenzip/deflate.h"
 #include "sevenzip/zip_pipelines.h"
@@ -39,6 +41,7 @@ void StreamFile(FileWriter& out, RegularFile& file, ZipRecord& r) {
     last = part.last;
   }
   r.crc = static_cast<uint32_t>(crc);
+  archlib::CheckUnchanged(file.Path(), file.Info(), file.File().Info(), r.size);
   if (!zip64 && (r.size >= k32 || r.compressedSize >= k32)) {
     throw archlib::Failure(file.Path() + " grew while it was being read");
   }
@@ -72,8 +75,13 @@ std::vector<ZipRecord> WriteZip(int fd, const std::string& name, const std::vect
     const Source& s = sources[i];
     ZipRecord r = NewRecord(s);
     if (s.IsFile() && !pipeline.Parallel(i)) {
-      RegularFile file = RegularFile::Open(s.entry.diskPath);
-      StreamFile(out, file, r);
+      std::optional<RegularFile> file;
+      try {
+        file.emplace(RegularFile::Open(s.entry.diskPath));
+      } catch (const archlib::Failure& failure) {
+        throw archlib::AsReadFault(s.entry.diskPath, failure);
+      }
+      StreamFile(out, *file, r);
     } else {
       std::string data;
       Packed p;

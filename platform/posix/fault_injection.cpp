@@ -33,6 +33,16 @@ struct FaultInjector::State {
   Planned planned[kKinds];
   size_t writeBytes = 0;   // what the failing write still transfers
   int writesFailWith = 0;  // once set, every write fails
+  // A file whose reads fail from an offset on, or change it there.
+  struct ReadPlan {
+    dev_t device = 0;
+    ino_t inode = 0;
+    uint64_t bytes = 0;
+    int error = 0;               // failing reads
+    std::function<void()> then;  // changing the file
+  };
+  std::vector<ReadPlan> reads;
+  size_t readsAtMost = 0;  // 0: reads are not shortened
   std::deque<uint64_t> numbers;
   std::function<void(const std::string&)> onOpen;
   std::function<void(const std::string&, mode_t)> onCreate;
@@ -133,6 +143,40 @@ void FaultInjector::FailRemove(uint64_t call, int error) {
   state_->planned[kRemove] = {call, error};
 }
 
+namespace {
+
+FaultInjector::State::ReadPlan PlanFor(const std::string& path, uint64_t bytes) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) throw std::logic_error("no file to plan reads of: " + path);
+  FaultInjector::State::ReadPlan plan;
+  plan.device = st.st_dev;
+  plan.inode = st.st_ino;
+  plan.bytes = bytes;
+  return plan;
+}
+
+}  // namespace
+
+void FaultInjector::FailRead(const std::string& path, uint64_t bytes, int error) {
+  State::ReadPlan plan = PlanFor(path, bytes);
+  plan.error = error;
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->reads.push_back(std::move(plan));
+}
+
+void FaultInjector::AfterReading(const std::string& path, uint64_t bytes,
+                                 std::function<void()> then) {
+  State::ReadPlan plan = PlanFor(path, bytes);
+  plan.then = std::move(then);
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->reads.push_back(std::move(plan));
+}
+
+void FaultInjector::ShortenReads(size_t bytes) {
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->readsAtMost = bytes;
+}
+
 void FaultInjector::DrawNumbers(std::vector<uint64_t> numbers) {
   std::lock_guard<std::mutex> hold(state_->lock);
   state_->numbers.assign(numbers.begin(), numbers.end());
@@ -154,6 +198,36 @@ FaultInjector::Counts FaultInjector::Seen() const {
 }
 
 namespace sys {
+
+ssize_t ReadAt(int fd, void* data, size_t size, off_t offset) {
+  const std::shared_ptr<FaultInjector::State> state = Installed();
+  if (state == nullptr) return pread(fd, data, size, offset);
+  std::unique_lock<std::mutex> hold(state->lock);
+  ++state->seen.reads;
+  if (state->readsAtMost != 0) size = std::min(size, state->readsAtMost);
+  struct stat st;
+  const bool known = !state->reads.empty() && fstat(fd, &st) == 0;
+  const uint64_t from = static_cast<uint64_t>(offset);
+  std::function<void()> then;
+  uint64_t thenAt = 0;
+  for (const FaultInjector::State::ReadPlan& plan : state->reads) {
+    if (!known || st.st_dev != plan.device || st.st_ino != plan.inode) continue;
+    if (plan.error != 0) {
+      if (from >= plan.bytes && size > 0) {
+        errno = plan.error;
+        return -1;
+      }
+      size = static_cast<size_t>(std::min<uint64_t>(size, plan.bytes - from));
+    } else if (from < plan.bytes && from + size >= plan.bytes) {
+      then = plan.then;
+      thenAt = plan.bytes;
+    }
+  }
+  hold.unlock();
+  const ssize_t n = pread(fd, data, size, offset);
+  if (then && n > 0 && from + static_cast<uint64_t>(n) >= thenAt) then();
+  return n;
+}
 
 ssize_t Write(int fd, const void* data, size_t size) {
   const ssize_t allowed = WriteAllowance(size);

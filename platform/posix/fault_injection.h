@@ -1,5 +1,5 @@
 // The file layer's fault-injection seam, after leveldb's
-// FaultInjectionTestEnv. Every write, file flush, rename and folder flush
+// FaultInjectionTestEnv. Every read, write, file flush, rename and folder flush
 // the layer makes, every file it removes, every file it opens or creates,
 // and every random number it draws for a temporary name pass through one
 // place. While a
@@ -43,6 +43,17 @@ class FaultInjector {
   // Removal of a file: call number `call` fails with `error`.
   void FailRemove(uint64_t call, int error);
 
+  // Reads of the file now at `path` (whatever name it is later read by)
+  // get its first `bytes`; a read from there on fails with `error`: a disk
+  // failing part way through it (EIO).
+  void FailRead(const std::string& path, uint64_t bytes, int error);
+  // Each read of the file now at `path` that reaches byte `bytes` calls
+  // `then` on the reading thread once it has read: to change the file while
+  // it is read.
+  void AfterReading(const std::string& path, uint64_t bytes, std::function<void()> then);
+  // Every read transfers at most `bytes`, as the system may.
+  void ShortenReads(size_t bytes);
+
   // Temporary names take these numbers first, in order, then random ones.
   void DrawNumbers(std::vector<uint64_t> numbers);
   // Called with the path, on the calling thread and outside any lock,
@@ -60,6 +71,7 @@ class FaultInjector {
     uint64_t folderSyncs = 0;
     uint64_t removes = 0;
     uint64_t creates = 0;
+    uint64_t reads = 0;
   };
   // The calls seen so far, failed ones included.
   Counts Seen() const;

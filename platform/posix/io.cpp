@@ -44,7 +44,7 @@ size_t ReadUpTo(int fd, const std::string& name, uint64_t offset, void* data, si
   char* bytes = static_cast<char*>(data);
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+    const ssize_t n = sys::ReadAt(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowFileError("cannot read", name, errno);
     if (n == 0) break;

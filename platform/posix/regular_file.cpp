@@ -102,7 +102,7 @@ size_t RegularFile::Read(void* data, size_t size) {
   size = static_cast<size_t>(std::min<uint64_t>(size, size_ - std::min(position_, size_)));
   if (size == 0) return 0;
   for (;;) {
-    const ssize_t n = pread(fd_.get(), data, size, static_cast<off_t>(position_));
+    const ssize_t n = sys::ReadAt(fd_.get(), data, size, static_cast<off_t>(position_));
     if (n >= 0) {
       position_ += static_cast<uint64_t>(n);
       return static_cast<size_t>(n);

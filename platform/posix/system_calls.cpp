@@ -7,6 +7,10 @@
 
 namespace platform::posix::sys {
 
+ssize_t ReadAt(int fd, void* data, size_t size, off_t offset) {
+  return pread(fd, data, size, offset);
+}
+
 ssize_t Write(int fd, const void* data, size_t size) {
   return write(fd, data, size);
 }

@@ -1,5 +1,5 @@
-// The system calls through which the file layer changes and removes files,
-// opens and creates them and draws random numbers: the one place
+// The system calls through which the file layer reads, changes and removes
+// files, opens and creates them and draws random numbers: the one place
 // FaultInjector (fault_injection.h) reaches. Each behaves as the system
 // call it names. For the layer's own use. system_calls.cpp makes them
 // straight to the system, in what is installed; test programs link
@@ -14,6 +14,7 @@
 
 namespace platform::posix::sys {
 
+ssize_t ReadAt(int fd, void* data, size_t size, off_t offset);
 ssize_t Write(int fd, const void* data, size_t size);
 ssize_t WriteAt(int fd, const void* data, size_t size, off_t offset);
 int SyncFile(int fd);

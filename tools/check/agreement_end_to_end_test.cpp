@@ -130,20 +130,42 @@ TEST_F(CheckThenRun, WithTheFakeLibraryAMissingTargetEndsTheRunWhereForeseen) {
   ExpectAgreement("target-missing");
 }
 
-TEST_F(CheckThenRun, AnEntryTheRunsUserCannotReadFailsItsSlotAsForeseen) {
+// What the run's user cannot read is left out, the rest archived, and the
+// slot recorded as failed, as foreseen; the list beside each archive names
+// what it lacks, and the checker shows it afterwards.
+TEST_F(CheckThenRun, WhatTheRunsUserCannotReadIsLeftOutAndItsSlotFailsAsForeseen) {
   InstallRealArchivers();
   const fs::path locked = Target("locked"), open = Target("open");
   WriteBytes(locked / "private.txt", "only for root");
+  WriteBytes(locked / "public.txt", "for anyone");
+  WriteBytes(open / "closed" / "inner.txt", "inside a folder nobody may list");
+  WriteBytes(open / "shown.txt", "shown");
   Settings(SaveSection("ZIP") + Slots({locked, open}));
   RunUnprivileged();  // the whole installation becomes the ordinary user's
   chmod((locked / "private.txt").c_str(), 0);
+  chmod((open / "closed").c_str(), 0);
   ExpectAgreement("unreadable-entries");
+  chmod((open / "closed").c_str(), 0755);
   EXPECT_NE(checked_.find("private.txt"), std::string::npos) << checked_;
-  // Checked again after the run, the failure comes with the run's reason.
+  const std::string lockedFiles = Listing("0_.*\\.zip"), openFiles = Listing("1_.*\\.zip");
+  EXPECT_NE(lockedFiles.find("locked/public.txt"), std::string::npos) << lockedFiles;
+  EXPECT_EQ(lockedFiles.find("private.txt"), std::string::npos) << lockedFiles;
+  EXPECT_NE(openFiles.find("open/shown.txt"), std::string::npos) << openFiles;
+  EXPECT_EQ(openFiles.find("inner.txt"), std::string::npos) << openFiles;
+  // Checked again after the run: the failure with the run's reason, and
+  // what each newest archive lacks.
   const Json again = Check();
-  ASSERT_EQ(again["slots"][0]["lastFailure"].kind, Json::Kind::kObject) << checked_;
-  EXPECT_NE(again["slots"][0]["lastFailure"]["reason"].text.find("private.txt"), std::string::npos)
-      << checked_;
+  const Json& first = again["slots"][0];
+  ASSERT_EQ(first["lastFailure"].kind, Json::Kind::kObject) << checked_;
+  EXPECT_NE(first["lastFailure"]["reason"].text.find("private.txt"), std::string::npos) << checked_;
+  ASSERT_EQ(first["missing"].kind, Json::Kind::kObject) << checked_;
+  EXPECT_EQ(first["missing"]["count"].number, 1) << checked_;
+  EXPECT_EQ(first["missing"]["entries"][0].text,
+            "cannot read " + (locked / "private.txt").string() + ": Permission denied");
+  const Json& second = again["slots"][1];
+  ASSERT_EQ(second["missing"].kind, Json::Kind::kObject) << checked_;
+  EXPECT_EQ(second["missing"]["entries"][0].text,
+            "cannot open folder " + (open / "closed").string() + ": Permission denied");
 }
 
 TEST_F(CheckThenRun, ASaveFolderTheRunsUserCannotWriteIsForeseenToFailEverySlot) {

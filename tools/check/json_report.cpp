@@ -52,6 +52,8 @@ void Walk(JsonWriter& json, const std::optional<check::TargetSurvey>& walk) {
   Count(json, "bytes", walk->bytes);
   Count(json, "unreadableCount", walk->unreadableCount);
   Strings(json, "unreadable", walk->unreadable);
+  Count(json, "tooLargeForLhaCount", walk->tooLargeForLhaCount);
+  Strings(json, "tooLargeForLha", walk->tooLargeForLha);
   Count(json, "passedOverCount", walk->passedOverCount);
   Strings(json, "passedOver", walk->passedOver);
   json.EndObject();
@@ -80,6 +82,16 @@ void Slots(JsonWriter& json, const Report& report) {
     json.Key("lastFailure");
     if (slot.lastFailure) {
       FailureObject(json, *slot.lastFailure);
+    } else {
+      json.Null();
+    }
+    json.Key("missing");
+    if (slot.missing) {
+      json.BeginObject();
+      json.Member("list", slot.missing->path);
+      Count(json, "count", slot.missing->count);
+      Strings(json, "entries", slot.missing->entries);
+      json.EndObject();
     } else {
       json.Null();
     }

@@ -71,7 +71,10 @@ check::Report SampleReport() {
                           std::nullopt,
                           std::nullopt,
                           2,
-                          {"仕事_20261201220005.zip", "仕事_20261202220005.zip"}});
+                          {"仕事_20261201220005.zip", "仕事_20261202220005.zip"},
+                          check::MissingList{"/home/田中/backups/仕事_20261206220005.zip.missing.txt",
+                                             4,
+                                             {"cannot read /home/田中/仕事/a: Permission denied"}}});
   report.slots.push_back({"0001",
                           "/t\"q",
                           "n\x01%D",
@@ -83,7 +86,8 @@ check::Report SampleReport() {
                           std::nullopt,
                           std::nullopt,
                           0,
-                          {}});
+                          {},
+                          std::nullopt});
   report.findings.push_back({check::Severity::kProblem, "quote-in-path", "BackUP_Target", "0001", 0,
                              "Slot 0001: the target folder contains a double quote.",
                              "Rename it."});
@@ -146,6 +150,10 @@ TEST(JsonReportTest, AWholeReportParsesBackToWhatItSaid) {
   EXPECT_EQ(second["removes"].items.size(), 0u);
   EXPECT_EQ(first["lastFailure"]["reason"].text,
             "cannot read /home/田中/仕事/a: Permission denied");
+  EXPECT_EQ(first["missing"]["count"].number, 4);
+  EXPECT_EQ(first["missing"]["entries"][0].text,
+            "cannot read /home/田中/仕事/a: Permission denied");
+  EXPECT_EQ(second["missing"].kind, Json::Kind::kNull);
 
   EXPECT_EQ(json["findings"][0]["severity"].text, "problem");
   EXPECT_EQ(json["findings"][0]["key"].text, "0001");

@@ -47,6 +47,14 @@ struct Entry {
   std::string reason;  // for an "Error_LOG" entry: the archiver's message, when logged
 };
 
+// The list of what the last run could not read, kept beside the slot's
+// newest archive.
+struct MissingList {
+  std::string path;
+  uint64_t count = 0;
+  std::vector<std::string> entries;  // the first few
+};
+
 struct PlannedSlot {
   std::string key;
   std::string target;
@@ -63,6 +71,8 @@ struct PlannedSlot {
   // the save folder that the next run removes after writing its own.
   uint64_t keep = 0;
   std::vector<std::string> removes;
+  // What the newest archive lacks, when its run left entries out.
+  std::optional<MissingList> missing;
 };
 
 struct Report {

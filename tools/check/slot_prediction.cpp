@@ -9,6 +9,7 @@
 #include "tools/check/archiver_libraries.h"
 #include "tools/check/inspection.h"
 #include "tools/check/keeping.h"
+#include "tools/check/missing_lists.h"
 #include "tools/check/setting_findings.h"
 #include "tools/check/slot_overlaps.h"
 #include "tools/check/target_walks.h"
@@ -71,7 +72,8 @@ class SlotPredictor {
                           std::nullopt,
                           std::nullopt,
                           0,
-                          {}};
+                          {},
+                          std::nullopt};
       // Slots after one that ends the run are still looked at, so that one
       // reading shows everything to mend.
       const Outcome predicted = Predict(plan, planned);
@@ -119,6 +121,7 @@ class SlotPredictor {
                                               AppModule::kConstantNameSection, "fixed name");
     }
     CheckKeeping(plan, slot, report_);
+    ReadMissingList(plan, slot);
     if (plan.action == SlotAction::kNoArchiver) return PredictWithoutArchiver(plan);
 
     settingFindings_.CheckExtension(plan, save_.type);

@@ -1,6 +1,7 @@
 #include "tools/check/target_survey.h"
 
 #include "archlib/tree_walk.h"
+#include "platform/archive_format.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/input_file.h"
@@ -58,8 +59,13 @@ TargetSurvey SurveyTarget(const std::string& target,
             case archlib::TreeEntry::Kind::kFile:
               // Opened as the libraries open each file they store.
               try {
-                survey.bytes += platform::InputFile::Open(entry.diskPath).Size();
+                const uint64_t size = platform::InputFile::Open(entry.diskPath).Size();
+                survey.bytes += size;
                 ++survey.files;
+                if (size > platform::kLhaLargestFile) {
+                  Keep(survey.tooLargeForLha, survey.tooLargeForLhaCount,
+                       ToUtf8(entry.diskPath) + " (" + std::to_string(size) + " bytes)");
+                }
               } catch (const Error& failure) {
                 watch.cannotRead(failure);
               }

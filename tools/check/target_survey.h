@@ -1,8 +1,9 @@
 // What the archiver library will meet in a target folder, found before it
 // runs by walking the target as the library walks it (the very walk the
-// libraries use, archlib::WalkTarget, opening each file as they open it): what it stores, what it
-// passes over, and what it cannot read, which fails its run. The walk stops at a deadline and says
-// so.
+// libraries use, archlib::WalkTarget, opening each file as they open it):
+// what it stores, what it passes over, and what it cannot read, which the
+// library leaves out of the archive, failing its run. The walk stops at a
+// deadline and says so.
 #pragma once
 
 #include <chrono>
@@ -23,6 +24,10 @@ struct TargetSurvey {
   // What cannot be read (the library's own reasons), the first few of them.
   uint64_t unreadableCount = 0;
   std::vector<std::string> unreadable;
+  // Files larger than an LHA archive holds (platform::kLhaLargestFile),
+  // which an LHA slot leaves out, the first few ("<path> (<bytes> bytes)").
+  uint64_t tooLargeForLhaCount = 0;
+  std::vector<std::string> tooLargeForLha;
   // Sockets, FIFOs, devices and Windows reparse points passed over, the
   // first few ("<path> (a FIFO)").
   uint64_t passedOverCount = 0;

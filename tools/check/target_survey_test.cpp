@@ -55,6 +55,21 @@ TEST(TargetSurvey, CountsWhatTheLibrariesStoreAndFollowsOnlyALinkedTarget) {
   EXPECT_EQ(Survey(scratch.path() / "Linked").bytes, 1005u) << "a linked target is followed";
 }
 
+TEST(TargetSurvey, NamesFilesTooLargeForLha) {
+  ScratchFolder scratch;
+  const fs::path target = scratch.path() / "Big";
+  WriteBytes(target / "small.txt", "small");
+  WriteBytes(target / "limit.img", "");
+  fs::resize_file(target / "limit.img", 0xFFFFFFFFull);  // sparse: no disk taken
+  WriteBytes(target / "disk.img", "");
+  fs::resize_file(target / "disk.img", 5ull << 30);
+  const check::TargetSurvey survey = Survey(target);
+  EXPECT_EQ(survey.files, 3u);
+  EXPECT_EQ(survey.tooLargeForLhaCount, 1u);
+  ASSERT_EQ(survey.tooLargeForLha.size(), 1u);
+  EXPECT_EQ(survey.tooLargeForLha[0], (target / "disk.img").string() + " (5368709120 bytes)");
+}
+
 TEST(TargetSurvey, NamesTheFifosAndSocketsTheLibrariesPassOver) {
   ScratchFolder scratch;
   const fs::path target = scratch.path() / "Docs";

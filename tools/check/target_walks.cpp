@@ -39,16 +39,31 @@ bool TargetWalks::CanBeRead(const AppModule::SlotPlan& plan, PlannedSlot& slot) 
              ", which the archiver passes over, having no contents to keep: " +
              Listed(survey.passedOver, survey.passedOverCount) + ".");
   }
-  if (survey.unreadableCount == 0) return true;
-  Problem(report_, "unreadable-entries", AppModule::kTargetSection, plan.key,
-          "Slot " + plan.key + ": " + Count(survey.unreadableCount, "entry", "entries") + " in " +
-              Quoted(plan.target) +
-              " cannot be read by the account running this check, so the archiver run fails "
-              "and is recorded in Error_LOG, every run until they can: " +
-              Listed(survey.unreadable, survey.unreadableCount) + ".",
-          "Give the account that runs slotbackup read access to them, or move them out of "
-          "the folder.");
-  return false;
+  bool whole = true;
+  if (survey.unreadableCount > 0) {
+    Problem(report_, "unreadable-entries", AppModule::kTargetSection, plan.key,
+            "Slot " + plan.key + ": " + Count(survey.unreadableCount, "entry", "entries") + " in " +
+                Quoted(plan.target) +
+                " cannot be read by the account running this check, so the archiver leaves "
+                "them out (listed beside the archive; the rest is archived) and the run is "
+                "recorded as failed in Error_LOG, every run until they can be read: " +
+                Listed(survey.unreadable, survey.unreadableCount) + ".",
+            "Give the account that runs slotbackup read access to them, or move them out of "
+            "the folder.");
+    whole = false;
+  }
+  if (plan.format == AppModule::ArchiveFormat::kLha && survey.tooLargeForLhaCount > 0) {
+    Problem(report_, "too-large-for-lha", AppModule::kTargetSection, plan.key,
+            "Slot " + plan.key + ": " + Count(survey.tooLargeForLhaCount, "file", "files") +
+                " in " + Quoted(plan.target) +
+                " are 4 GiB or larger, more than an LHA archive holds, so the archiver leaves "
+                "them out (listed beside the archive; the rest is archived) and the run is "
+                "recorded as failed in Error_LOG: " +
+                Listed(survey.tooLargeForLha, survey.tooLargeForLhaCount) + ".",
+            "Archive this folder as ZIP or 7z, or move the large files out of it.");
+    whole = false;
+  }
+  return whole;
 }
 
 }  // namespace check

@@ -15,6 +15,9 @@ std::string WalkText(const check::TargetSurvey& walk) {
                      Counted(walk.folders, "folder", "folders");
   if (walk.links > 0) text += ", " + Counted(walk.links, "link", "links");
   if (walk.unreadableCount > 0) text += "; " + WithCommas(walk.unreadableCount) + " unreadable";
+  if (walk.tooLargeForLhaCount > 0) {
+    text += "; " + WithCommas(walk.tooLargeForLhaCount) + " of 4 GiB or more";
+  }
   if (walk.passedOverCount > 0) text += "; " + WithCommas(walk.passedOverCount) + " passed over";
   if (!walk.complete) text += "; cut short";
   return text;
@@ -72,6 +75,13 @@ void Plan(std::ostringstream& out, const Report& report) {
       out << Wrapped("             failed  ",
                      slot.lastFailure->key +
                          (slot.lastFailure->reason.empty() ? "" : ": " + slot.lastFailure->reason));
+    }
+    if (slot.missing) {
+      std::string text = Counted(slot.missing->count, "entry", "entries") +
+                         " left out of the newest archive, listed in " + slot.missing->path;
+      for (const std::string& entry : slot.missing->entries) text += "; " + entry;
+      if (slot.missing->count > slot.missing->entries.size()) text += "; ...";
+      out << Wrapped("             missing ", text);
     }
   }
 }
