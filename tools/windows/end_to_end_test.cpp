@@ -276,7 +276,7 @@ TEST_F(Installation, APathTheAnsiCodePageCannotHoldFailsItsSlotAndNamesIt) {
   InstallFakeArchivers();
   const fs::path yen = Target("a¥b"), korean = Target("한국"), plain = Target("ok");
   const fs::path lookAlike = root_ / PathOf("データ") / "a" / "b";  // a\b
-  Write(lookAlike / "x.txt", "not to be archived");
+  WriteBytes(lookAlike / "x.txt", "not to be archived");
   std::u16string settings = u"[BackUP_Save]\r\nSavePath=" + save_.u16string() +
                             u"\r\nArchiveType=LHA\r\n[BackUP_Target]\r\n";
   settings += u"0000=" + yen.u16string() + u"\r\n0001=" + korean.u16string() + u"\r\n";
@@ -285,23 +285,25 @@ TEST_F(Installation, APathTheAnsiCodePageCannotHoldFailsItsSlotAndNamesIt) {
   test_support::WriteBytes(program_ / "slotbackup.ini", test_support::Utf16File(settings, false));
 
   // As for any failed archiver run, the run goes on and exits 2.
-  ASSERT_EQ(Run(), 2u) << Read(program_ / "slotbackup.log");
-  EXPECT_EQ(Calls(), std::vector<std::string>{"a  -r2 -x1 \"" + Utf8(save_) + "\\ok.lzh\" \"" +
-                                              Utf8(plain) + "\""});
-  const auto errors = Lines(program_ / "slotbackup.ini", "Error_LOG");
+  ASSERT_EQ(Run(), 2u) << ReadBytes(program_ / "slotbackup.log");
+  EXPECT_EQ(Calls(), std::vector<std::string>{"a  -r2 -x1 \"" + Utf8Of(save_) + "\\ok.lzh\" \"" +
+                                              Utf8Of(plain) + "\""});
+  const auto errors = SectionLines(program_ / "slotbackup.ini", "Error_LOG");
   ASSERT_EQ(errors.size(), 2u);
-  EXPECT_EQ(errors[0].substr(errors[0].find('=') + 1), Utf8(yen));
-  EXPECT_EQ(errors[1].substr(errors[1].find('=') + 1), Utf8(korean));
-  const auto messages = Lines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection);
+  EXPECT_EQ(errors[0].substr(errors[0].find('=') + 1), Utf8Of(yen));
+  EXPECT_EQ(errors[1].substr(errors[1].find('=') + 1), Utf8Of(korean));
+  const auto messages =
+      SectionLines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection);
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_NE(messages[0].find("Target:" + Utf8(yen) + "\tMessage:the target folder " + Utf8(yen) +
-                             " holds ¥ (U+00A5), which the system's code page lacks"),
+  EXPECT_NE(messages[0].find("Target:" + Utf8Of(yen) + "\tMessage:the target folder " +
+                             Utf8Of(yen) + " holds ¥ (U+00A5), which the system's code page lacks"),
             std::string::npos)
       << messages[0];
   EXPECT_NE(messages[1].find(" holds 한 (U+D55C), which"), std::string::npos) << messages[1];
   // The log took text its code page lacks: it is in UTF-16 now.
-  EXPECT_EQ(Read(program_ / "slotbackup.log").substr(0, 2), "\xFF\xFE");
-  EXPECT_TRUE(Lines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection).empty());
+  EXPECT_EQ(ReadBytes(program_ / "slotbackup.log").substr(0, 2), "\xFF\xFE");
+  EXPECT_TRUE(
+      SectionLines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection).empty());
 }
 
 // Names whose second byte is '\' (表 95 5C, ソ 83 5C, 能 94 5C) or '|' (ポ
@@ -312,14 +314,14 @@ TEST_F(Installation, ACodePage932SettingsFileNamesJapaneseFoldersByteForByte) {
   const fs::path t = Target("表ソ能ポ");
   SaveSection("LHA");
   Slot("0000", t, "表ソ能ポ.lzh");
-  const std::string settings = Read(program_ / "slotbackup.ini");
+  const std::string settings = ReadBytes(program_ / "slotbackup.ini");
   ASSERT_NE(settings.find("\x95\x5C\x83\x5C\x94\x5C\x83\x7C.lzh"), std::string::npos);
-  ASSERT_EQ(Run(), 0u) << Read(program_ / "slotbackup.log");
-  EXPECT_EQ(Read(root_ / "calls.log"),
-            platform::ToMultiByteExactly("a  -r2 -x1 \"" + Utf8(save_) + "\\表ソ能ポ.lzh\" \"" +
-                                         Utf8(t) + "\"") +
+  ASSERT_EQ(Run(), 0u) << ReadBytes(program_ / "slotbackup.log");
+  EXPECT_EQ(ReadBytes(root_ / "calls.log"),
+            platform::ToMultiByteExactly("a  -r2 -x1 \"" + Utf8Of(save_) + "\\表ソ能ポ.lzh\" \"" +
+                                         Utf8Of(t) + "\"") +
                 "\n");
-  EXPECT_EQ(Read(program_ / "slotbackup.ini"), settings) << "the file keeps its code page";
+  EXPECT_EQ(ReadBytes(program_ / "slotbackup.ini"), settings) << "the file keeps its code page";
 }
 
 // A DLL of the archivers' name in the working folder or on PATH, where
@@ -350,9 +352,9 @@ TEST_F(Installation, ADllInTheWorkingFolderOrOnPathIsNeverLoaded) {
   CloseHandle(process.hThread);
   EXPECT_EQ(Wait(process.hProcess), 1u);
   EXPECT_TRUE(Calls().empty());
-  const auto log = Lines(program_ / "slotbackup.log", "ErrorDescription");
+  const auto log = SectionLines(program_ / "slotbackup.log", "ErrorDescription");
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_NE(log[0].find("Cannot load Unlha32.dll: it is neither in " + Utf8(program_)),
+  EXPECT_NE(log[0].find("Cannot load Unlha32.dll: it is neither in " + Utf8Of(program_)),
             std::string::npos)
       << log[0];
 }
@@ -367,7 +369,7 @@ TEST(ArchiverDllSearch, ADllInTheWindowsFolderIsFound) {
   fs::copy_file(PathOf(FAKE_ARCHIVER), installed, fs::copy_options::overwrite_existing);
   {
     test_support::ScratchFolder program;
-    const platform::DynamicLibrary library(name, Utf8(program.path()));
+    const platform::DynamicLibrary library(name, Utf8Of(program.path()));
     EXPECT_NE(library.Symbol("Unlha"), nullptr);
   }
   fs::remove(installed);
