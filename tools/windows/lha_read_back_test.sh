@@ -53,6 +53,20 @@ command=$(printf 'a -r2 -x1 -o7 "%s" "%s"' "$(windows_path "$lh7")" "$(windows_p
 "${wine[@]}" "$bin/call_archiver.exe" Unlha32 Unlha "$command" >/dev/null ||
   fail "Unlha32.dll failed on: $command"
 
+# An archive saved inside its own target, written and then updated, never
+# holds itself nor its temporary file: the Win32 walk knows them by volume
+# serial number and file index.
+inside="$work/inside"
+mkdir -p "$inside"
+echo "a file beside its archive" >"$inside/file.txt"
+command=$(printf 'a -r2 -x1 "%s" "%s"' "$(windows_path "$inside/self.lzh")" "$(windows_path "$inside")")
+for _ in 1 2; do
+  "${wine[@]}" "$bin/call_archiver.exe" Unlha32 Unlha "$command" >/dev/null ||
+    fail "Unlha32.dll failed on: $command"
+done
+members=$(bsdtar -tf "$inside/self.lzh" | LC_ALL=C sort | tr '\n' ' ')
+[ "$members" = "inside/ inside/file.txt " ] || fail "an archive inside its target holds: $members"
+
 # Every file and folder below a tree, '/'-separated and sorted, each name
 # in UTF-8 (names that are not UTF-8 mapped from code page 932). A member
 # whose name code page 932 lacks is stored with its whole path in UTF-8: a
