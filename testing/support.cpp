@@ -68,8 +68,21 @@ void WriteBytes(const fs::path& file, const std::string& bytes) {
 }
 
 std::vector<std::string> SectionLines(const fs::path& file, std::string_view section) {
-  const platform::ini::ProfileText text(ReadBytes(file));
-  std::vector<std::string> lines = platform::ini::SectionLines(text.Text(), section);
+  using platform::ini::ProfileText;
+  const std::string bytes = ReadBytes(file);
+  const ProfileText::Encoding encoding = ProfileText::EncodingOf(bytes);
+  if (encoding != ProfileText::Encoding::kCodePage) {
+    // A UTF-16 file's own characters, those its reader's code page lacks too.
+    const bool bigEndian = encoding == ProfileText::Encoding::kUtf16BigEndian;
+    std::u16string units;
+    for (size_t i = ProfileText::kMarkSize; i + 1 < bytes.size(); i += 2) {
+      const auto high = static_cast<uint8_t>(bytes[bigEndian ? i : i + 1]);
+      const auto low = static_cast<uint8_t>(bytes[bigEndian ? i + 1 : i]);
+      units += static_cast<char16_t>(high << 8 | low);
+    }
+    return platform::ini::SectionLines(Utf8Of(fs::path(units)), section);
+  }
+  std::vector<std::string> lines = platform::ini::SectionLines(bytes, section);
   for (std::string& line : lines) line = platform::ToUtf8(line);
   return lines;
 }
