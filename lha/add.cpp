@@ -34,6 +34,8 @@ class OldArchive {
   const std::vector<StoredMember>& Members() const { return members_; }
   const platform::OpenFile& File() const { return file_->File(); }
   const std::string& Path() const { return path_; }
+  // Windows replaces no file that is open, however it is shared.
+  void Close() { file_.reset(); }
 
  private:
   std::string path_;
@@ -110,6 +112,7 @@ std::string AddToArchive(const Command& command) {
   out.Write(&end, 1);
   out.Flush();
   verifier.Finish(out.Offset());
+  old.Close();
   temp.Commit();
   return "added " + std::to_string(written) + " and kept " + std::to_string(kept) + " members" +
          archlib::DroppedNote(dropped) + ": " + platform::ShownPath(command.archive);
