@@ -4,8 +4,12 @@
 // that checks every archive. With --memory it instead packs inputs made to
 // strain memory (one large file, 100,000 tiny ones) and prints the peak;
 // SLOTBACKUP_CORES=64 forces the number of cores the writer plans for.
+// With --same-data it says whether two of our archives (the library's on
+// two systems) hold the same members with the same data, whatever their
+// headers say of names and systems.
 //   lha_bench CORPUS_FOLDER [RUNS]
 //   lha_bench --memory SCRATCH_FOLDER
+//   lha_bench --same-data ARCHIVE ARCHIVE
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,8 +25,11 @@
 #include <vector>
 
 #include "archlib/entry.h"
+#include "archlib/little_endian.h"
 #include "lha/add.h"
+#include "lha/archive_reader.h"
 #include "lha/command.h"
+#include "platform/input_file.h"
 
 namespace fs = std::filesystem;
 
@@ -209,14 +216,55 @@ int Memory(const fs::path& scratch) {
   return 0;
 }
 
+// A member's data: what follows its level-2 header, whose first field is
+// its size.
+std::string MemberData(const platform::InputFile& file, const lha::StoredMember& m) {
+  uint8_t size[2];
+  file.File().ReadAt(m.offset, size, 2);
+  const uint64_t header = archlib::Get16(size);
+  std::string data(m.size - header, '\0');
+  file.File().ReadAt(m.offset + header, data.data(), data.size());
+  return data;
+}
+
+int SameData(const std::string& first, const std::string& second) {
+  const platform::InputFile a = platform::InputFile::Open(first);
+  const platform::InputFile b = platform::InputFile::Open(second);
+  const auto as = lha::ListMembers(a.File(), a.Size(), first);
+  const auto bs = lha::ListMembers(b.File(), b.Size(), second);
+  if (as.size() != bs.size()) {
+    std::printf("different: %zu and %zu members\n", as.size(), bs.size());
+    return 1;
+  }
+  for (size_t i = 0; i < as.size(); ++i) {
+    if (as[i].method != bs[i].method || as[i].originalSize != bs[i].originalSize ||
+        as[i].crc != bs[i].crc || MemberData(a, as[i]) != MemberData(b, bs[i])) {
+      std::printf("different: member %zu (%s)\n", i + 1, as[i].path.c_str());
+      return 1;
+    }
+  }
+  std::printf("same data: %zu members\n", as.size());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--same-data") {
+    try {
+      return SameData(argv[2], argv[3]);
+    } catch (const platform::Error& failure) {
+      std::fprintf(stderr, "%s\n", failure.what());
+      return 2;
+    }
+  }
   if (argc == 5 && std::string(argv[1]) == "--pack") return Pack(argv[2], argv[3], argv[4]);
   if (argc == 3 && std::string(argv[1]) == "--memory") return Memory(fs::absolute(argv[2]));
   if (argc < 2 || argc > 3 || argv[1][0] == '-') {
-    std::fprintf(stderr, "usage: %s CORPUS_FOLDER [RUNS]\n       %s --memory SCRATCH_FOLDER\n",
-                 argv[0], argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s CORPUS_FOLDER [RUNS]\n       %s --memory SCRATCH_FOLDER\n"
+                 "       %s --same-data ARCHIVE ARCHIVE\n",
+                 argv[0], argv[0], argv[0]);
     return 2;
   }
   const int runs = argc == 3 ? std::max(1, std::atoi(argv[2])) : 3;

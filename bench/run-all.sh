@@ -10,8 +10,10 @@
 # package versions and digest printed beside it). Then each of our
 # writers' peak memory and bytes with the number of cores forced to 1, 2, 8
 # and 64, the backup run's overhead over calling its archivers directly, and
-# the settings reads of one run. The comparison is also drawn, size against
-# time, as an SVG picture in the build folder.
+# the settings reads of one run; and, where Wine and the Windows build's
+# dependencies are installed, our Unlha32.dll under 64-bit Wine beside
+# libUnlha32.so (bench/lha-wine.sh). The comparison is also drawn, size
+# against time, as an SVG picture in the build folder.
 #
 #   bench/run-all.sh                everything
 #   bench/run-all.sh lha zip        only these formats (lha zip 7z), no run figures
@@ -67,6 +69,25 @@ echo
 echo "== our writers' peak memory with the core count forced (times say little beyond $(nproc) cores)"
 "$build/bin/cores_bench" "$corpus" "$build/bench-work" "$@"
 rm -rf "$build/bench-work"
+
+# Our Unlha32.dll under 64-bit Wine beside libUnlha32.so, where Wine, the
+# cross compiler and the Windows libraries (tools/install-deps.sh windows)
+# are installed.
+if { [ $# = 0 ] || [[ " $* " == *" lha "* ]]; } && [ -x /usr/lib/wine/wine64 ] &&
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
+  [ -d "${SLOTBACKUP_MINGW_DEPS:-/usr/local/lib/slotbackup-mingw}/x86_64-w64-mingw32" ]; then
+  echo
+  echo "== Unlha32.dll under 64-bit Wine beside libUnlha32.so"
+  windows="$build-win64"
+  if { cmake -S . -B "$windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DSLOTBACKUP_TESTS=OFF "${launcher[@]}" &&
+    cmake --build "$windows" -j"$(nproc)" --target Unlha32 call_archiver; } >>"$log" 2>&1; then
+    bench/lha-wine.sh "$build" "$windows" "$corpus" "$runs"
+  else
+    echo "the Windows build failed; the end of $log:"
+    tail -n 20 "$log"
+  fi
+fi
 
 if [ $# = 0 ]; then
   echo

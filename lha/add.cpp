@@ -36,6 +36,8 @@ class OldArchive {
   const std::vector<StoredMember>& Members() const { return members_; }
   const platform::OpenFile& File() const { return file_->File(); }
   const std::string& Path() const { return path_; }
+  // Windows replaces no file that is open, however it is shared.
+  void Close() { file_.reset(); }
 
  private:
   std::string path_;
@@ -133,6 +135,7 @@ std::string AddToArchive(const Command& command) {
   out.Write(&end, 1);
   out.Flush();
   verifier.Finish(out.Offset());
+  old.Close();
   temp.Commit();
   leftOut.Record(command.archive);
   const std::string done = "added " + std::to_string(written) + " and kept " +

@@ -47,8 +47,9 @@ std::string ReadBytes(const fs::path& file);
 // Writes the file whole, making the folders above it first.
 void WriteBytes(const fs::path& file, const std::string& bytes);
 
-// The key=value lines of section in a settings or log file, as the profile
-// functions read them (a UTF-16 file as its text), in the program's text.
+// The key=value lines of section in a settings or log file, in the
+// program's text: a file in the code page as the profile functions read it,
+// a UTF-16 file as its own characters, those the code page lacks included.
 std::vector<std::string> SectionLines(const fs::path& file, std::string_view section);
 
 // `size` bytes drawn from random: they do not compress.

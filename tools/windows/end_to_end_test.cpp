@@ -3,6 +3,9 @@
 // the way Task Scheduler starts it, from another working folder. The fake
 // archiver DLL stands in for Unlha32.dll and 7-zip32.dll: it appends each
 // command line it gets to FAKE_ARCHIVER_LOG and returns FAKE_ARCHIVER_RESULT.
+// Where a case needs what a real archiver does, our own Unlha32.dll is
+// installed (its archives are read back on the host by
+// lha_read_back_test.sh).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <regex>
 
 #include "platform/codepage.h"
@@ -230,6 +234,38 @@ TEST_F(Installation, ARunWaitsWhileAnotherHoldsTheRunLock) {
   EXPECT_EQ(Calls().size(), 1u);
 }
 
+// The common failure on Windows: a file another program holds open without
+// sharing (an open workbook). The slot fails with the system's reason for
+// that file, and the folder gets its attributes back.
+TEST_F(Installation, AFileHeldWithoutSharingFailsItsSlotNamingItAndTheFolderIsRestored) {
+  fs::copy_file(PathOf(UNLHA32_DLL), program_ / "Unlha32.dll");
+  const fs::path t = Target("t");
+  ASSERT_TRUE(SetFileAttributesW(t.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  const fs::path held = t / PathOf("報告書.txt");
+  const HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  SaveSection("LHA");
+  Slot("0000", t, "t.lzh");
+  const DWORD status = Run();
+  CloseHandle(holder);
+  EXPECT_EQ(status, 2u) << ReadBytes(program_ / "slotbackup.log");
+  const auto messages =
+      SectionLines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection);
+  ASSERT_EQ(messages.size(), 1u);
+  wchar_t reason[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 ERROR_SHARING_VIOLATION, 0, reason, 512, nullptr);
+  std::wstring text = reason;
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+  EXPECT_NE(messages[0].find("cannot read " + Utf8Of(held) + ": " + Utf8Of(fs::path(text))),
+            std::string::npos)
+      << messages[0];
+  EXPECT_FALSE(fs::exists(save_ / "t.lzh"));
+  EXPECT_EQ(GetFileAttributesW(t.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
+            static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY));
+}
+
 // Task Scheduler ends a task with TerminateProcess, which nothing can
 // intercept: what such a run leaves, the next one restores.
 TEST_F(Installation, WhatATerminatedRunLeftIsRestoredAndRemovedByTheNext) {
@@ -267,6 +303,43 @@ TEST_F(Installation, WhatATerminatedRunLeftIsRestoredAndRemovedByTheNext) {
       << recovery[1];
 }
 
+// The same with our Unlha32.dll, ended while it writes its temporary file.
+TEST_F(Installation, ARunEndedWhileOurDllWritesIsRecoveredByTheNext) {
+  fs::copy_file(PathOf(UNLHA32_DLL), program_ / "Unlha32.dll");
+  const fs::path t = Target("t");
+  std::mt19937 random(7);
+  for (int i = 0; i < 40; ++i) {
+    WriteBytes(t / ("part " + std::to_string(i) + ".txt"), test_support::Words(random, 1 << 20));
+  }
+  ASSERT_TRUE(SetFileAttributesW(t.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  SaveSection("LHA");
+  Slot("0000", t, "t.lzh");
+  const auto temporaryFiles = [&] {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(save_)) {
+      count += entry.path().extension() == ".tmp" ? 1 : 0;
+    }
+    return count;
+  };
+  HANDLE run = Start();
+  ASSERT_NE(run, nullptr);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (temporaryFiles() == 0 && std::chrono::steady_clock::now() < until &&
+         WaitForSingleObject(run, 10) == WAIT_TIMEOUT) {
+  }
+  const bool writing = temporaryFiles() > 0;
+  TerminateProcess(run, 1);
+  WaitForSingleObject(run, INFINITE);
+  CloseHandle(run);
+  ASSERT_TRUE(writing) << "the run ended before its archive was begun";
+
+  ASSERT_EQ(Run(), 0u) << ReadBytes(program_ / "slotbackup.log");
+  EXPECT_EQ(temporaryFiles(), 0);
+  EXPECT_TRUE(fs::exists(save_ / "t.lzh"));
+  EXPECT_EQ(GetFileAttributesW(t.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
+            static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY));
+}
+
 // Paths cross into the archiver DLL in the ANSI code page. Under code page
 // 932, ¥ (U+00A5) would best fit to 0x5C, the path separator, and a Korean
 // or emoji character to '?': a UTF-16 settings file naming such folders
@@ -292,16 +365,18 @@ TEST_F(Installation, APathTheAnsiCodePageCannotHoldFailsItsSlotAndNamesIt) {
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_EQ(errors[0].substr(errors[0].find('=') + 1), Utf8Of(yen));
   EXPECT_EQ(errors[1].substr(errors[1].find('=') + 1), Utf8Of(korean));
-  const auto messages = SectionLines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection);
+  const auto messages =
+      SectionLines(program_ / "slotbackup.log", AppModule::kArchiverMessageSection);
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_NE(messages[0].find("Target:" + Utf8Of(yen) + "\tMessage:the target folder " + Utf8Of(yen) +
-                             " holds ¥ (U+00A5), which the system's code page lacks"),
+  EXPECT_NE(messages[0].find("Target:" + Utf8Of(yen) + "\tMessage:the target folder " +
+                             Utf8Of(yen) + " holds ¥ (U+00A5), which the system's code page lacks"),
             std::string::npos)
       << messages[0];
   EXPECT_NE(messages[1].find(" holds 한 (U+D55C), which"), std::string::npos) << messages[1];
   // The log took text its code page lacks: it is in UTF-16 now.
   EXPECT_EQ(ReadBytes(program_ / "slotbackup.log").substr(0, 2), "\xFF\xFE");
-  EXPECT_TRUE(SectionLines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection).empty());
+  EXPECT_TRUE(
+      SectionLines(program_ / "slotbackup.recovery", AppModule::kClearedFolderSection).empty());
 }
 
 // Names whose second byte is '\' (表 95 5C, ソ 83 5C, 能 94 5C) or '|' (ポ
