@@ -8,6 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/missing_list.h"
+#include "platform/name_text.h"
 
 namespace archlib {
 
@@ -57,12 +58,15 @@ void LeftOut::Record(const std::string& archive) const {
   }
   if (all.empty()) {
     std::error_code error;
-    std::filesystem::remove(list, error);
+    // The layer's form is UTF-8 on Windows and the system's bytes on POSIX,
+    // which a path made from UTF-8 code units keeps as they are.
+    std::filesystem::remove(std::u8string(list.begin(), list.end()), error);
     if (error) throw Failure("cannot remove " + list + ": " + error.message());
     return;
   }
   std::sort(all.begin(), all.end());
-  std::string text = "Left out of " + archive + ", which could not be read when it was written";
+  std::string text = "Left out of " + platform::ShownPath(archive) +
+                     ", which could not be read when it was written";
   text += " (an entry the archive held before keeps its earlier version):\n";
   for (const std::string& d : all) text += d + "\n";
   platform::AtomicFile file(list);

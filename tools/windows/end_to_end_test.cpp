@@ -235,11 +235,13 @@ TEST_F(Installation, ARunWaitsWhileAnotherHoldsTheRunLock) {
 }
 
 // The common failure on Windows: a file another program holds open without
-// sharing (an open workbook). The slot fails with the system's reason for
-// that file, and the folder gets its attributes back.
-TEST_F(Installation, AFileHeldWithoutSharingFailsItsSlotNamingItAndTheFolderIsRestored) {
+// sharing (an open workbook). It is left out with the system's reason, the
+// rest of the folder is archived, the slot counts as failed, and the folder
+// gets its attributes back.
+TEST_F(Installation, AFileHeldWithoutSharingIsLeftOutNamedAndTheRestArchived) {
   fs::copy_file(PathOf(UNLHA32_DLL), program_ / "Unlha32.dll");
   const fs::path t = Target("t");
+  WriteBytes(t / PathOf("表.txt"), "readable");
   ASSERT_TRUE(SetFileAttributesW(t.c_str(), FILE_ATTRIBUTE_HIDDEN));
   const fs::path held = t / PathOf("報告書.txt");
   const HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -261,7 +263,12 @@ TEST_F(Installation, AFileHeldWithoutSharingFailsItsSlotNamingItAndTheFolderIsRe
   EXPECT_NE(messages[0].find("cannot read " + Utf8Of(held) + ": " + Utf8Of(fs::path(text))),
             std::string::npos)
       << messages[0];
-  EXPECT_FALSE(fs::exists(save_ / "t.lzh"));
+  const std::string archive = ReadBytes(save_ / "t.lzh");
+  EXPECT_NE(archive.find(platform::ToMultiByteExactly("表.txt")), std::string::npos);
+  EXPECT_EQ(archive.find(platform::ToMultiByteExactly("報告書.txt")), std::string::npos);
+  // The list of what the archive lacks, in the ANSI code page as messages are.
+  EXPECT_NE(ReadBytes(save_ / "t.lzh.missing.txt").find(platform::ToMultiByteExactly(Utf8Of(held))),
+            std::string::npos);
   EXPECT_EQ(GetFileAttributesW(t.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
             static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY));
 }

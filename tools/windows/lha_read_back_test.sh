@@ -7,10 +7,13 @@
 # this host by lhasa, bsdtar and unar (when installed) and compared with the
 # tree byte for byte and name for name: a reader that gives a name's bytes
 # as stored gives code page 932, which is mapped to UTF-8 first.
-# Usage: lha_read_back_test.sh BIN_FOLDER WINE_COMMAND...
+# The program and its DLL come from the installed package folder, as a user
+# unpacks it; call_archiver.exe, a test tool, from the build.
+# Usage: lha_read_back_test.sh BIN_FOLDER PACKAGE_FOLDER WINE_COMMAND...
 set -euo pipefail
 bin=$1
-shift
+package=$2
+shift 2
 wine=("$@")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/slotbackup-lha.XXXXXX")
@@ -33,7 +36,14 @@ head -c 150000 /dev/urandom >"$target/ソ能/表.bin"
 echo "a name code page 932 lacks" >"$target/한국어.txt"
 cp "$target/報告書.txt" "$target/ソ能/能.txt"
 
-cp "$bin/slotbackup.exe" "$bin/Unlha32.dll" "$work/program/"
+for file in slotbackup.exe slotbackup-check.exe Unlha32.dll slotbackup.ini slotbackup-task.xml \
+  README.txt; do
+  [ -f "$package/$file" ] || fail "the package lacks $file"
+done
+# The sample settings file is code page 932 text with Windows line ends.
+iconv -f CP932 -t UTF-8 "$package/slotbackup.ini" | grep -q $'^\[BackUP_Save\]\r$' ||
+  fail "the package's slotbackup.ini is not code page 932 with CRLF line ends"
+cp "$package/slotbackup.exe" "$package/Unlha32.dll" "$work/program/"
 printf '%s\r\n' "[BackUP_Save]" "SavePath=$(windows_path "$work/save")" "ArchiveType=LHA" \
   "[BackUP_Target]" "0000=$(windows_path "$target")" "[BackUP_Name]" "0000=表ソ能ポ.lzh" \
   "[BackUP_ConstantName]" "0000=最新.lzh" | iconv -f UTF-8 -t CP932 >"$work/program/slotbackup.ini"
