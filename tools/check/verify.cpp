@@ -39,10 +39,9 @@ ArchiveCheck NewestOf(const AppModule::SlotPlan& plan) {
   const std::optional<AppModule::StampedArchive> newest = AppModule::NewestArchive(plan, listing);
   if (!newest) {
     const bool stamped = !plan.fileTemplate.empty();
-    missing.message =
-        "no archive named " +
-        (stamped ? "like \"" + plan.fileTemplate + "\"" : "\"" + plan.ArchiveFileName() + "\"") +
-        " in " + plan.archiveFolder;
+    const std::string name = stamped ? plan.fileTemplate : plan.ArchiveFileName();
+    missing.message = std::string("no archive named ") + (stamped ? "like " : "") + "\"" + name +
+                      "\" in " + plan.archiveFolder;
     return missing;
   }
   return Check(plan.InArchiveFolder(newest->name));
