@@ -12,6 +12,7 @@
 #include "archlib/entry.h"
 #include "archlib/unsafe_name.h"
 #include "lha/archive_reader.h"
+#include "platform/open_file.h"
 #include "platform/posix/io.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -19,11 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fd < 0) return 0;
   try {
     platform::posix::WriteAll(fd, "fuzz.lzh", data, size);
-    for (const lha::StoredMember& m : lha::ListMembers(fd, size, "fuzz.lzh")) {
+    const platform::OpenFile file(fd, "fuzz.lzh");
+    for (const lha::StoredMember& m : lha::ListMembers(file, size, "fuzz.lzh")) {
       if (m.offset > size || m.size > size - m.offset) abort();
       uint64_t copied = 0;
       lha::CopyBytes(
-          fd, m.offset, m.size, [&](const uint8_t*, size_t n) { copied += n; }, "fuzz.lzh");
+          file, m.offset, m.size, [&](const uint8_t*, size_t n) { copied += n; }, "fuzz.lzh");
       if (copied != m.size) abort();
       archlib::IsUnsafeName(m.path);
     }
