@@ -107,4 +107,16 @@ std::string CharacterName(std::string_view text) {
   return std::string(text.substr(0, length)) + " (U+" + code + ")";
 }
 
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c >= 0x10000 && c <= 0x10FFFF) {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (c >> 10));
+    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+  } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
+    out += static_cast<char16_t>(c);
+  } else {
+    out += u'\uFFFD';
+  }
+}
+
 }  // namespace platform

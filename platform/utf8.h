@@ -25,6 +25,10 @@ char32_t CodePoint(std::string_view text);
 // encoded like any other code point (for escapes only).
 void AppendUtf8(std::string& out, char32_t c);
 
+// Appends code point c to out as UTF-16 (a surrogate pair beyond U+FFFF);
+// a surrogate or anything beyond U+10FFFF becomes U+FFFD.
+void AppendUtf16(std::u16string& out, char32_t c);
+
 // Appends the escape that carries byte (0x80 to 0xFF) in the program's text.
 void AppendEscapedByte(std::string& out, unsigned char byte);
 // The length of an escaped byte (3 bytes of text); the byte that the escape

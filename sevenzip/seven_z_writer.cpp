@@ -20,6 +20,7 @@
 #include "archlib/unsafe_name.h"
 #include "archlib/worker_pool.h"
 #include "platform/input_file.h"
+#include "platform/name_text.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/locale.h"
 #include "sevenzip/byte_io.h"
@@ -59,7 +60,7 @@ Entry MakeEntry(const std::u16string& name, const std::string& readBackName, mod
   e.item.hasTime = filetime.has_value();
   e.item.filetime = filetime.value_or(0);
   e.item.attributes = Attributes(mode);
-  e.expected.name = readBackName.empty() ? FromUtf16(name) : readBackName;
+  e.expected.name = readBackName.empty() ? platform::NameFromUtf16(name) : readBackName;
   e.expected.crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
   return e;
 }
@@ -154,8 +155,8 @@ void CarryOver(FolderCompressor& compressor, FolderJob& job, const SevenZOrigin&
     const std::string name = WithoutSlash(local != nullptr ? local : "");
     if (replaced.count(name)) continue;
     const wchar_t* wide = archive_entry_pathname_w(entry);
-    std::u16string utf16 = wide != nullptr ? WideToUtf16(wide) : ToUtf16(name);
-    if (archlib::IsUnsafeName(name) || archlib::IsUnsafeName(FromUtf16(utf16))) {
+    std::u16string utf16 = wide != nullptr ? WideToUtf16(wide) : platform::NameInUtf16(name);
+    if (archlib::IsUnsafeName(name) || archlib::IsUnsafeName(platform::NameFromUtf16(utf16))) {
       ++job.dropped;
       continue;
     }
@@ -278,8 +279,8 @@ std::vector<Expected> WriteSevenZFolders(int fd, const std::string& name,
   entries.reserve(sources.size());
   for (const Source& s : sources) {
     const std::string path = WithoutSlash(s.archivePath);
-    const std::u16string utf16 = ToUtf16(path);
-    const std::string readBack = FromUtf16(utf16);
+    const std::u16string utf16 = platform::NameInUtf16(path);
+    const std::string readBack = platform::NameFromUtf16(utf16);
     entries.push_back(
         MakeEntry(utf16, readBack, s.entry.info.mode,
                   FileTime(s.entry.info.modifiedSeconds, s.entry.info.modifiedNanoseconds)));

@@ -89,22 +89,6 @@ ArchiveName NameForArchive(std::string_view name) {
   return ArchiveName{std::string(name), true};
 }
 
-namespace {
-
-void AppendUtf16(std::u16string& out, char32_t c) {
-  if (c >= 0x10000 && c <= 0x10FFFF) {
-    c -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (c >> 10));
-    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-  } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
-    out += static_cast<char16_t>(c);
-  } else {
-    out += u'\uFFFD';
-  }
-}
-
-}  // namespace
-
 // In the thread's locale, as the C library converts: the caller holds a
 // ThreadLocale of the environment.
 std::u16string NameInUtf16(std::string_view name) {
